@@ -1,0 +1,88 @@
+// The screen saver program: reads the command line, brings up the host and
+// runs the saver in the chosen mode.
+#include <xcb/xcb.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "diag/log.h"
+#include "platform/qt/qt_host.h"
+#include "platform/termination.h"
+#include "render/display.h"
+#include "saver/command_line.h"
+#include "saver/saver_host.h"
+#include "saver/screen_saver.h"
+
+namespace {
+
+// The root window of the default screen, for -root without a locker's window.
+uint64_t RootWindowId() {
+  int screenNumber = 0;
+  xcb_connection_t* connection = xcb_connect(nullptr, &screenNumber);
+  uint64_t root = 0;
+  if (!xcb_connection_has_error(connection)) {
+    xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(connection));
+    for (int i = 0; it.rem && i < screenNumber; ++i) xcb_screen_next(&it);
+    if (it.rem) root = it.data->root;
+  }
+  xcb_disconnect(connection);
+  return root;
+}
+
+int RunSaverMode(const CommandLine& commandLine) {
+  WindowRequest request;
+  switch (commandLine.mode) {
+    case SaverMode::FullScreen:
+      request.mode = WindowMode::FullScreen;
+      break;
+    case SaverMode::Window:
+      request.mode = WindowMode::Ordinary;
+      gWindowMode = 1;
+      break;
+    default:
+      request.mode = WindowMode::Foreign;
+      request.foreignId = commandLine.rootWindow ? RootWindowId() : commandLine.windowId;
+      gWindowMode = 1;
+      fChildPreview = true;
+      break;
+  }
+  gForcedDepth = commandLine.depth;
+  if (request.mode == WindowMode::Foreign && request.foreignId == 0) {
+    std::fprintf(stderr, "prismora: no root window to draw into\n");
+    return 1;
+  }
+  int code = RunScreenSaver(request);
+  if (code != 0 && request.mode == WindowMode::Foreign && !TerminationRequested())
+    std::fprintf(stderr, "prismora: cannot draw into window 0x%llx\n", (unsigned long long)request.foreignId);
+  return code;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CommandLine commandLine;
+  std::string error;
+  if (!ParseCommandLine(argc, argv, std::getenv("XSCREENSAVER_WINDOW"), &commandLine, &error)) {
+    std::fprintf(stderr, "prismora: %s\n", error.c_str());
+    return 2;
+  }
+  if (commandLine.mode == SaverMode::Help) {
+    std::fputs(UsageText(), stdout);
+    return 0;
+  }
+  if (!InstallQtHost(argc, argv)) {
+    std::fprintf(stderr, "prismora: cannot open the display (is DISPLAY set?)\n");
+    return 1;
+  }
+  InstallTerminationHandler();
+  int code;
+  if (commandLine.mode == SaverMode::Settings) {
+    ReportError("The settings dialog is not built yet.");
+    code = 1;
+  } else {
+    code = RunSaverMode(commandLine);
+  }
+  ReraiseTermination();
+  return code;
+}

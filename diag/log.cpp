@@ -1,0 +1,74 @@
+// The diagnostic log: one prefixed line per call, appended to Prismora.txt in
+// the state directory. The file is opened and closed on every call so that
+// the log survives a crash up to its last line and can be deleted at any time.
+#include "diag/log.h"
+
+#include <cstdarg>
+#include <cstdint>
+#include <cstdio>
+
+#include "platform/clock.h"
+#include "platform/directories.h"
+
+namespace {
+
+struct LogTimingRec {
+  int initialised = 0;          // flag: the first call of the process has run
+  int haveCounter = 1;          // flag: the high-resolution counter works
+  uint64_t startCount = 0;      // counter value at the first call
+  uint64_t frequency = 0;       // counts per second
+  double previousElapsed = 0.0; // s, elapsed time printed on the previous line
+};
+
+LogTimingRec gLogTiming;
+
+void StartLogTiming() {
+  uint64_t count = 0;
+  if (!gClock->highResCounter(&count)) gLogTiming.haveCounter = 0;
+  gLogTiming.startCount = count;
+  gLogTiming.previousElapsed = 0.0;
+  gLogTiming.initialised = 1;
+  if (gLogTiming.haveCounter) {
+    uint64_t perSecond = 0;
+    // A counter without a usable rate cannot give seconds.
+    if (!gClock->highResFrequency(&perSecond) || perSecond == 0) gLogTiming.haveCounter = 0;
+    gLogTiming.frequency = perSecond;
+  }
+}
+
+}  // namespace
+
+std::string LogFilePath() { return StateDirectory() + "/Prismora.txt"; }
+
+void ResetLog() { gLogTiming = LogTimingRec{}; }
+
+void LogDebug(const char* format, ...) {
+  if (!gLogTiming.initialised) StartLogTiming();
+
+  if (!MakeDirectories(StateDirectory())) return;
+  FILE* file = fopen(LogFilePath().c_str(), "a");
+  if (!file) return;
+
+  LocalTime now{};
+  gClock->localTime(&now);
+
+  uint64_t count = 0;
+  if (gLogTiming.haveCounter && gClock->highResCounter(&count)) {
+    // The full 64-bit difference and rate: the low 32 bits of a nanosecond
+    // counter wrap every 4.3 seconds.
+    double elapsed = double(count - gLogTiming.startCount) / double(gLogTiming.frequency);
+    fprintf(file, "%u/%u/%u %u:%02u:%02u (%f - %f)> ", now.day, now.month, now.year, now.hour,
+            now.minute, now.second, elapsed, elapsed - gLogTiming.previousElapsed);
+    gLogTiming.previousElapsed = elapsed;
+  } else {
+    fprintf(file, "%u/%u/%u %u:%02u:%02u> ", now.day, now.month, now.year, now.hour, now.minute,
+            now.second);
+  }
+
+  va_list args;
+  va_start(args, format);
+  vfprintf(file, format, args);
+  va_end(args);
+  fflush(file);
+  fclose(file);
+}

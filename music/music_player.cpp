@@ -1,0 +1,5 @@
+#include "music/music_player.h"
+
+void MusicPoll() {}
+
+void MUSICClose() {}

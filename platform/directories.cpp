@@ -1,0 +1,36 @@
+// The program's directories, after the XDG base-directory conventions.
+#include "platform/directories.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
+namespace {
+
+std::string FromEnvironment(const char* own, const char* xdg, const char* fallbackUnderHome) {
+  if (const char* value = getenv(own); value && *value) return value;
+  if (const char* value = getenv(xdg); value && *value) return std::string(value) + "/prismora";
+  const char* home = getenv("HOME");
+  std::string base = home && *home ? home : ".";
+  return base + "/" + fallbackUnderHome + "/prismora";
+}
+
+}  // namespace
+
+std::string StateDirectory() {
+  return FromEnvironment("PRISMORA_STATE_DIR", "XDG_STATE_HOME", ".local/state");
+}
+
+std::string ConfigDirectory() {
+  return FromEnvironment("PRISMORA_CONFIG_DIR", "XDG_CONFIG_HOME", ".config");
+}
+
+std::string DataDirectory() {
+  return FromEnvironment("PRISMORA_DATA_DIR", "XDG_DATA_HOME", ".local/share");
+}
+
+bool MakeDirectories(const std::string& path) {
+  std::error_code error;
+  std::filesystem::create_directories(path, error);
+  return std::filesystem::is_directory(path, error);
+}

@@ -1,0 +1,127 @@
+// The headless implementations of the clock, events, window, message boxes
+// and fault guard.
+#include "platform/headless/headless.h"
+
+#include <cstring>
+
+#include "platform/clock.h"
+#include "platform/event_source.h"
+#include "platform/fault_guard.h"
+#include "platform/message_box.h"
+
+HeadlessHostRec gHeadless;
+
+namespace {
+
+uint32_t HeadlessTick() { return gHeadless.tick; }
+
+int64_t HeadlessCalendar() {
+  return gHeadless.calendarStart + int64_t(uint32_t(gHeadless.tick - 1000u) / 1000u);
+}
+
+// A 1 MHz counter that follows the virtual clock.
+bool HeadlessCounter(uint64_t* count) {
+  if (!gHeadless.haveHighResCounter) return false;
+  *count = uint64_t(gHeadless.tick) * 1000u;
+  return true;
+}
+
+bool HeadlessFrequency(uint64_t* perSecond) {
+  if (!gHeadless.haveHighResCounter) return false;
+  *perSecond = 1000000u;
+  return true;
+}
+
+void HeadlessLocalTime(LocalTime* out) {
+  int64_t s = HeadlessCalendar();
+  out->year = 1970;
+  out->month = 1;
+  out->day = 1 + unsigned(s / 86400);
+  out->hour = unsigned(s / 3600 % 24);
+  out->minute = unsigned(s / 60 % 60);
+  out->second = unsigned(s % 60);
+}
+
+void HeadlessPump() {
+  if (gHeadless.onPump) gHeadless.onPump();
+}
+
+void HeadlessWait(uint32_t ms) {
+  gHeadless.tick += ms;
+  gHeadless.waitedMilliseconds += ms;
+  HeadlessPump();
+}
+
+WindowHandle HeadlessCreate(const WindowRequest& request) {
+  if (gHeadless.failWindowCreate) return 0;
+  gHeadless.windowExists = true;
+  if (request.mode == WindowMode::FullScreen) {
+    gHeadless.windowWidth = gHeadless.desktopWidth;
+    gHeadless.windowHeight = gHeadless.desktopHeight;
+  } else {
+    gHeadless.windowWidth = request.width;
+    gHeadless.windowHeight = request.height;
+  }
+  return 1;
+}
+
+void HeadlessDestroy(WindowHandle window) {
+  if (window == 1) gHeadless.windowExists = false;
+}
+
+bool HeadlessClientSize(WindowHandle window, uint32_t* width, uint32_t* height) {
+  if (window != 1 || !gHeadless.windowExists) return false;
+  *width = gHeadless.windowWidth;
+  *height = gHeadless.windowHeight;
+  return true;
+}
+
+void HeadlessPresent(WindowHandle, const FrameImage& frame) {
+  ++gHeadless.presentCount;
+  gHeadless.lastFrame = frame;
+  if (gHeadless.keepFrames && frame.pixels) {
+    size_t bytes = size_t(frame.pitch) * frame.height;
+    gHeadless.lastFramePixels.assign(frame.pixels, frame.pixels + bytes);
+  }
+}
+
+void HeadlessDesktop(uint32_t* width, uint32_t* height, uint32_t* bitsPerPixel) {
+  *width = gHeadless.desktopWidth;
+  *height = gHeadless.desktopHeight;
+  *bitsPerPixel = gHeadless.desktopBitsPerPixel;
+}
+
+unsigned HeadlessDepths() { return gHeadless.depths; }
+
+int HeadlessMessageBox(const char* text, const char* caption, uint32_t flags) {
+  gHeadless.messageBoxes.push_back(RecordedMessageBox{text ? text : "", caption ? caption : "", flags});
+  if (gHeadless.messageBoxAnswer != 0) return gHeadless.messageBoxAnswer;
+  return (flags & 0xF) == MB_YESNO ? IDYES : IDOK;
+}
+
+// No recovery headless: a fault in a test is a failure that must show.
+bool HeadlessRunGuarded(void (*work)(void*), void* context, FaultReport*) {
+  work(context);
+  return true;
+}
+
+const ClockService kClock = {HeadlessTick, HeadlessCalendar, HeadlessCounter, HeadlessFrequency,
+                             HeadlessLocalTime};
+const EventSourceService kEvents = {HeadlessPump, HeadlessWait};
+const WindowService kWindows = {HeadlessCreate, HeadlessDestroy, HeadlessClientSize,
+                                HeadlessPresent, HeadlessDesktop, HeadlessDepths};
+const MessageBoxService kMessageBoxes = {HeadlessMessageBox};
+const FaultGuardService kFaultGuard = {HeadlessRunGuarded};
+
+}  // namespace
+
+void InstallHeadlessHost() {
+  gHeadless = HeadlessHostRec{};
+  gClock = &kClock;
+  gEvents = &kEvents;
+  gWindows = &kWindows;
+  gMessageBoxes = &kMessageBoxes;
+  gFaultGuard = &kFaultGuard;
+}
+
+void HeadlessAdvance(uint32_t ms) { gHeadless.tick += ms; }

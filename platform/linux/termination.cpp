@@ -1,0 +1,51 @@
+// SIGTERM handling for hack hosts: note the request, wake the event loop.
+#include "platform/termination.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+namespace {
+
+volatile sig_atomic_t gTerminationRequested = 0;
+int gWakePipe[2] = {-1, -1};
+
+void OnTerminate(int) {
+  gTerminationRequested = 1;
+  if (gWakePipe[1] >= 0) {
+    char byte = 1;
+    ssize_t ignored = write(gWakePipe[1], &byte, 1);
+    (void)ignored;
+  }
+}
+
+}  // namespace
+
+void InstallTerminationHandler() {
+  if (gWakePipe[0] < 0 && pipe(gWakePipe) == 0) {
+    for (int fd : gWakePipe) fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+  }
+  struct sigaction action {};
+  action.sa_handler = OnTerminate;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGTERM, &action, nullptr);
+}
+
+bool TerminationRequested() { return gTerminationRequested != 0; }
+
+int TerminationWakeFd() { return gWakePipe[0]; }
+
+void ReraiseTermination() {
+  if (!gTerminationRequested) return;
+  signal(SIGTERM, SIG_DFL);
+  raise(SIGTERM);
+}
+
+void ResetTerminationRequest() {
+  gTerminationRequested = 0;
+  if (gWakePipe[0] >= 0) {
+    char buffer[64];
+    while (read(gWakePipe[0], buffer, sizeof buffer) > 0) {
+    }
+  }
+}

@@ -1,0 +1,12 @@
+// The service tables, empty until a host installs its implementations.
+#include "platform/clock.h"
+#include "platform/event_source.h"
+#include "platform/fault_guard.h"
+#include "platform/message_box.h"
+#include "platform/window.h"
+
+const ClockService* gClock = nullptr;
+const EventSourceService* gEvents = nullptr;
+const MessageBoxService* gMessageBoxes = nullptr;
+const WindowService* gWindows = nullptr;
+const FaultGuardService* gFaultGuard = nullptr;

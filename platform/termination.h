@@ -1,0 +1,15 @@
+// SIGTERM as hosts of screen-saver hacks use it: the request is noted, the
+// program cleans up through its normal close path, then the signal is raised
+// again so the host sees the death it asked for.
+#pragma once
+
+// Installs the handler; the event source then turns a request into WM_CLOSE.
+void InstallTerminationHandler();
+bool TerminationRequested();
+// File descriptor that becomes readable when termination is requested, so an
+// event loop can wake on it; -1 before the handler is installed.
+int TerminationWakeFd();
+// Restores the default action and raises SIGTERM; returns only when the
+// request never came.
+void ReraiseTermination();
+void ResetTerminationRequest();

@@ -1,0 +1,42 @@
+// Pixel formats, packing and the two sprites, for 16-, 24- and 32-bit RGB.
+#pragma once
+#include <cstdint>
+
+struct PixelFormatRec {
+  uint32_t redShift = 0, greenShift = 0, blueShift = 0;
+  uint32_t redDivisor = 1, greenDivisor = 1, blueDivisor = 1;  // 256 / 2^bits
+  uint32_t bytesPerPixel = 4;
+};
+
+// The locked back surface.
+struct FrameBufferRec {
+  uint8_t* base = nullptr;
+  uint32_t pitch = 0;   // bytes per row, at least width * bytesPerPixel
+  uint32_t width = 0;
+  uint32_t height = 0;
+};
+
+extern PixelFormatRec PixelFormat;
+extern FrameBufferRec FrameBuffer;
+
+void DerivePixelFormat(uint32_t redMask, uint32_t greenMask, uint32_t blueMask, uint32_t bitsPerPixel);
+uint32_t PackPixel(uint32_t r, uint32_t g, uint32_t b);
+// Stores the low bytes-per-pixel bytes of packed at (x, y); nothing outside the surface.
+void PutPixel(uint32_t packed, int x, int y);
+// 5x5 ball and 7x7 star with their top-left corner at (x, y); a sprite is
+// drawn whole or not at all.
+void PlotBall(int x, int y, int r, int g, int b, int size);
+void PlotStar(int x, int y, int r, int g, int b, int size);
+
+// Writes packed at (x, y) without bounds checks (callers have checked).
+inline void WritePixel(uint32_t packed, int x, int y) {
+  uint8_t* p = FrameBuffer.base + uint32_t(y) * FrameBuffer.pitch + uint32_t(x) * PixelFormat.bytesPerPixel;
+  switch (PixelFormat.bytesPerPixel) {
+    case 4: p[3] = uint8_t(packed >> 24); [[fallthrough]];
+    case 3: p[2] = uint8_t(packed >> 16); [[fallthrough]];
+    case 2: p[1] = uint8_t(packed >> 8); [[fallthrough]];
+    default: p[0] = uint8_t(packed);
+  }
+}
+
+void ResetPixelFormat();

@@ -1,0 +1,165 @@
+#include "saver/command_line.h"
+
+#include <cctype>
+#include <initializer_list>
+#include <cstring>
+
+namespace {
+
+bool Is(const char* arg, std::initializer_list<const char*> names) {
+  for (const char* name : names)
+    if (std::strcmp(arg, name) == 0) return true;
+  return false;
+}
+
+// Windows passes "/c:1234" and "/p 1234"; case does not matter there.
+bool IsSlashMode(const char* arg, char letter) {
+  return (arg[0] == '/' || arg[0] == '-') && std::tolower(static_cast<unsigned char>(arg[1])) == letter &&
+         (arg[2] == '\0' || arg[2] == ':');
+}
+
+bool SetMode(CommandLine* out, SaverMode mode, bool* modeSeen, const char* arg, std::string* error) {
+  // -window-id wins over -root, as hack hosts expect; any other pair is a mistake.
+  if (*modeSeen && !(out->mode == SaverMode::Foreign && mode == SaverMode::Foreign)) {
+    *error = std::string("more than one mode given (") + arg + ")";
+    return false;
+  }
+  *modeSeen = true;
+  out->mode = mode;
+  return true;
+}
+
+}  // namespace
+
+bool ParseWindowId(const char* text, uint64_t* id) {
+  if (!text || !*text) return false;
+  int base = 10;
+  const char* digits = text;
+  if (text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    base = 16;
+    digits = text + 2;
+  }
+  if (!*digits) return false;
+  uint64_t value = 0;
+  for (const char* p = digits; *p; ++p) {
+    int c = std::tolower(static_cast<unsigned char>(*p));
+    int digit = std::isdigit(c) ? c - '0' : (base == 16 && c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1);
+    if (digit < 0) return false;
+    if (value > (UINT64_MAX - uint64_t(digit)) / uint64_t(base)) return false;
+    value = value * uint64_t(base) + uint64_t(digit);
+  }
+  if (value == 0 || value > 0xFFFFFFFFu) return false;  // X11 ids are 32-bit
+  *id = value;
+  return true;
+}
+
+bool ParseCommandLine(int argc, const char* const* argv, const char* xscreensaverWindow, CommandLine* out,
+                      std::string* error) {
+  *out = CommandLine{};
+  bool modeSeen = false;
+  bool haveExplicitId = false;
+  for (int i = 1; i < argc; ++i) {
+    const char* arg = argv[i];
+    auto takeValue = [&](const char** value) {
+      if (i + 1 >= argc) {
+        *error = std::string(arg) + " needs a value";
+        return false;
+      }
+      *value = argv[++i];
+      return true;
+    };
+    const char* value = nullptr;
+    if (Is(arg, {"--help", "-h", "-help", "/?"})) {
+      out->mode = SaverMode::Help;
+      return true;
+    } else if (IsSlashMode(arg, 's') || Is(arg, {"--fullscreen"})) {
+      if (!SetMode(out, SaverMode::FullScreen, &modeSeen, arg, error)) return false;
+    } else if (IsSlashMode(arg, 'c') || Is(arg, {"--settings"})) {
+      if (!SetMode(out, SaverMode::Settings, &modeSeen, arg, error)) return false;
+    } else if (Is(arg, {"--window"})) {
+      if (!SetMode(out, SaverMode::Window, &modeSeen, arg, error)) return false;
+    } else if (IsSlashMode(arg, 'p') || Is(arg, {"--preview"})) {
+      if (!SetMode(out, SaverMode::Preview, &modeSeen, arg, error)) return false;
+      if (arg[2] == ':')
+        value = arg + 3;
+      else if (!takeValue(&value))
+        return false;
+      if (!ParseWindowId(value, &out->windowId)) {
+        *error = std::string("not a window id: ") + value;
+        return false;
+      }
+    } else if (Is(arg, {"-window-id", "--window-id"})) {
+      if (!SetMode(out, SaverMode::Foreign, &modeSeen, arg, error) || !takeValue(&value)) return false;
+      if (!ParseWindowId(value, &out->windowId)) {
+        *error = std::string("not a window id: ") + value;
+        return false;
+      }
+      haveExplicitId = true;
+      out->rootWindow = false;
+    } else if (Is(arg, {"-root", "--root"})) {
+      if (!SetMode(out, SaverMode::Foreign, &modeSeen, arg, error)) return false;
+      if (!haveExplicitId) out->rootWindow = true;
+    } else if (Is(arg, {"--depth"})) {
+      if (!takeValue(&value)) return false;
+      if (Is(value, {"16"}))
+        out->depth = 16;
+      else if (Is(value, {"24"}))
+        out->depth = 24;
+      else if (Is(value, {"32"}))
+        out->depth = 32;
+      else {
+        *error = std::string("--depth must be 16, 24 or 32, not ") + value;
+        return false;
+      }
+    } else {
+      *error = std::string("unknown option: ") + arg + " (try --help)";
+      return false;
+    }
+  }
+  if (out->mode == SaverMode::Foreign && out->rootWindow) {
+    // With -root the window is the one the locker gave us, else the root window.
+    if (xscreensaverWindow && *xscreensaverWindow) {
+      if (!ParseWindowId(xscreensaverWindow, &out->windowId)) {
+        *error = std::string("XSCREENSAVER_WINDOW is not a window id: ") + xscreensaverWindow;
+        return false;
+      }
+      out->rootWindow = false;
+    }
+  } else if (!modeSeen && xscreensaverWindow && *xscreensaverWindow) {
+    // Lockers such as xsecurelock start the saver with no arguments at all.
+    if (!ParseWindowId(xscreensaverWindow, &out->windowId)) {
+      *error = std::string("XSCREENSAVER_WINDOW is not a window id: ") + xscreensaverWindow;
+      return false;
+    }
+    out->mode = SaverMode::Foreign;
+  }
+  return true;
+}
+
+const char* UsageText() {
+  return "Usage: prismora [MODE] [OPTIONS]\n"
+         "Mirror-symmetric, ever-changing trails of coloured particles.\n"
+         "\n"
+         "Modes:\n"
+         "  /s, --fullscreen         run full screen on the primary screen\n"
+         "  /c, --settings           the settings dialog (also with no mode at all)\n"
+         "  /p ID, --preview ID      the small preview inside the X11 window ID\n"
+         "  -window-id ID, --window-id ID\n"
+         "                           draw into the X11 window ID (hex 0x... or decimal),\n"
+         "                           as a hack of XScreenSaver and similar lockers\n"
+         "  -root, --root            draw into $XSCREENSAVER_WINDOW, else the root window\n"
+         "  --window                 run in an ordinary window, for trying it out\n"
+         "  (no mode, $XSCREENSAVER_WINDOW set)  the same as -root\n"
+         "\n"
+         "Options:\n"
+         "  --depth 16|24|32         draw in this many bits per pixel\n"
+         "  -h, --help               show this text\n"
+         "\n"
+         "While it runs full screen, a key or mouse button ends it; Ctrl with a digit,\n"
+         "the digits, M, Pause and Esc are commands.\n"
+         "\n"
+         "Files: settings in $PRISMORA_CONFIG_DIR or $XDG_CONFIG_HOME/prismora,\n"
+         "the log Prismora.txt in $PRISMORA_STATE_DIR or $XDG_STATE_HOME/prismora,\n"
+         "wallpapers in $PRISMORA_DATA_DIR or $XDG_DATA_HOME/prismora.\n"
+         "Exit codes: 0 done, 1 could not start, 2 bad command line.\n";
+}

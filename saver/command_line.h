@@ -1,0 +1,30 @@
+// The screen saver's command line: the modes of a screen saver, the
+// conventions of screen-saver hosts, and the options for trying it out.
+#pragma once
+#include <cstdint>
+#include <string>
+
+enum class SaverMode {
+  Settings,    // /c, --settings, or no mode at all
+  FullScreen,  // /s, --fullscreen
+  Window,      // --window
+  Preview,     // /p ID, --preview ID: the small preview inside ID
+  Foreign,     // -window-id ID, -root, $XSCREENSAVER_WINDOW: draw into ID
+  Help,        // --help
+};
+
+struct CommandLine {
+  SaverMode mode = SaverMode::Settings;
+  uint64_t windowId = 0;   // Preview and Foreign
+  bool rootWindow = false; // Foreign into the root window (no id known yet)
+  uint32_t depth = 0;      // --depth 16|24|32; 0 = the display's choice
+};
+
+// Parses argv; on failure returns false with a one-line message in *error.
+// xscreensaverWindow is $XSCREENSAVER_WINDOW (nullptr when unset).
+bool ParseCommandLine(int argc, const char* const* argv, const char* xscreensaverWindow, CommandLine* out,
+                      std::string* error);
+// Parses a window id in hex (0x...) or decimal; false for anything else or 0.
+bool ParseWindowId(const char* text, uint64_t* id);
+// The --help text.
+const char* UsageText();

@@ -1,0 +1,120 @@
+// The screen-saver host: window, message loop, default message handling and
+// the fault guard.
+#include "saver/saver_host.h"
+
+#include "diag/log.h"
+#include "platform/fault_guard.h"
+#include "render/display.h"
+#include "saver/screen_saver.h"
+
+namespace {
+
+// A mouse that moves more than this many pixels from where it was first
+// seen ends the saver; smaller moves are jitter.
+constexpr int kMouseMoveThreshold = 4;
+
+struct SaverHostRec {
+  WindowHandle window = 0;
+  WindowMode mode = WindowMode::FullScreen;
+  bool haveMouseOrigin = false;
+  int mouseX = 0, mouseY = 0;
+  bool destroyed = false;
+  bool faulted = false;
+};
+
+SaverHostRec gHost;
+
+int Abs(int v) { return v < 0 ? -v : v; }
+
+void EndSaverOnInput(WindowHandle window) {
+  // The host program owns input in a foreign window; nothing of it is ours.
+  if (gHost.mode == WindowMode::Foreign) return;
+  PostMessage(window, WM_CLOSE, 0, 0);
+}
+
+void OnMouseMove(WindowHandle window, LParam lParam) {
+  int x = int(uint32_t(lParam) & 0xFFFF), y = int((uint32_t(lParam) >> 16) & 0xFFFF);
+  if (!gHost.haveMouseOrigin) {
+    gHost.haveMouseOrigin = true;
+    gHost.mouseX = x;
+    gHost.mouseY = y;
+    return;
+  }
+  if (Abs(x - gHost.mouseX) > kMouseMoveThreshold || Abs(y - gHost.mouseY) > kMouseMoveThreshold)
+    EndSaverOnInput(window);
+}
+
+struct DispatchCall {
+  const Message* message;
+  LResult result;
+};
+
+void CallWindowProcedure(void* context) {
+  auto* call = static_cast<DispatchCall*>(context);
+  const Message& m = *call->message;
+  call->result = ScreenSaverProc(m.window, m.message, m.wParam, m.lParam);
+}
+
+}  // namespace
+
+LResult DefScreenSaverProc(WindowHandle window, uint32_t message, WParam, LParam lParam) {
+  switch (message) {
+    case WM_MOUSEMOVE:
+      OnMouseMove(window, lParam);
+      return 0;
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+      EndSaverOnInput(window);
+      return 0;
+    case WM_CLOSE:
+      if (!gHost.destroyed) {
+        gHost.destroyed = true;
+        gWindows->destroy(window);
+        PostMessage(window, WM_QUIT, 0, 0);
+      }
+      return 0;
+    case SCRM_VERIFYPW:
+      // Passwords belong to the desktop's locker; closing may always go ahead.
+      return 1;
+    default:
+      return 0;
+  }
+}
+
+LResult DispatchSaverMessage(const Message& message) {
+  DispatchCall call{&message, 0};
+  FaultReport fault;
+  if (gFaultGuard->run(CallWindowProcedure, &call, &fault)) return call.result;
+  LogDebug("!!!! ExceptionCode = %x at address %lx\n", fault.code, (unsigned long)fault.address);
+  if (gHost.faulted) {
+    // A second fault while closing: give up on a clean close.
+    PostMessage(message.window, WM_QUIT, 0, 0);
+    return 0;
+  }
+  gHost.faulted = true;
+  PostMessage(message.window, WM_CLOSE, 0, 0);
+  return DefScreenSaverProc(message.window, message.message, message.wParam, message.lParam);
+}
+
+int RunScreenSaver(const WindowRequest& request) {
+  ResetSaverHost();
+  gHost.mode = request.mode;
+  WindowHandle window = gWindows->create(request);
+  if (window == 0) return 1;
+  gHost.window = window;
+  if (DispatchSaverMessage(Message{window, WM_CREATE, 0, 0}) == -1) {
+    StopSaver(window);
+    gWindows->destroy(window);
+    return 1;
+  }
+  Message message;
+  while (GetMessage(&message)) DispatchSaverMessage(message);
+  if (!gHost.faulted) StopSaver(window);
+  if (!gHost.destroyed) gWindows->destroy(window);
+  return gHost.faulted ? 1 : 0;
+}
+
+void ResetSaverHost() { gHost = SaverHostRec{}; }

@@ -1,0 +1,57 @@
+// Starting and stopping the saver: everything it acquires, in order, and
+// released in reverse.
+#include "engine/engine.h"
+#include "engine/engine_state.h"
+#include "engine/random.h"
+#include "music/music_player.h"
+#include "patterns/options.h"
+#include "patterns/pattern_apply.h"
+#include "patterns/preset.h"
+#include "platform/clock.h"
+#include "platform/window.h"
+#include "render/display.h"
+#include "saver/screen_saver.h"
+
+uint32_t gDesktopWidth = 0;
+uint32_t gDesktopHeight = 0;
+
+bool StartSaver(WindowHandle window) {
+  gClosing = false;
+  // No system here is an old NT: the early-close guard stays off.
+  gOldWindowsNT = false;
+  uint32_t depth = 0;
+  gWindows->desktop(&gDesktopWidth, &gDesktopHeight, &depth);
+  prismora::srand(uint32_t(CalendarTime() >> 1));
+  FreePatternTable();
+  GetSettings(false);
+  if (fChildPreview) {
+    gOptions.DoubleSize = 1;
+    EngineState.musicSelected = 0;
+  } else {
+    EngineState.musicSelected = gOptions.MusicIndex != -1;
+  }
+  bool currentNeverChosen = gPresets && gCurrentPattern < gPatternCount && gPresets[gCurrentPattern].Frequency == 0;
+  if (gOptions.UseRandomPreset || (gOptions.MorphSettings && currentNeverChosen))
+    ApplyRandomPattern();
+  else
+    ApplyPattern();
+  if (gOptions.RandomBackground && gOptions.BackgroundBrightness != 0)
+    gUseBackground = prismora::rand() % 2;
+  else
+    gUseBackground = gOptions.BackgroundBrightness != 0;
+  if (!DDInitialise(window)) return false;
+  InitialiseEngine();
+  gFrameTimer = SetTimer(window, kFrameTimerId, 1);
+  return true;
+}
+
+void StopSaver(WindowHandle window) {
+  if (gFrameTimer != 0) {
+    KillTimer(window, kFrameTimerId);
+    gFrameTimer = 0;
+  }
+  DDCleanUp();
+  ReleaseEngine();
+  MUSICClose();
+  FreePatternTable();
+}

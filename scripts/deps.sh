@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages Prismora needs, by group:
+#   build  compilers, CMake, Ninja, Qt 6 and the test and benchmark libraries
+#   run    what the programs need at run time
+#   test   the X server and tools the end-to-end tests drive
+# Usage: scripts/deps.sh [build] [run] [test]   (no argument: all three)
+# Nothing is installed, and the package lists are not refreshed, when every
+# package asked for is already present. Only bash, coreutils, dpkg and apt are used,
+# so this runs on a bare Debian image.
+set -euo pipefail
+
+build_packages=(build-essential cmake ninja-build pkg-config qt6-base-dev libqt6opengl6-dev libxcb1-dev
+  libx11-dev libgtest-dev libgmock-dev libbenchmark-dev libpng-dev clang clang-format clang-tidy)
+run_packages=(libqt6widgets6 libqt6opengl6 libqt6openglwidgets6 libgl1-mesa-dri fonts-liberation2)
+test_packages=(xvfb xauth xdotool x11-utils imagemagick)
+
+groups=("$@")
+if [ ${#groups[@]} -eq 0 ]; then
+  groups=(build run test)
+fi
+
+wanted=()
+for group in "${groups[@]}"; do
+  case "$group" in
+    build) wanted+=("${build_packages[@]}") ;;
+    run) wanted+=("${run_packages[@]}") ;;
+    test) wanted+=("${test_packages[@]}") ;;
+    *)
+      echo "deps.sh: unknown group '$group' (expected build, run or test)" >&2
+      exit 2
+      ;;
+  esac
+done
+
+missing=()
+for package in "${wanted[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
+  if [ "$status" != "install ok installed" ]; then
+    missing+=("$package")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "deps.sh: all packages for '${groups[*]}' are installed"
+  exit 0
+fi
+
+as_root=()
+if [ "$(id -u)" -ne 0 ]; then
+  if command -v sudo >/dev/null 2>&1; then
+    as_root=(sudo)
+  else
+    echo "deps.sh: missing packages: ${missing[*]}" >&2
+    echo "deps.sh: run this script as root to install them" >&2
+    exit 1
+  fi
+fi
+
+echo "deps.sh: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+if ! "${as_root[@]}" apt-get update -q; then
+  echo "deps.sh: apt-get update failed" >&2
+  exit 1
+fi
+if ! "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
+  "${missing[@]}"; then
+  echo "deps.sh: apt-get install failed for: ${missing[*]}" >&2
+  exit 1
+fi
+echo "deps.sh: installed ${missing[*]}"

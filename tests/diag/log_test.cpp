@@ -1,0 +1,153 @@
+// The diagnostic log on the virtual clock, and the two message boxes.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "diag/log.h"
+#include "platform/headless/headless.h"
+#include "platform/message_box.h"
+
+namespace {
+
+std::string ReadWhole(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+class DiagnosticLog : public testing::Test {
+ protected:
+  void SetUp() override {
+    InstallHeadlessHost();
+    ResetLog();
+    if (const char* old = getenv("PRISMORA_STATE_DIR")) savedStateDir = old, hadStateDir = true;
+    std::string pattern = (std::filesystem::temp_directory_path() / "prismora-log-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    root = pattern;
+    // Not created yet: the log must make it.
+    stateDir = root + "/state/nested";
+    UseStateDir(stateDir);
+  }
+
+  void TearDown() override {
+    ResetLog();
+    if (hadStateDir)
+      setenv("PRISMORA_STATE_DIR", savedStateDir.c_str(), 1);
+    else
+      unsetenv("PRISMORA_STATE_DIR");
+    std::error_code ignored;
+    std::filesystem::remove_all(root, ignored);
+  }
+
+  static void UseStateDir(const std::string& dir) { setenv("PRISMORA_STATE_DIR", dir.c_str(), 1); }
+  std::string LogText() const { return ReadWhole(stateDir + "/Prismora.txt"); }
+
+  std::string root, stateDir, savedStateDir;
+  bool hadStateDir = false;
+};
+
+// The headless calendar starts at 1970-01-01 00:00:01 at tick 1000, and its
+// counter runs at 1 MHz with the tick.
+TEST_F(DiagnosticLog, LinesCarryElapsedTimeAndDelta) {
+  LogDebug("first %d\n", 1);
+  HeadlessAdvance(2500);
+  LogDebug("second %s\n", "line");
+  HeadlessAdvance(1250);
+  LogDebug("third\n");
+  EXPECT_EQ(LogText(),
+            "1/1/1970 0:00:01 (0.000000 - 0.000000)> first 1\n"
+            "1/1/1970 0:00:03 (2.500000 - 2.500000)> second line\n"
+            "1/1/1970 0:00:04 (3.750000 - 1.250000)> third\n");
+  EXPECT_EQ(LogFilePath(), stateDir + "/Prismora.txt");
+}
+
+TEST_F(DiagnosticLog, ElapsedTimeDoesNotWrapAfterLongRuns) {
+  LogDebug("start\n");
+  // Past 2^32 counts of the 1 MHz counter (about 4295 s).
+  HeadlessAdvance(5000000);
+  LogDebug("late\n");
+  EXPECT_EQ(LogText(),
+            "1/1/1970 0:00:01 (0.000000 - 0.000000)> start\n"
+            "1/1/1970 1:23:21 (5000.000000 - 5000.000000)> late\n");
+}
+
+TEST_F(DiagnosticLog, WithoutACounterEveryLineHasTheShortPrefix) {
+  gHeadless.haveHighResCounter = false;
+  LogDebug("a\n");
+  HeadlessAdvance(2000);
+  LogDebug("b %u\n", 7u);
+  EXPECT_EQ(LogText(), "1/1/1970 0:00:01> a\n1/1/1970 0:00:03> b 7\n");
+}
+
+TEST_F(DiagnosticLog, LaterRunsAppendToTheSameFile) {
+  ASSERT_TRUE(std::filesystem::create_directories(stateDir));
+  std::ofstream(stateDir + "/Prismora.txt") << "earlier line\n";
+  LogDebug("saver\n");
+  // A second program starting: its first line is a first line again.
+  ResetLog();
+  HeadlessAdvance(3000);
+  LogDebug("player\n");
+  EXPECT_EQ(LogText(),
+            "earlier line\n"
+            "1/1/1970 0:00:01 (0.000000 - 0.000000)> saver\n"
+            "1/1/1970 0:00:04 (0.000000 - 0.000000)> player\n");
+}
+
+TEST_F(DiagnosticLog, UnwritableDirectoryIsSilentAndRetried) {
+  std::string blocker = root + "/blocker";
+  std::ofstream(blocker).put('x');
+  UseStateDir(blocker + "/state");
+  LogDebug("lost\n");
+  EXPECT_TRUE(gHeadless.messageBoxes.empty());
+  EXPECT_EQ(ReadWhole(blocker), "x");
+
+  // The failed call still started the clock; the next call tries the file again.
+  UseStateDir(stateDir);
+  HeadlessAdvance(500);
+  LogDebug("found\n");
+  EXPECT_EQ(LogText(), "1/1/1970 0:00:01 (0.500000 - 0.500000)> found\n");
+}
+
+class MessageBoxes : public testing::Test {
+ protected:
+  void SetUp() override { InstallHeadlessHost(); }
+};
+
+TEST_F(MessageBoxes, ErrorBox) {
+  ReportError("Out of memory.");
+  ASSERT_EQ(gHeadless.messageBoxes.size(), 1u);
+  EXPECT_EQ(gHeadless.messageBoxes[0].text, "Out of memory.");
+  EXPECT_EQ(gHeadless.messageBoxes[0].caption, "Prismora");
+  EXPECT_EQ(gHeadless.messageBoxes[0].flags, 0x40010u);
+}
+
+TEST_F(MessageBoxes, YesNoFlagsAndAnswers) {
+  struct Case {
+    bool defaultYes;
+    int answer;  // 0: the host's default for a yes/no box, which is Yes
+    uint32_t flags;
+    bool result;
+  };
+  const Case cases[] = {
+      {true, 0, 0x40024, true},         {false, 0, 0x40124, true},       {true, IDYES, 0x40024, true},
+      {true, IDNO, 0x40024, false},     {false, IDNO, 0x40124, false},   {true, IDOK, 0x40024, false},
+      {false, IDCANCEL, 0x40124, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "defaultYes " << c.defaultYes << " answer " << c.answer);
+    InstallHeadlessHost();
+    gHeadless.messageBoxAnswer = c.answer;
+    EXPECT_EQ(AskYesNo(c.defaultYes, "Delete this pattern?"), c.result);
+    ASSERT_EQ(gHeadless.messageBoxes.size(), 1u);
+    EXPECT_EQ(gHeadless.messageBoxes[0].text, "Delete this pattern?");
+    EXPECT_EQ(gHeadless.messageBoxes[0].caption, "Prismora");
+    EXPECT_EQ(gHeadless.messageBoxes[0].flags, c.flags);
+  }
+}
+
+}  // namespace
