@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The command line: --help, the answers to bad options, and the settings
 # entry points, which for now show a message box and end with exit code 1.
+# shellcheck source-path=SCRIPTDIR source=e2e_lib.sh
 source "$(dirname "$0")/e2e_lib.sh"
 e2e_begin 1920x1080x24
 

@@ -8,6 +8,7 @@
 # the programs' output are kept in ./e2e-artifacts/NAME/ (CTest runs the tests
 # from the build tree's tests/ directory).
 
+# shellcheck disable=SC2034  # E2E_STATUS and the like are read by the tests.
 set -u
 
 PRISMORA=${1:-}
@@ -111,7 +112,7 @@ e2e_start_xvfb() {
     [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
     Xvfb ":$n" -screen 0 "$size" -nolisten tcp -noreset >"$E2E_WORK/xvfb.log" 2>&1 &
     pid=$!
-    for i in $(seq 100); do
+    for _ in $(seq 100); do
       if ! kill -0 "$pid" 2>/dev/null; then break; fi
       if xdpyinfo -display ":$n" >/dev/null 2>&1 &&
         [ "$(tr -d ' \n' <"/tmp/.X$n-lock" 2>/dev/null)" = "$pid" ]; then
@@ -227,10 +228,10 @@ e2e_screenshot() {
 # True when the image has a pixel that is not black and more than one colour:
 # a drawn picture, not an empty or flat-filled window.
 e2e_has_picture() {
-  local facts
+  local facts max colours
   facts=$(timeout 20 identify -format '%[max] %k' "$1" 2>/dev/null) || return 1
-  set -- $facts
-  [ "${1:-0}" != 0 ] && [ "${2:-0}" -gt 1 ]
+  read -r max colours <<<"$facts"
+  [ "${max:-0}" != 0 ] && [ "${colours:-0}" -gt 1 ]
 }
 
 # e2e_changed_pixels A B: prints how many pixels differ between two images.

@@ -26,8 +26,8 @@ static void DrainEvents(xcb_connection_t* connection) {
 static int WaitForMapNotify(xcb_connection_t* connection, xcb_window_t window) {
   xcb_generic_event_t* event;
   while ((event = xcb_wait_for_event(connection)) != NULL) {
-    int mapped = (event->response_type & 0x7f) == XCB_MAP_NOTIFY &&
-                 ((xcb_map_notify_event_t*)event)->window == window;
+    int mapped =
+        (event->response_type & 0x7f) == XCB_MAP_NOTIFY && ((xcb_map_notify_event_t*)event)->window == window;
     free(event);
     if (mapped) return 1;
   }

@@ -4,6 +4,7 @@
 # quietly (exit code 0) once that window is destroyed. The window is given by
 # -window-id in hex and in decimal, and by XSCREENSAVER_WINDOW with -root and
 # with no mode at all.
+# shellcheck source-path=SCRIPTDIR source=e2e_lib.sh
 source "$(dirname "$0")/e2e_lib.sh"
 e2e_begin 1920x1080x24
 

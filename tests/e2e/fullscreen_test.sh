@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Full screen: `prismora /s` covers the whole 1920x1080 screen within 5 s, draws
 # a moving picture, and a key press ends it with exit code 0.
+# shellcheck source-path=SCRIPTDIR source=e2e_lib.sh
 source "$(dirname "$0")/e2e_lib.sh"
 e2e_begin 1920x1080x24
 

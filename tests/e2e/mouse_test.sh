@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Mouse: under full screen a move of a pixel or so is not the user coming back;
 # a real move ends the saver with exit code 0.
+# shellcheck source-path=SCRIPTDIR source=e2e_lib.sh
 source "$(dirname "$0")/e2e_lib.sh"
 e2e_begin 1920x1080x24
 

@@ -2,6 +2,7 @@
 # SIGTERM, as a screen-saver host stops its hack: prismora cleans up and dies of
 # the signal itself (status 143), both drawing into a foreign window and at
 # full screen.
+# shellcheck source-path=SCRIPTDIR source=e2e_lib.sh
 source "$(dirname "$0")/e2e_lib.sh"
 e2e_begin 1920x1080x24
 

@@ -1,0 +1,497 @@
+// The window service over Qt: the window the program draws into, its input
+// translated into queued messages, and the frames shown in it. Frames are
+// drawn with QPainter into the window's backing store, scaled
+// nearest-neighbour with black bars, which on a CPU-only machine beats an
+// OpenGL texture upload.
+#include <xcb/xcb.h>
+
+#include <QtCore/QAbstractNativeEventFilter>
+#include <QtCore/QCoreApplication>
+#include <QtCore/QElapsedTimer>
+#include <QtGui/QBackingStore>
+#include <QtGui/QExposeEvent>
+#include <QtGui/QGuiApplication>
+#include <QtGui/QImage>
+#include <QtGui/QKeyEvent>
+#include <QtGui/QMouseEvent>
+#include <QtGui/QPainter>
+#include <QtGui/QScreen>
+#include <QtGui/QWindow>
+#include <QtGui/qguiapplication_platform.h>
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+#include "platform/key_state.h"
+#include "platform/qt/key_mapping.h"
+#include "platform/qt/letterbox.h"
+#include "platform/qt/qt_host.h"
+#include "platform/qt/qt_host_internal.h"
+#include "platform/window.h"
+
+namespace {
+
+// Mouse-message wParam bits.
+enum : unsigned {
+  MK_LBUTTON = 0x01,
+  MK_RBUTTON = 0x02,
+  MK_SHIFT = 0x04,
+  MK_CONTROL = 0x08,
+  MK_MBUTTON = 0x10,
+};
+
+class HostWindow;
+
+struct HostWindowRec {
+  WindowHandle handle = 0;
+  WindowMode mode = WindowMode::Ordinary;
+  HostWindow* window = nullptr;   // owned
+  QWindow* foreign = nullptr;     // owned wrapper of the foreign parent
+  xcb_window_t foreignId = 0;
+  uint32_t foreignWidth = 0;      // the foreign window's size, as last heard
+  uint32_t foreignHeight = 0;
+  bool foreignResizePending = false;
+  bool foreignGone = false;
+  int frameWidth = 0;             // the last presented frame; 0 before the first
+  int frameHeight = 0;
+  LetterboxRect picture;          // where that frame was drawn
+  QImage converted;               // 16- and 24-bit frames, converted to 32 bits
+};
+
+class XcbWatcher;
+
+struct QtWindowsRec {
+  std::vector<std::unique_ptr<HostWindowRec>> windows;
+  WindowHandle nextHandle = 1;
+  XcbWatcher* watcher = nullptr;    // installed with the first foreign window; kept
+  std::vector<uint32_t> deadXIds;   // X windows that went away with a foreign parent
+};
+
+QtWindowsRec gQtWindows;
+
+HostWindowRec* FindWindow(WindowHandle handle) {
+  for (auto& rec : gQtWindows.windows) {
+    if (rec->handle == handle) return rec.get();
+  }
+  return nullptr;
+}
+
+LParam PackPoint(int x, int y) { return LParam((uint32_t(x) & 0xFFFFu) | ((uint32_t(y) & 0xFFFFu) << 16)); }
+
+// Translates this window's events into messages and nothing more; a foreign
+// window's host owns the input, so there only painting is handled.
+class HostWindow final : public QWindow {
+ public:
+  HostWindow(HostWindowRec* rec, QWindow* parent) : QWindow(parent), rec_(rec), store_(this) {}
+
+  void Forget() { rec_ = nullptr; }
+  QBackingStore& Store() { return store_; }
+  bool painted = false;  // the backing store holds a frame at its current size
+
+ protected:
+  bool event(QEvent* e) override {
+    if (!rec_) return QWindow::event(e);
+    bool input = rec_->mode != WindowMode::Foreign;
+    switch (e->type()) {
+      case QEvent::Close:
+        // The program destroys the window itself when it is done.
+        if (input) PostMessage(rec_->handle, WM_CLOSE, 0, 0);
+        e->ignore();
+        return true;
+      case QEvent::Resize:
+        if (input) PostMessage(rec_->handle, WM_SIZE, 0, PackPoint(width(), height()));
+        break;
+      case QEvent::KeyPress:
+      case QEvent::KeyRelease:
+        if (input) PostKey(static_cast<QKeyEvent*>(e));
+        return true;
+      case QEvent::MouseMove:
+      case QEvent::MouseButtonPress:
+      case QEvent::MouseButtonRelease:
+        if (input) PostMouse(static_cast<QMouseEvent*>(e));
+        return true;
+      case QEvent::MouseButtonDblClick:
+        return true;  // the press before it was already posted
+      default:
+        break;
+    }
+    return QWindow::event(e);
+  }
+
+  void exposeEvent(QExposeEvent*) override {
+    if (!isExposed()) return;
+    QSize area = size();
+    if (area.isEmpty()) return;
+    if (!painted || store_.size() != area) {
+      store_.resize(area);
+      QRect all(QPoint(0, 0), area);
+      store_.beginPaint(all);
+      QPainter painter(store_.paintDevice());
+      painter.setCompositionMode(QPainter::CompositionMode_Source);
+      painter.fillRect(all, Qt::black);
+      painter.end();
+      store_.endPaint();
+    }
+    store_.flush(QRect(QPoint(0, 0), area));
+  }
+
+ private:
+  void PostKey(QKeyEvent* e) {
+    int vk = QtKeyToVirtualKey(e->key(), (e->modifiers() & Qt::KeypadModifier) != 0, e->nativeScanCode());
+    if (vk == 0) return;
+    bool alt = (e->modifiers() & Qt::AltModifier) != 0;
+    bool system = alt || vk == VK_MENU || vk == VK_F10;
+    uint32_t context = alt ? 1u << 29 : 0u;
+    if (e->type() == QEvent::KeyPress) {
+      RecordKeyDown(vk);
+      uint32_t repeat = e->isAutoRepeat() ? 1u << 30 : 0u;
+      PostMessage(rec_->handle, system ? WM_SYSKEYDOWN : WM_KEYDOWN, WParam(vk), LParam(1u | repeat | context));
+    } else {
+      // Held keys repeat as presses only, as on Windows.
+      if (e->isAutoRepeat()) return;
+      RecordKeyUp(vk);
+      PostMessage(rec_->handle, system ? WM_SYSKEYUP : WM_KEYUP, WParam(vk),
+                  LParam(0xC0000001u | context));
+    }
+  }
+
+  void PostMouse(QMouseEvent* e) {
+    int x = int(e->position().x());
+    int y = int(e->position().y());
+    if (rec_->frameWidth > 0) {
+      WindowToFramePixel(rec_->picture, rec_->frameWidth, rec_->frameHeight, x, y, &x, &y);
+    }
+    Qt::MouseButtons buttons = e->buttons();
+    unsigned keys = 0;
+    if (buttons & Qt::LeftButton) keys |= MK_LBUTTON;
+    if (buttons & Qt::RightButton) keys |= MK_RBUTTON;
+    if (buttons & Qt::MiddleButton) keys |= MK_MBUTTON;
+    if (e->modifiers() & Qt::ShiftModifier) keys |= MK_SHIFT;
+    if (e->modifiers() & Qt::ControlModifier) keys |= MK_CONTROL;
+    if (e->type() == QEvent::MouseMove) {
+      PostMessage(rec_->handle, WM_MOUSEMOVE, keys, PackPoint(x, y));
+      return;
+    }
+    int vk = 0;
+    uint32_t message = 0;
+    if (e->button() == Qt::LeftButton) {
+      vk = VK_LBUTTON;
+      message = WM_LBUTTONDOWN;
+    } else if (e->button() == Qt::RightButton) {
+      vk = VK_RBUTTON;
+      message = WM_RBUTTONDOWN;
+    } else if (e->button() == Qt::MiddleButton) {
+      vk = VK_MBUTTON;
+      message = WM_MBUTTONDOWN;
+    } else {
+      return;
+    }
+    if (e->type() == QEvent::MouseButtonPress) {
+      RecordKeyDown(vk);
+      PostMessage(rec_->handle, message, keys, PackPoint(x, y));
+    } else {
+      RecordKeyUp(vk);
+    }
+  }
+
+  HostWindowRec* rec_;
+  QBackingStore store_;
+};
+
+bool IsDeadXId(uint32_t id) {
+  return std::find(gQtWindows.deadXIds.begin(), gQtWindows.deadXIds.end(), id) != gQtWindows.deadXIds.end();
+}
+
+// Sees the X events of the foreign windows: their new sizes and their end.
+// It records and posts only; the child window follows the size in
+// ApplyQtWindowWork.
+class XcbWatcher final : public QAbstractNativeEventFilter {
+ public:
+  bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) override {
+    if (eventType != "xcb_generic_event_t") return false;
+    auto* event = static_cast<xcb_generic_event_t*>(message);
+    switch (event->response_type & 0x7F) {
+      case 0: {
+        // Requests Qt still makes for windows the X server already destroyed
+        // with their foreign parent: expected, not worth a warning.
+        auto* error = reinterpret_cast<xcb_generic_error_t*>(event);
+        return IsDeadXId(error->resource_id);
+      }
+      case XCB_CONFIGURE_NOTIFY: {
+        auto* configure = reinterpret_cast<xcb_configure_notify_event_t*>(event);
+        for (auto& rec : gQtWindows.windows) {
+          if (rec->foreignId != configure->window || rec->foreignGone) continue;
+          if (configure->width == rec->foreignWidth && configure->height == rec->foreignHeight) continue;
+          rec->foreignWidth = configure->width;
+          rec->foreignHeight = configure->height;
+          rec->foreignResizePending = true;
+          PostMessage(rec->handle, WM_SIZE, 0, PackPoint(configure->width, configure->height));
+        }
+        return false;
+      }
+      case XCB_DESTROY_NOTIFY: {
+        auto* destroyed = reinterpret_cast<xcb_destroy_notify_event_t*>(event);
+        for (auto& rec : gQtWindows.windows) {
+          if (rec->foreignId != destroyed->window || rec->foreignGone) continue;
+          rec->foreignGone = true;
+          gQtWindows.deadXIds.push_back(rec->foreignId);
+          gQtWindows.deadXIds.push_back(uint32_t(rec->window->winId()));
+          PostMessage(rec->handle, WM_CLOSE, 0, 0);
+        }
+        return false;
+      }
+      default:
+        return false;
+    }
+  }
+};
+
+xcb_connection_t* XcbConnection() {
+  auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+  return x11 ? x11->connection() : nullptr;
+}
+
+// Shows and waits briefly for the window system to map it, so the first
+// frames are not thrown away.
+void ShowAndSettle(HostWindow* window, WindowMode mode) {
+  if (mode == WindowMode::FullScreen) {
+    window->showFullScreen();
+    window->raise();
+    window->requestActivate();
+  } else {
+    window->show();
+    if (mode == WindowMode::Ordinary) window->requestActivate();
+  }
+  QElapsedTimer settle;
+  settle.start();
+  while (!window->isExposed() && settle.elapsed() < 250) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  }
+}
+
+bool AttachForeign(HostWindowRec* rec, uint64_t id) {
+  xcb_connection_t* connection = XcbConnection();
+  if (!connection || id == 0 || id > UINT32_MAX) return false;  // no X11 here: no foreign windows
+  xcb_window_t xid = xcb_window_t(id);
+  xcb_get_window_attributes_reply_t* attributes =
+      xcb_get_window_attributes_reply(connection, xcb_get_window_attributes(connection, xid), nullptr);
+  if (!attributes) return false;
+  // Each client has its own event mask on a window: adding to ours leaves
+  // the owner's alone.
+  uint32_t mask = attributes->your_event_mask | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+  uint32_t oldMask = attributes->your_event_mask;
+  std::free(attributes);
+  xcb_change_window_attributes(connection, xid, XCB_CW_EVENT_MASK, &mask);
+  // Qt reports a foreign window's size as 0x0; ask the server.
+  xcb_get_geometry_reply_t* geometry =
+      xcb_get_geometry_reply(connection, xcb_get_geometry(connection, xid), nullptr);
+  QWindow* foreign = geometry ? QWindow::fromWinId(WId(xid)) : nullptr;
+  if (!foreign) {
+    std::free(geometry);
+    xcb_change_window_attributes(connection, xid, XCB_CW_EVENT_MASK, &oldMask);
+    return false;
+  }
+  bool parentIsRoot = geometry->root == xid;
+  rec->foreign = foreign;
+  rec->foreignId = xid;
+  rec->foreignWidth = geometry->width;
+  rec->foreignHeight = geometry->height;
+  std::free(geometry);
+
+  if (!gQtWindows.watcher) {
+    gQtWindows.watcher = new XcbWatcher;
+    QCoreApplication::instance()->installNativeEventFilter(gQtWindows.watcher);
+  }
+  rec->window = new HostWindow(rec, foreign);
+  // Clicks fall through to the host's window, and we never take the focus.
+  rec->window->setFlag(Qt::WindowTransparentForInput, true);
+  rec->window->setFlag(Qt::WindowDoesNotAcceptFocus, true);
+  rec->window->setGeometry(0, 0, int(rec->foreignWidth), int(rec->foreignHeight));
+  if (parentIsRoot) {
+    // A child of the root is a top-level window to the window manager:
+    // keep it from managing (decorating, moving) ours.
+    rec->window->create();
+    uint32_t overrideRedirect = 1;
+    xcb_change_window_attributes(connection, xcb_window_t(rec->window->winId()), XCB_CW_OVERRIDE_REDIRECT,
+                                 &overrideRedirect);
+  }
+  return true;
+}
+
+WindowHandle QtCreate(const WindowRequest& request) {
+  auto rec = std::make_unique<HostWindowRec>();
+  rec->handle = gQtWindows.nextHandle;
+  rec->mode = request.mode;
+  switch (request.mode) {
+    case WindowMode::Foreign:
+      if (!AttachForeign(rec.get(), request.foreignId)) return 0;
+      break;
+    case WindowMode::FullScreen: {
+      rec->window = new HostWindow(rec.get(), nullptr);
+      rec->window->setFlag(Qt::FramelessWindowHint, true);
+      if (QScreen* screen = QGuiApplication::primaryScreen()) rec->window->setGeometry(screen->geometry());
+      rec->window->setCursor(Qt::BlankCursor);
+      rec->window->setTitle(QString::fromUtf8(request.title ? request.title : ""));
+      break;
+    }
+    case WindowMode::Ordinary:
+      rec->window = new HostWindow(rec.get(), nullptr);
+      rec->window->resize(int(request.width), int(request.height));
+      rec->window->setTitle(QString::fromUtf8(request.title ? request.title : ""));
+      break;
+  }
+  ++gQtWindows.nextHandle;
+  HostWindowRec* created = rec.get();
+  gQtWindows.windows.push_back(std::move(rec));
+  ShowAndSettle(created->window, created->mode);
+  return created->handle;
+}
+
+void DeleteWindow(HostWindowRec* rec) {
+  if (rec->window) {
+    rec->window->Forget();
+    delete rec->window;
+    rec->window = nullptr;
+  }
+  delete rec->foreign;  // the wrapper only: the foreign window stays
+  rec->foreign = nullptr;
+}
+
+void QtDestroy(WindowHandle handle) {
+  auto it = std::find_if(gQtWindows.windows.begin(), gQtWindows.windows.end(),
+                         [handle](const auto& rec) { return rec->handle == handle; });
+  if (it == gQtWindows.windows.end()) return;
+  DeleteWindow(it->get());
+  gQtWindows.windows.erase(it);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  if (xcb_connection_t* connection = XcbConnection()) xcb_flush(connection);
+}
+
+bool QtClientSize(WindowHandle handle, uint32_t* width, uint32_t* height) {
+  HostWindowRec* rec = FindWindow(handle);
+  if (!rec) return false;
+  if (rec->mode == WindowMode::Foreign) {
+    *width = rec->foreignWidth;
+    *height = rec->foreignHeight;
+  } else {
+    *width = uint32_t(std::max(0, rec->window->width()));
+    *height = uint32_t(std::max(0, rec->window->height()));
+  }
+  return true;
+}
+
+// The frame as a 32-bit image: the caller's memory itself for 32 bits, a
+// conversion into the window's own buffer for 16 and 24.
+QImage FrameAsImage(HostWindowRec* rec, const FrameImage& frame) {
+  int w = int(frame.width), h = int(frame.height);
+  if (frame.bitsPerPixel == 32) {
+    return QImage(frame.pixels, w, h, qsizetype(frame.pitch), QImage::Format_RGB32);
+  }
+  if (frame.bitsPerPixel != 16 && frame.bitsPerPixel != 24) return QImage();
+  if (rec->converted.width() != w || rec->converted.height() != h) {
+    rec->converted = QImage(w, h, QImage::Format_RGB32);
+  }
+  for (int y = 0; y < h; ++y) {
+    const uint8_t* source = frame.pixels + size_t(y) * frame.pitch;
+    auto* target = reinterpret_cast<uint32_t*>(rec->converted.scanLine(y));
+    if (frame.bitsPerPixel == 16) {
+      const auto* pixels = reinterpret_cast<const uint16_t*>(source);
+      for (int x = 0; x < w; ++x) {
+        uint32_t p = pixels[x];
+        uint32_t r = (p >> 11) & 0x1F, g = (p >> 5) & 0x3F, b = p & 0x1F;
+        // Repeat the top bits into the low ones so full scale stays 0xFF.
+        target[x] = 0xFF000000u | ((r << 3 | r >> 2) << 16) | ((g << 2 | g >> 4) << 8) | (b << 3 | b >> 2);
+      }
+    } else {
+      for (int x = 0; x < w; ++x) {
+        const uint8_t* p = source + 3 * x;
+        target[x] = 0xFF000000u | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
+      }
+    }
+  }
+  return rec->converted;
+}
+
+void QtPresent(WindowHandle handle, const FrameImage& frame) {
+  HostWindowRec* rec = FindWindow(handle);
+  if (!rec || rec->foreignGone || !frame.pixels || frame.width == 0 || frame.height == 0) return;
+  HostWindow* window = rec->window;
+  if (!window->isExposed()) return;
+  QSize area = window->size();
+  if (area.isEmpty()) return;
+  QImage image = FrameAsImage(rec, frame);
+  if (image.isNull()) return;
+
+  LetterboxRect picture = FitLetterbox(area.width(), area.height(), image.width(), image.height());
+  QBackingStore& store = window->Store();
+  if (store.size() != area) store.resize(area);
+  QRect all(QPoint(0, 0), area);
+  store.beginPaint(all);
+  QPainter painter(store.paintDevice());
+  // Opaque: the top byte of a 32-bit frame is 0, which an alpha-aware
+  // target would take for transparent.
+  painter.setCompositionMode(QPainter::CompositionMode_Source);
+  QRect target(picture.x, picture.y, picture.width, picture.height);
+  painter.drawImage(target, image);
+  if (picture.x > 0) {
+    painter.fillRect(0, 0, picture.x, area.height(), Qt::black);
+    painter.fillRect(target.right() + 1, 0, area.width() - target.right() - 1, area.height(), Qt::black);
+  }
+  if (picture.y > 0) {
+    painter.fillRect(0, 0, area.width(), picture.y, Qt::black);
+    painter.fillRect(0, target.bottom() + 1, area.width(), area.height() - target.bottom() - 1, Qt::black);
+  }
+  painter.end();
+  store.endPaint();
+  store.flush(all);
+  window->painted = true;
+  rec->frameWidth = image.width();
+  rec->frameHeight = image.height();
+  rec->picture = picture;
+}
+
+void QtDesktop(uint32_t* width, uint32_t* height, uint32_t* bitsPerPixel) {
+  QScreen* screen = QGuiApplication::primaryScreen();
+  if (!screen) {
+    *width = *height = 0;
+    *bitsPerPixel = 32;
+    return;
+  }
+  *width = uint32_t(screen->size().width());
+  *height = uint32_t(screen->size().height());
+  // Bits a pixel takes in memory: colour depth 24 is stored in 32.
+  int depth = screen->depth();
+  *bitsPerPixel = depth > 16 ? 32 : uint32_t(depth);
+}
+
+unsigned QtDepths() { return kDepth16 | kDepth24 | kDepth32; }
+
+const WindowService kQtWindows = {QtCreate, QtDestroy, QtClientSize, QtPresent, QtDesktop, QtDepths};
+
+}  // namespace
+
+void InstallQtWindowService() { gWindows = &kQtWindows; }
+
+void ApplyQtWindowWork() {
+  for (auto& rec : gQtWindows.windows) {
+    if (!rec->foreignResizePending) continue;
+    rec->foreignResizePending = false;
+    if (!rec->foreignGone) rec->window->setGeometry(0, 0, int(rec->foreignWidth), int(rec->foreignHeight));
+  }
+}
+
+WindowHandle QtMainWindowHandle() {
+  return gQtWindows.windows.empty() ? 0 : gQtWindows.windows.front()->handle;
+}
+
+void ResetQtWindows() {
+  for (auto& rec : gQtWindows.windows) DeleteWindow(rec.get());
+  gQtWindows.windows.clear();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+QWindow* QtHostWindow(WindowHandle window) {
+  HostWindowRec* rec = FindWindow(window);
+  return rec ? rec->window : nullptr;
+}

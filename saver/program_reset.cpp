@@ -1,0 +1,26 @@
+#include "saver/program_reset.h"
+
+#include "diag/log.h"
+#include "engine/engine.h"
+#include "patterns/options.h"
+#include "patterns/pattern_apply.h"
+#include "patterns/preset.h"
+#include "render/display.h"
+#include "render/frame_renderer.h"
+#include "render/pixel_format.h"
+#include "saver/saver_host.h"
+#include "saver/screen_saver.h"
+
+void ResetProgram() {
+  ResetSaverHost();
+  ResetSaver();
+  ResetEngine();
+  ResetRenderer();
+  ResetDisplay();
+  ResetPixelFormat();
+  ResetPatternSelection();
+  ResetOptions();
+  FreePatternTable();
+  gCurrentPattern = 17;
+  ResetLog();
+}

@@ -1,0 +1,154 @@
+#!/usr/bin/env bash
+# Builds Prismora and runs every test in two configurations:
+#   release  build/release, RelWithDebInfo
+#   asan     build/asan, Debug with AddressSanitizer and UndefinedBehaviorSanitizer;
+#            the first report fails the run. Debug also checks that the pinned
+#            frame and particle hashes hold without optimisation.
+# plus a formatting check, and the core and toolkit tests once more shuffled and
+# repeated, to catch tests that depend on order or on what another test left.
+# The window tests start their own Xvfb, so no display is needed.
+# Usage: scripts/test.sh        Exit status: 0 when every step passed.
+#
+# PRISMORA_FORMAT_STRICT=1 makes unformatted files fail the run; until the tree
+# has been formatted once they are only listed.
+set -uo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$root" || exit 1
+format_strict=${PRISMORA_FORMAT_STRICT:-0}
+build_timeout=$((25 * 60))
+test_timeout=$((15 * 60))
+shuffle_timeout=$((10 * 60))
+
+summary=()
+failed_steps=0
+tests_passed=0
+tests_failed=0
+
+say() { printf '\n=== test.sh: %s\n' "$*"; }
+note() {
+  summary+=("$(printf '%-10s %s' "$1" "$2")")
+  case "$2" in FAILED*) failed_steps=$((failed_steps + 1)) ;; esac
+}
+
+say "dependencies"
+if ! "$root/scripts/deps.sh" build run test; then
+  echo "test.sh: could not install the packages the build and the tests need" >&2
+  exit 1
+fi
+
+format_check() {
+  say "format check (clang-format --dry-run -Werror)"
+  local files=() report
+  mapfile -t files < <(find "$root" \( -path "$root/build*" -o -path "$root/.git" \) -prune -o \
+    -type f \( -name '*.cpp' -o -name '*.h' -o -name '*.c' \) -print | sort)
+  if [ ${#files[@]} -eq 0 ]; then
+    note format "no sources"
+    return
+  fi
+  report=$(clang-format --dry-run -Werror "${files[@]}" 2>&1)
+  local unformatted
+  unformatted=$(printf '%s\n' "$report" | sed -n 's/^\(.*\):[0-9]*:[0-9]*: error: .*clang-format-violations.*/\1/p' |
+    sort -u | sed "s|^$root/||")
+  if [ -z "$unformatted" ] && [ -z "$report" ]; then
+    note format "passed (${#files[@]} files)"
+    return
+  fi
+  if [ -z "$unformatted" ]; then
+    printf '%s\n' "$report"
+    note format "FAILED (clang-format could not check the files)"
+    return
+  fi
+  local count
+  count=$(printf '%s\n' "$unformatted" | wc -l)
+  echo "not formatted (clang-format -i FILE fixes it):"
+  printf '%s\n' "$unformatted" | sed 's/^/  /'
+  if [ "$format_strict" = 1 ]; then
+    note format "FAILED ($count of ${#files[@]} files not formatted)"
+  else
+    note format "$count of ${#files[@]} files not formatted (reported only)"
+  fi
+}
+
+# Adds the counts from ctest's closing line ("N% tests passed, F tests failed out of T").
+count_ctest() {
+  local line total failed
+  line=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$1" | tail -n 1)
+  [ -n "$line" ] || return 0
+  failed=$(printf '%s\n' "$line" | sed -E 's/.* ([0-9]+) tests? failed.*/\1/')
+  total=$(printf '%s\n' "$line" | sed -E 's/.* out of ([0-9]+).*/\1/')
+  tests_failed=$((tests_failed + failed))
+  tests_passed=$((tests_passed + total - failed))
+}
+
+# run_configuration NAME BUILD_TYPE CMAKE_ARGS...
+run_configuration() {
+  local name=$1 type=$2
+  shift 2
+  local dir="$root/build/$name" log="$root/build/$name/ctest.log"
+  say "$name: configure ($type $*)"
+  if ! cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" "$@"; then
+    note "$name" "FAILED (configure)"
+    return 1
+  fi
+  say "$name: build"
+  if ! timeout --kill-after=30 "$build_timeout" cmake --build "$dir"; then
+    note "$name" "FAILED (build)"
+    return 1
+  fi
+  say "$name: ctest"
+  timeout --kill-after=30 "$test_timeout" \
+    ctest --test-dir "$dir" --output-on-failure -j2 --timeout 300 --no-tests=error 2>&1 | tee "$log"
+  local status=${PIPESTATUS[0]}
+  count_ctest "$log"
+  local counts
+  counts=$(grep -E '^[0-9]+% tests passed' "$log" | tail -n 1)
+  if [ "$status" -ne 0 ]; then
+    [ "$status" -eq 124 ] && counts="timed out after $test_timeout s"
+    note "$name" "FAILED (${counts:-ctest exited with $status})"
+    return 1
+  fi
+  note "$name" "passed ($counts)"
+}
+
+# Runs the GoogleTest executables of a configuration directly, shuffled and twice.
+run_shuffled() {
+  local name=$1 dir="$root/build/$1/tests" exe ran=0 bad=0
+  say "$name: shuffled and repeated"
+  for exe in "$dir/prismora_tests" "$dir/prismora_qt_tests"; do
+    [ -x "$exe" ] || continue
+    ran=$((ran + 1))
+    if ! QT_QPA_PLATFORM=offscreen timeout --kill-after=30 "$shuffle_timeout" \
+      "$exe" --gtest_shuffle --gtest_repeat=2 --gtest_brief=1; then
+      bad=$((bad + 1))
+      echo "test.sh: $(basename "$exe") failed when shuffled and repeated"
+    fi
+  done
+  if [ "$ran" -eq 0 ]; then
+    note shuffled "FAILED (no test executable in $dir)"
+  elif [ "$bad" -gt 0 ]; then
+    note shuffled "FAILED ($bad of $ran executables)"
+  else
+    note shuffled "passed ($ran executables, --gtest_shuffle --gtest_repeat=2)"
+  fi
+}
+
+format_check
+
+if run_configuration release RelWithDebInfo; then
+  run_shuffled release
+fi
+
+export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:print_stacktrace=1:check_initialization_order=1"
+export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
+suppressions="$root/tests/e2e/lsan.supp"
+[ -f "$suppressions" ] && export LSAN_OPTIONS="suppressions=$suppressions:print_suppressions=0"
+run_configuration asan Debug -DPRISMORA_SANITIZE=ON
+unset ASAN_OPTIONS UBSAN_OPTIONS LSAN_OPTIONS
+
+say "summary"
+printf '  %s\n' "${summary[@]}"
+[ "$failed_steps" -eq 0 ] || echo "  $failed_steps step(s) FAILED"
+# Test cases of both configurations together, as ctest counted them.
+echo "Summary: $tests_passed passed, $tests_failed failed"
+[ "$failed_steps" -eq 0 ]

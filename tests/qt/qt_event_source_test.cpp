@@ -1,0 +1,162 @@
+// The Qt event source: pumping at most once a millisecond, waiting that
+// sleeps on the real clock yet wakes for events, and termination requests.
+#include <signal.h>
+#include <unistd.h>
+
+#include <QtCore/QAbstractEventDispatcher>
+#include <QtCore/QCoreApplication>
+#include <QtCore/QTimer>
+#include <QtGui/QKeyEvent>
+#include <QtGui/QWindow>
+#include <chrono>
+#include <ctime>
+#include <thread>
+
+#include "platform/event_source.h"
+#include "platform/key_state.h"
+#include "platform/qt/qt_host.h"
+#include "platform/termination.h"
+#include "platform/window.h"
+#include "tests/qt/qt_test_support.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using QtEventSourceTest = QtHostTest;
+
+double MillisecondsSince(Clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+double ThreadCpuMilliseconds() {
+  timespec ts{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+  return double(ts.tv_sec) * 1000.0 + double(ts.tv_nsec) / 1e6;
+}
+
+WindowHandle CreateWindow() {
+  WindowRequest request;
+  request.width = 200;
+  request.height = 100;
+  WindowHandle handle = gWindows->create(request);
+  PumpAfterNextMillisecond();
+  TakeMessages();
+  return handle;
+}
+
+TEST_F(QtEventSourceTest, PumpProcessesToolkitEventsAtMostOnceAMillisecond) {
+  unsigned loops = 0;
+  QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::awake,
+                   QCoreApplication::instance(), [&loops] { ++loops; });
+  unsigned pumps = 0;
+  Clock::time_point start = Clock::now();
+  while (MillisecondsSince(start) < 20.0) {
+    gEvents->pump();
+    ++pumps;
+  }
+  double elapsed = MillisecondsSince(start);
+  QObject::disconnect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::awake,
+                      QCoreApplication::instance(), nullptr);
+  EXPECT_GT(pumps, 2000u);
+  EXPECT_GE(loops, 5u);
+  EXPECT_LE(double(loops), elapsed + 2.0);
+}
+
+TEST_F(QtEventSourceTest, KeyReachesTheQueueWithinMillisecondsOfPumping) {
+  WindowHandle handle = CreateWindow();
+  QCoreApplication::postEvent(QtHostWindow(handle), new QKeyEvent(QEvent::KeyPress, Qt::Key_S, Qt::NoModifier));
+  Clock::time_point start = Clock::now();
+  Message message;
+  while (!PeekMessage(&message, true) && MillisecondsSince(start) < 100.0) {
+  }
+  EXPECT_LT(MillisecondsSince(start), 5.0);
+  EXPECT_EQ(message.message, uint32_t(WM_KEYDOWN));
+  EXPECT_EQ(message.wParam, WParam('S'));
+}
+
+TEST_F(QtEventSourceTest, WaitSleepsForTheTimeAskedWithoutSpinning) {
+  for (uint32_t ms : {1u, 7u, 50u}) {
+    Clock::time_point start = Clock::now();
+    double cpuStart = ThreadCpuMilliseconds();
+    gEvents->wait(ms);
+    double elapsed = MillisecondsSince(start);
+    double cpu = ThreadCpuMilliseconds() - cpuStart;
+    EXPECT_GE(elapsed, double(ms)) << ms;
+    EXPECT_LT(elapsed, double(ms) + 15.0) << ms;
+    if (ms >= 50) EXPECT_LT(cpu, double(ms) / 5) << "cpu ms while waiting " << ms;
+  }
+  Clock::time_point start = Clock::now();
+  gEvents->wait(0);
+  EXPECT_LT(MillisecondsSince(start), 5.0);
+}
+
+TEST_F(QtEventSourceTest, WaitReturnsEarlyWhenAnEventBecomesAMessage) {
+  WindowHandle handle = CreateWindow();
+  QWindow* window = QtHostWindow(handle);
+  QTimer::singleShot(20, window, [window] {
+    QCoreApplication::postEvent(window, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+  });
+  Clock::time_point start = Clock::now();
+  gEvents->wait(2000);
+  double elapsed = MillisecondsSince(start);
+  EXPECT_GE(elapsed, 19.0);
+  EXPECT_LT(elapsed, 500.0);
+  std::vector<Message> messages = TakeMessages();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].message, uint32_t(WM_KEYDOWN));
+  EXPECT_EQ(messages[0].wParam, WParam(VK_ESCAPE));
+}
+
+TEST_F(QtEventSourceTest, WaitKeepsSleepingThroughEventsThatPostNothing) {
+  WindowHandle handle = CreateWindow();
+  QWindow* window = QtHostWindow(handle);
+  QTimer::singleShot(10, window, [window] {
+    QCoreApplication::postEvent(window, new QKeyEvent(QEvent::KeyPress, Qt::Key_VolumeUp, Qt::NoModifier));
+  });
+  Clock::time_point start = Clock::now();
+  gEvents->wait(60);
+  EXPECT_GE(MillisecondsSince(start), 60.0);
+  EXPECT_EQ(QueuedMessageCount(), 0u);
+}
+
+TEST_F(QtEventSourceTest, TerminationWakesTheWaitAndPostsCloseOnce) {
+  InstallTerminationHandler();
+  ResetTerminationRequest();
+  WindowHandle handle = CreateWindow();
+  std::thread signaller([] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    kill(getpid(), SIGTERM);
+  });
+  Clock::time_point start = Clock::now();
+  gEvents->wait(3000);
+  double elapsed = MillisecondsSince(start);
+  signaller.join();
+  EXPECT_LT(elapsed, 1000.0);
+  EXPECT_TRUE(TerminationRequested());
+  PumpAfterNextMillisecond();
+  gEvents->wait(5);
+  std::vector<Message> messages = TakeMessages();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].window, handle);
+  EXPECT_EQ(messages[0].message, uint32_t(WM_CLOSE));
+
+  // A wait after the request still sleeps (the pipe does not spin it).
+  start = Clock::now();
+  double cpuStart = ThreadCpuMilliseconds();
+  gEvents->wait(50);
+  EXPECT_GE(MillisecondsSince(start), 50.0);
+  EXPECT_LT(ThreadCpuMilliseconds() - cpuStart, 10.0);
+  EXPECT_TRUE(TakeMessages().empty());
+
+  // Once cleared, the next request closes again.
+  ResetTerminationRequest();
+  PumpAfterNextMillisecond();
+  kill(getpid(), SIGTERM);
+  gEvents->wait(1000);
+  messages = TakeMessages();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].message, uint32_t(WM_CLOSE));
+  ResetTerminationRequest();
+}
+
+}  // namespace

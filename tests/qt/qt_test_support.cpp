@@ -1,0 +1,48 @@
+#include "tests/qt/qt_test_support.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include "platform/event_source.h"
+#include "platform/key_state.h"
+#include "platform/qt/qt_host.h"
+
+namespace {
+
+// The application keeps a reference to its argument count for its lifetime.
+int gTestArgc = 1;
+char gTestProgramName[] = "prismora_qt_tests";
+char* gTestArgv[] = {gTestProgramName, nullptr};
+
+}  // namespace
+
+bool InstallQtHostForTests() {
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  return InstallQtHost(gTestArgc, gTestArgv);
+}
+
+void PumpAfterNextMillisecond() {
+  std::this_thread::sleep_for(std::chrono::microseconds(1100));
+  gEvents->pump();
+}
+
+std::vector<Message> TakeMessages() {
+  std::vector<Message> messages;
+  Message message;
+  while (QueuedMessageCount() > 0 && PeekMessage(&message, true)) messages.push_back(message);
+  return messages;
+}
+
+void QtHostTest::SetUp() {
+  ASSERT_TRUE(InstallQtHostForTests());
+  ResetQtHost();
+  ResetMessageQueue();
+  ResetKeyState();
+}
+
+void QtHostTest::TearDown() {
+  ResetQtHost();
+  ResetMessageQueue();
+  ResetKeyState();
+}

@@ -1,0 +1,51 @@
+#include "tests/support/test_host.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <unistd.h>
+
+#include "engine/engine.h"
+#include "patterns/options.h"
+#include "patterns/pattern_apply.h"
+#include "patterns/preset.h"
+#include "platform/headless/headless.h"
+#include "platform/key_state.h"
+#include "platform/messages.h"
+#include "platform/termination.h"
+#include "render/display.h"
+#include "saver/program_reset.h"
+
+void HeadlessTest::SetUp() {
+  InstallHeadlessHost();
+  ResetProgram();
+  ResetMessageQueue();
+  ResetKeyState();
+  const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  std::string name = std::string(info->test_suite_name()) + "-" + info->name();
+  for (char& c : name)
+    if (c == '/') c = '_';
+  std::filesystem::path root =
+      std::filesystem::temp_directory_path() / ("prismora-test-" + std::to_string(getpid()) + "-" + name);
+  std::filesystem::remove_all(root);
+  std::filesystem::create_directories(root);
+  tempRoot_ = root.string();
+  for (const char* variable : {"PRISMORA_STATE_DIR", "PRISMORA_CONFIG_DIR", "PRISMORA_DATA_DIR"})
+    setenv(variable, (root / variable).c_str(), 1);
+}
+
+void HeadlessTest::TearDown() {
+  ResetProgram();
+  ResetMessageQueue();
+  std::error_code ignored;
+  std::filesystem::remove_all(tempRoot_, ignored);
+}
+
+void StartHeadlessEngine(unsigned width, unsigned height, unsigned pattern) {
+  GetSettings(false);
+  gScreenWidth = width;
+  gScreenHeight = height;
+  gCurrentPattern = pattern;
+  ApplyPattern();
+  DDInitialise(1);
+  InitialiseEngine();
+}
