@@ -83,7 +83,9 @@ TEST_F(QtEventSourceTest, WaitSleepsForTheTimeAskedWithoutSpinning) {
     double cpu = ThreadCpuMilliseconds() - cpuStart;
     EXPECT_GE(elapsed, double(ms)) << ms;
     EXPECT_LT(elapsed, double(ms) + 15.0) << ms;
-    if (ms >= 50) EXPECT_LT(cpu, double(ms) / 5) << "cpu ms while waiting " << ms;
+    if (ms >= 50) {
+      EXPECT_LT(cpu, double(ms) / 5) << "cpu ms while waiting " << ms;
+    }
   }
   Clock::time_point start = Clock::now();
   gEvents->wait(0);

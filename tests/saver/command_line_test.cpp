@@ -1,0 +1,133 @@
+// The command line: modes, hack conventions, and refusals.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "saver/command_line.h"
+
+namespace {
+
+struct Parsed {
+  bool ok;
+  CommandLine line;
+  std::string error;
+};
+
+Parsed Parse(std::vector<const char*> args, const char* xscreensaverWindow = nullptr) {
+  args.insert(args.begin(), "prismora");
+  Parsed p{};
+  p.ok = ParseCommandLine(int(args.size()), args.data(), xscreensaverWindow, &p.line, &p.error);
+  return p;
+}
+
+}  // namespace
+
+TEST(CommandLineTest, Modes) {
+  struct Case {
+    std::vector<const char*> args;
+    SaverMode mode;
+    uint64_t id;
+  } cases[] = {
+      {{}, SaverMode::Settings, 0},
+      {{"/s"}, SaverMode::FullScreen, 0},
+      {{"/S"}, SaverMode::FullScreen, 0},
+      {{"-s"}, SaverMode::FullScreen, 0},
+      {{"--fullscreen"}, SaverMode::FullScreen, 0},
+      {{"/c"}, SaverMode::Settings, 0},
+      {{"/c:1234"}, SaverMode::Settings, 0},
+      {{"--settings"}, SaverMode::Settings, 0},
+      {{"--window"}, SaverMode::Window, 0},
+      {{"/p", "1234"}, SaverMode::Preview, 1234},
+      {{"/p:0x2a"}, SaverMode::Preview, 42},
+      {{"--preview", "0x400007"}, SaverMode::Preview, 0x400007},
+      {{"-window-id", "0x1e00004"}, SaverMode::Foreign, 0x1e00004},
+      {{"--window-id", "31457284"}, SaverMode::Foreign, 31457284},
+      {{"-window-id", "0X1F"}, SaverMode::Foreign, 31},
+      {{"--help"}, SaverMode::Help, 0},
+      {{"/s", "--help"}, SaverMode::Help, 0},
+  };
+  for (const Case& c : cases) {
+    Parsed p = Parse(c.args);
+    std::string shown;
+    for (const char* a : c.args) shown += std::string(a) + " ";
+    ASSERT_TRUE(p.ok) << shown << p.error;
+    EXPECT_EQ(p.line.mode, c.mode) << shown;
+    EXPECT_EQ(p.line.windowId, c.id) << shown;
+  }
+}
+
+TEST(CommandLineTest, RootAndTheLockersWindow) {
+  Parsed root = Parse({"-root"});
+  ASSERT_TRUE(root.ok);
+  EXPECT_EQ(root.line.mode, SaverMode::Foreign);
+  EXPECT_TRUE(root.line.rootWindow);
+
+  Parsed given = Parse({"--root"}, "0x600001");
+  ASSERT_TRUE(given.ok);
+  EXPECT_FALSE(given.line.rootWindow);
+  EXPECT_EQ(given.line.windowId, 0x600001u);
+
+  // xsecurelock writes the id in decimal and passes no arguments.
+  Parsed bare = Parse({}, "6291457");
+  ASSERT_TRUE(bare.ok);
+  EXPECT_EQ(bare.line.mode, SaverMode::Foreign);
+  EXPECT_EQ(bare.line.windowId, 6291457u);
+
+  // An explicit mode is not overridden by the variable.
+  Parsed full = Parse({"/s"}, "6291457");
+  ASSERT_TRUE(full.ok);
+  EXPECT_EQ(full.line.mode, SaverMode::FullScreen);
+
+  // -window-id wins over -root, in either order.
+  for (auto args : {std::vector<const char*>{"-root", "-window-id", "77"},
+                    std::vector<const char*>{"-window-id", "77", "-root"}}) {
+    Parsed both = Parse(args, "0x600001");
+    ASSERT_TRUE(both.ok) << both.error;
+    EXPECT_FALSE(both.line.rootWindow);
+    EXPECT_EQ(both.line.windowId, 77u);
+  }
+}
+
+TEST(CommandLineTest, RefusesWhatItCannotUse) {
+  struct Case {
+    std::vector<const char*> args;
+    const char* env;
+    const char* errorMentions;
+  } cases[] = {
+      {{"--bogus"}, nullptr, "--bogus"},
+      {{"-window-id"}, nullptr, "needs a value"},
+      {{"-window-id", "zz"}, nullptr, "zz"},
+      {{"-window-id", "0"}, nullptr, "not a window id"},
+      {{"-window-id", "0x"}, nullptr, "0x"},
+      {{"-window-id", "12ab"}, nullptr, "12ab"},
+      {{"-window-id", "0x100000000"}, nullptr, "0x100000000"},
+      {{"-window-id", "99999999999999999999999"}, nullptr, "not a window id"},
+      {{"/p"}, nullptr, "needs a value"},
+      {{"/s", "--window"}, nullptr, "more than one mode"},
+      {{"--depth", "8"}, nullptr, "--depth"},
+      {{"-root"}, "junk", "XSCREENSAVER_WINDOW"},
+      {{}, "-5", "XSCREENSAVER_WINDOW"},
+  };
+  for (const Case& c : cases) {
+    Parsed p = Parse(c.args, c.env);
+    EXPECT_FALSE(p.ok) << (c.args.empty() ? "(none)" : c.args[0]);
+    EXPECT_NE(p.error.find(c.errorMentions), std::string::npos) << p.error;
+    EXPECT_EQ(p.error.find('\n'), std::string::npos) << "one line: " << p.error;
+  }
+}
+
+TEST(CommandLineTest, DepthOption) {
+  for (auto [text, depth] : {std::pair{"16", 16u}, {"24", 24u}, {"32", 32u}}) {
+    Parsed p = Parse({"/s", "--depth", text});
+    ASSERT_TRUE(p.ok);
+    EXPECT_EQ(p.line.depth, depth);
+  }
+}
+
+TEST(CommandLineTest, HelpNamesEveryMode) {
+  std::string usage = UsageText();
+  for (const char* mode : {"/s", "/c", "/p ID", "--window", "-window-id", "-root", "XSCREENSAVER_WINDOW",
+                           "--depth", "--help", "--fullscreen", "--settings", "--preview"})
+    EXPECT_NE(usage.find(mode), std::string::npos) << mode;
+}

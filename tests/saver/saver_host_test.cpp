@@ -1,0 +1,179 @@
+// The saver host: the whole run loop on the headless host, and the fault
+// guard with the real signal handlers.
+#include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "diag/log.h"
+#include "engine/morph.h"
+#include "patterns/preset.h"
+#include "platform/fault_guard.h"
+#include "platform/headless/headless.h"
+#include "platform/key_state.h"
+#include "platform/linux/linux_services.h"
+#include "platform/messages.h"
+#include "render/display.h"
+#include "saver/saver_host.h"
+#include "saver/screen_saver.h"
+#include "tests/support/test_host.h"
+
+namespace {
+
+struct ScriptRec {
+  unsigned pumps = 0;
+  unsigned keyAtPump = 0;
+  int key = 0;
+  unsigned moveAtPump = 0;
+  int moveX = 0, moveY = 0;
+};
+
+ScriptRec gScript;
+
+void RunScript() {
+  ++gScript.pumps;
+  if (gScript.pumps == gScript.keyAtPump) {
+    RecordKeyDown(gScript.key);
+    PostMessage(1, WM_KEYDOWN, WParam(gScript.key), 0);
+  }
+  if (gScript.pumps == gScript.moveAtPump)
+    PostMessage(1, WM_MOUSEMOVE, 0, LParam(uint32_t(gScript.moveX) | (uint32_t(gScript.moveY) << 16)));
+}
+
+std::string ReadLog() {
+  std::ifstream in(LogFilePath());
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+}  // namespace
+
+class SaverHostTest : public HeadlessTest {
+ protected:
+  void SetUp() override {
+    HeadlessTest::SetUp();
+    gScript = ScriptRec{};
+    gHeadless.onPump = RunScript;
+  }
+};
+
+TEST_F(SaverHostTest, AKeyThatIsNoCommandEndsTheRun) {
+  gScript.keyAtPump = 500;
+  gScript.key = 'B';
+  WindowRequest request;
+  request.mode = WindowMode::FullScreen;
+  EXPECT_EQ(RunScreenSaver(request), 0);
+  EXPECT_GT(gHeadless.presentCount, 1u) << "frames ran before the key";
+  EXPECT_FALSE(gHeadless.windowExists);
+  EXPECT_EQ(gPresets, nullptr) << "the saver stopped";
+  EXPECT_EQ(gFrameTimer, 0u);
+}
+
+TEST_F(SaverHostTest, CommandKeysKeepTheSaverRunning) {
+  gScript.keyAtPump = 500;
+  gScript.key = 'M';
+  gScript.moveAtPump = 4000;  // ends it later
+  gScript.moveX = 5;
+  gScript.moveY = 5;
+  WindowRequest request;
+  request.mode = WindowMode::FullScreen;
+  // The first move only marks where the mouse is; a second one far away ends it.
+  gHeadless.onPump = [] {
+    RunScript();
+    if (gScript.pumps == 6000) PostMessage(1, WM_MOUSEMOVE, 0, LParam(500 | (500 << 16)));
+  };
+  EXPECT_EQ(RunScreenSaver(request), 0);
+  EXPECT_EQ(gMorph.morphRequest, 1);
+  EXPECT_GE(gScript.pumps, 6000u);
+}
+
+TEST_F(SaverHostTest, ForeignWindowsTakeNoInput) {
+  gScript.keyAtPump = 100;
+  gScript.key = 'B';
+  WindowRequest request;
+  request.mode = WindowMode::Foreign;
+  request.foreignId = 0x400001;
+  gWindowMode = 1;
+  fChildPreview = true;
+  // Only a close (the window went away, or SIGTERM) ends it.
+  gHeadless.onPump = [] {
+    RunScript();
+    if (gScript.pumps == 3000) PostMessage(1, WM_CLOSE, 0, 0);
+  };
+  EXPECT_EQ(RunScreenSaver(request), 0);
+  EXPECT_GE(gScript.pumps, 3000u);
+  EXPECT_EQ(gScreenWidth, 640u);
+}
+
+TEST_F(SaverHostTest, AWindowThatCannotBeMadeEndsAtOnce) {
+  gHeadless.failWindowCreate = true;
+  EXPECT_EQ(RunScreenSaver(WindowRequest{}), 1);
+  gHeadless.failWindowCreate = false;
+  gHeadless.depths = 0;
+  EXPECT_EQ(RunScreenSaver(WindowRequest{}), 1);
+  EXPECT_FALSE(gHeadless.windowExists);
+}
+
+namespace {
+
+void TouchForbiddenPage(void* page) { *static_cast<volatile int*>(page) = 1; }
+
+}  // namespace
+
+TEST_F(SaverHostTest, FaultGuardReportsAnAccessViolation) {
+  InstallLinuxServices();
+  long size = sysconf(_SC_PAGESIZE);
+  void* page = mmap(nullptr, size_t(size), PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  ASSERT_NE(page, MAP_FAILED);
+  FaultReport report;
+  EXPECT_FALSE(gFaultGuard->run(TouchForbiddenPage, page, &report));
+  EXPECT_EQ(report.code, 0xC0000005u);
+  EXPECT_EQ(report.address, reinterpret_cast<uintptr_t>(page));
+  // The guard is ready again for the next message.
+  int ordinary = 0;
+  EXPECT_TRUE(gFaultGuard->run([](void* p) { *static_cast<int*>(p) = 7; }, &ordinary, &report));
+  EXPECT_EQ(ordinary, 7);
+  munmap(page, size_t(size));
+  InstallHeadlessHost();
+}
+
+TEST_F(SaverHostTest, AFaultInAMessageIsLoggedAndClosesTheSaver) {
+  InstallLinuxServices();
+  // Keep the virtual clock: only the guard is real here.
+  const FaultGuardService* realGuard = gFaultGuard;
+  InstallHeadlessHost();
+  gFaultGuard = realGuard;
+  gHeadless.onPump = RunScript;
+  WindowRequest request;
+  request.mode = WindowMode::FullScreen;
+  ASSERT_EQ(gWindows->create(request), 1u);
+  ASSERT_NE(DispatchSaverMessage(Message{1, WM_CREATE, 0, 0}), -1);
+  // The frame update reads the current pattern; make that memory unreadable.
+  long size = sysconf(_SC_PAGESIZE);
+  void* page = mmap(nullptr, size_t(size), PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  ASSERT_NE(page, MAP_FAILED);
+  Preset* table = gPresets;
+  gPresets = static_cast<Preset*>(page);
+  gCurrentPattern = 0;
+  DispatchSaverMessage(Message{1, WM_TIMER, kFrameTimerId, 0});
+  gPresets = table;
+  std::string log = ReadLog();
+  const std::string marker = "> !!!! ExceptionCode = c0000005 at address ";
+  size_t at = log.find(marker);
+  ASSERT_NE(at, std::string::npos) << log;
+  // The faulting address is the field read, inside the unreadable page.
+  uintptr_t address = std::stoull(log.substr(at + marker.size()), nullptr, 16);
+  EXPECT_GE(address, reinterpret_cast<uintptr_t>(page));
+  EXPECT_LT(address, reinterpret_cast<uintptr_t>(page) + uintptr_t(size));
+  EXPECT_EQ(log.back(), '\n');
+  Message close;
+  ASSERT_TRUE(PeekMessage(&close, true));
+  EXPECT_EQ(close.message, unsigned(WM_CLOSE));
+  DispatchSaverMessage(close);
+  EXPECT_TRUE(gClosing);
+  EXPECT_FALSE(gHeadless.windowExists);
+  munmap(page, size_t(size));
+}
