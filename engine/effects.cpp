@@ -7,6 +7,9 @@
 EffectsRec gEffects;
 int gActiveEffects = 0;
 int gMaxEffects = 32;
+float gMirrorFade = 0;
+float gInverseRadius = 0;
+int gInverseAlternate = 0;
 
 void ScheduleEffect(EffectId id, uint32_t now) {
   // Never 0: 0 means "never scheduled", which the frame update tests.
@@ -39,4 +42,7 @@ void ResetEffects() {
   gEffects = EffectsRec{};
   gActiveEffects = 0;
   gMaxEffects = 32;
+  gMirrorFade = 0;
+  gInverseRadius = 0;
+  gInverseAlternate = 0;
 }

@@ -20,7 +20,6 @@ void ResetProgram() {
   ResetPixelFormat();
   ResetPatternSelection();
   ResetOptions();
-  FreePatternTable();
-  gCurrentPattern = 17;
+  ResetPatterns();
   ResetLog();
 }

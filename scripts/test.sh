@@ -10,12 +10,15 @@
 # Usage: scripts/test.sh        Exit status: 0 when every step passed.
 #
 # PRISMORA_FORMAT_STRICT=1 makes unformatted files fail the run; until the tree
-# has been formatted once they are only listed.
+# has been formatted once they are only listed. PRISMORA_RELEASE_DIR and
+# PRISMORA_ASAN_DIR put the two build trees somewhere else.
 set -uo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root" || exit 1
 format_strict=${PRISMORA_FORMAT_STRICT:-0}
+release_dir=${PRISMORA_RELEASE_DIR:-$root/build/release}
+asan_dir=${PRISMORA_ASAN_DIR:-$root/build/asan}
 build_timeout=$((25 * 60))
 test_timeout=$((15 * 60))
 shuffle_timeout=$((10 * 60))
@@ -81,11 +84,11 @@ count_ctest() {
   tests_passed=$((tests_passed + total - failed))
 }
 
-# run_configuration NAME BUILD_TYPE CMAKE_ARGS...
+# run_configuration NAME DIR BUILD_TYPE CMAKE_ARGS...
 run_configuration() {
-  local name=$1 type=$2
-  shift 2
-  local dir="$root/build/$name" log="$root/build/$name/ctest.log"
+  local name=$1 dir=$2 type=$3
+  shift 3
+  local log="$dir/ctest.log"
   say "$name: configure ($type $*)"
   if ! cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" "$@"; then
     note "$name" "FAILED (configure)"
@@ -111,9 +114,10 @@ run_configuration() {
   note "$name" "passed ($counts)"
 }
 
-# Runs the GoogleTest executables of a configuration directly, shuffled and twice.
+# run_shuffled NAME DIR: runs the GoogleTest executables of a configuration
+# directly, shuffled and twice.
 run_shuffled() {
-  local name=$1 dir="$root/build/$1/tests" exe ran=0 bad=0
+  local name=$1 dir="$2/tests" exe ran=0 bad=0
   say "$name: shuffled and repeated"
   for exe in "$dir/prismora_tests" "$dir/prismora_qt_tests"; do
     [ -x "$exe" ] || continue
@@ -135,15 +139,15 @@ run_shuffled() {
 
 format_check
 
-if run_configuration release RelWithDebInfo; then
-  run_shuffled release
+if run_configuration release "$release_dir" RelWithDebInfo; then
+  run_shuffled release "$release_dir"
 fi
 
 export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:print_stacktrace=1:check_initialization_order=1"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 suppressions="$root/tests/e2e/lsan.supp"
 [ -f "$suppressions" ] && export LSAN_OPTIONS="suppressions=$suppressions:print_suppressions=0"
-run_configuration asan Debug -DPRISMORA_SANITIZE=ON
+run_configuration asan "$asan_dir" Debug -DPRISMORA_SANITIZE=ON
 unset ASAN_OPTIONS UBSAN_OPTIONS LSAN_OPTIONS
 
 say "summary"
