@@ -3,6 +3,8 @@
 #pragma once
 #include <cstdint>
 
+#include "engine/colour.h"
+
 struct TrailParticle {
   int returning = 0;
   int reverseMode = 0;
@@ -40,11 +42,19 @@ extern TrailParticle* gParticles;      // live, newest first
 extern TrailParticle* gFreeParticles;  // recycled records
 
 // One new particle from the emitter; false when no record could be had.
+// now is the frame update's tick, against which the Paletted position moves;
+// the form without it reads the clock.
 bool SpawnParticle();
-// Advances every live particle once.
+bool SpawnParticle(uint32_t now);
+// Advances every live particle once: first thins the list by the morph arm
+// factor (and clears it), then applies a whirl or burst armed in
+// gEffects.params and disarms it.
 void StepParticles();
 // Unlinks p from the live list onto the free list; returns its successor.
 TrailParticle* KillParticle(TrailParticle* p);
 // Returns every record of both lists to the heap.
 void FreeAllParticles();
 unsigned LiveParticleCount();
+
+// The One Colour colour of value v (0..period) under the current One Colour set.
+Rgb OneColourOfValue(int v);

@@ -39,13 +39,3 @@ void HeadlessTest::TearDown() {
   std::error_code ignored;
   std::filesystem::remove_all(tempRoot_, ignored);
 }
-
-void StartHeadlessEngine(unsigned width, unsigned height, unsigned pattern) {
-  GetSettings(false);
-  gScreenWidth = width;
-  gScreenHeight = height;
-  gCurrentPattern = pattern;
-  ApplyPattern();
-  DDInitialise(1);
-  InitialiseEngine();
-}

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "tests/support/headless_engine.h"
+
 class HeadlessTest : public ::testing::Test {
  protected:
   void SetUp() override;
@@ -16,7 +18,3 @@ class HeadlessTest : public ::testing::Test {
   std::string tempRoot_;
 };
 
-// Loads the standard patterns and default options, and applies pattern
-// index to the engine on a headless window of the given drawing size, as
-// the saver's start-up would.
-void StartHeadlessEngine(unsigned width, unsigned height, unsigned pattern = 0);
