@@ -6,6 +6,7 @@
 #include "engine/random.h"
 #include "engine/rot_angles.h"
 #include "patterns/options.h"
+#include "patterns/pattern_selection.h"
 #include "patterns/preset.h"
 #include "render/display.h"
 
@@ -45,22 +46,9 @@ void ApplyPattern() {
   gEffects.grabbedEffectsPending = 1;
 }
 
-// The weighted choice by frequency comes with the pattern library; until
-// then the start pattern is drawn evenly among the patterns allowed to run.
 void ApplyRandomPattern() {
   if (!gPresets || gPatternCount == 0) return;
-  uint32_t allowed = 0;
-  for (uint32_t i = 0; i < gPatternCount; ++i)
-    if (gPresets[i].Frequency > 0) ++allowed;
-  if (allowed > 0) {
-    uint32_t pick = uint32_t(prismora::rand()) % allowed;
-    for (uint32_t i = 0; i < gPatternCount; ++i) {
-      if (gPresets[i].Frequency > 0 && pick-- == 0) {
-        gCurrentPattern = i;
-        break;
-      }
-    }
-  }
+  gCurrentPattern = ChooseNextPattern();
   ApplyPattern();
 }
 

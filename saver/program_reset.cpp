@@ -4,6 +4,7 @@
 #include "engine/engine.h"
 #include "patterns/options.h"
 #include "patterns/pattern_apply.h"
+#include "patterns/pattern_selection.h"
 #include "patterns/preset.h"
 #include "render/display.h"
 #include "render/frame_renderer.h"
@@ -19,6 +20,7 @@ void ResetProgram() {
   ResetDisplay();
   ResetPixelFormat();
   ResetPatternSelection();
+  ResetPatternChoice();
   ResetOptions();
   ResetPatterns();
   ResetLog();

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared by the end-to-end tests (sourced, not run): a private X server, private
 # settings, data and log directories, child processes that are always cleaned
 # up, bounded waits, and checks on screenshots.
@@ -19,6 +20,7 @@ E2E_XVFB_PID=""
 E2E_PIDS=()
 E2E_PASSED=0
 E2E_FAILED=0
+E2E_FAILED_SHOWN=0
 E2E_RUNS=0
 E2E_LAST_PID=""
 E2E_STATUS=""
@@ -157,6 +159,13 @@ e2e_begin() {
   export PRISMORA_STATE_DIR="$E2E_WORK/state"
   export XDG_RUNTIME_DIR="$E2E_WORK/runtime"
   export QT_QPA_PLATFORM=xcb
+  # The sanitizer build reports leaks at exit; these come from system libraries.
+  local here
+  here=$(cd "$(dirname "$0")" && pwd)
+  case "${LSAN_OPTIONS:-}" in
+    *suppressions=*) ;;
+    *) export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$here/lsan.supp:print_suppressions=0" ;;
+  esac
   unset XSCREENSAVER_WINDOW WAYLAND_DISPLAY
   e2e_start_xvfb "${1:-1920x1080x24}" || exit 1
 }
@@ -174,8 +183,11 @@ e2e_run_prismora() {
   E2E_PIDS+=("$E2E_LAST_PID")
 }
 
-# Shows what prismora wrote on stderr in the test's output (for a failure).
+# Shows what the last prismora wrote on stderr, when a check failed since the
+# last time this was called.
 e2e_show_stderr() {
+  [ "$E2E_FAILED" -gt "$E2E_FAILED_SHOWN" ] || return 0
+  E2E_FAILED_SHOWN=$E2E_FAILED
   if [ -s "$E2E_ERR" ]; then
     e2e_log "prismora's stderr:"
     head -n 40 "$E2E_ERR" | sed 's/^/    /'
