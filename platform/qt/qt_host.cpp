@@ -61,7 +61,7 @@ void PostTerminationClose() {
     gQtHost.terminationPosted = false;
     return;
   }
-
+  if (gQtHost.terminationPosted) return;
   gQtHost.terminationPosted = true;
   PostMessage(QtMainWindowHandle(), WM_CLOSE, 0, 0);
 }

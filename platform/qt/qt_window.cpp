@@ -65,7 +65,6 @@ struct QtWindowsRec {
   std::vector<std::unique_ptr<HostWindowRec>> windows;
   WindowHandle nextHandle = 1;
   XcbWatcher* watcher = nullptr;    // installed with the first foreign window; kept
-  std::vector<uint32_t> deadXIds;   // X windows that went away with a foreign parent
 };
 
 QtWindowsRec gQtWindows;
@@ -199,10 +198,6 @@ class HostWindow final : public QWindow {
   QBackingStore store_;
 };
 
-bool IsDeadXId(uint32_t id) {
-  return std::find(gQtWindows.deadXIds.begin(), gQtWindows.deadXIds.end(), id) != gQtWindows.deadXIds.end();
-}
-
 // Sees the X events of the foreign windows: their new sizes and their end.
 // It records and posts only; the child window follows the size in
 // ApplyQtWindowWork.
@@ -212,12 +207,6 @@ class XcbWatcher final : public QAbstractNativeEventFilter {
     if (eventType != "xcb_generic_event_t") return false;
     auto* event = static_cast<xcb_generic_event_t*>(message);
     switch (event->response_type & 0x7F) {
-      case 0: {
-        // Requests Qt still makes for windows the X server already destroyed
-        // with their foreign parent: expected, not worth a warning.
-        auto* error = reinterpret_cast<xcb_generic_error_t*>(event);
-        return IsDeadXId(error->resource_id);
-      }
       case XCB_CONFIGURE_NOTIFY: {
         auto* configure = reinterpret_cast<xcb_configure_notify_event_t*>(event);
         for (auto& rec : gQtWindows.windows) {
@@ -235,8 +224,6 @@ class XcbWatcher final : public QAbstractNativeEventFilter {
         for (auto& rec : gQtWindows.windows) {
           if (rec->foreignId != destroyed->window || rec->foreignGone) continue;
           rec->foreignGone = true;
-          gQtWindows.deadXIds.push_back(rec->foreignId);
-          gQtWindows.deadXIds.push_back(uint32_t(rec->window->winId()));
           PostMessage(rec->handle, WM_CLOSE, 0, 0);
         }
         return false;

@@ -30,7 +30,10 @@ void PumpAfterNextMillisecond() {
 std::vector<Message> TakeMessages() {
   std::vector<Message> messages;
   Message message;
-  while (QueuedMessageCount() > 0 && PeekMessage(&message, true)) messages.push_back(message);
+  // Bounded, so a host that keeps posting fails the test instead of hanging it.
+  while (messages.size() < 1000 && QueuedMessageCount() > 0 && PeekMessage(&message, true)) {
+    messages.push_back(message);
+  }
   return messages;
 }
 
