@@ -69,7 +69,9 @@ bool ArmColourIsComplementary() {
   return EffectOn(kColourfulArms) || EffectOn(kComplementaryMirror) || EffectOn(kHelix) || EffectOn(kShadow);
 }
 
-uint32_t Pack(int red, int green, int blue) { return PackPixel(uint32_t(red), uint32_t(green), uint32_t(blue)); }
+uint32_t Pack(int red, int green, int blue) {
+  return PackPixel(uint32_t(red), uint32_t(green), uint32_t(blue));
+}
 
 void SetBase(TrailParticle* p, Rgb c) {
   p->baseRed = c.red;
@@ -125,7 +127,8 @@ void PlaceNewParticle(TrailParticle* p) {
     p->y = m.y;
   } else {
     float r = ScreenWidth() / 1024 * 15;
-    if (gCurrentPattern == 19) r = ScreenWidth() / 1024 * ((std::cos(e.pattern19Phase) + 1) * 0.5f * 100 + 500);
+    if (gCurrentPattern == 19)
+      r = ScreenWidth() / 1024 * ((std::cos(e.pattern19Phase) + 1) * 0.5f * 100 + 500);
     float side = q.helixSide ? -1.0f : 1.0f;
     p->x = m.x + side * r * std::cos(q.helixAngle);
     p->y = m.y + side * r * std::sin(q.helixAngle);
@@ -431,7 +434,8 @@ bool SpawnParticle(uint32_t now) {
   }
   if (e.spiralTrail) {
     float shade = (std::sin(e.spiralAngle + kHalfPi) + 1) * 3 * 0.125f + 0.25f;
-    colour = Rgb{int(float(colour.red) * shade), int(float(colour.green) * shade), int(float(colour.blue) * shade)};
+    colour = Rgb{int(float(colour.red) * shade), int(float(colour.green) * shade),
+                 int(float(colour.blue) * shade)};
   }
   if (EffectOn(kHelix) && q.helixSide) colour = ComplementaryColour(colour);
   if (EffectOn(kShadow) && gStepCount % 2 == 1) {

@@ -29,9 +29,55 @@ struct OptionsRec {
 
 extern OptionsRec gOptions;
 
-// Loads the options and the pattern table. Until the settings store exists
-// every option takes its default and the table holds the standard patterns.
-// With patternsOnly the options are left alone. False when the table could
-// not be allocated.
+// The windowed player's own options.
+struct WindowOptionsRec {
+  int32_t UseSystemMemory = 0;                   // flag
+  int32_t LowPriority = 1;                       // flag
+  int32_t AlwaysOnTop = 1;                       // flag
+  int32_t PlayMusic = 1;                         // flag
+  int32_t LowDensity = 0;                        // flag
+  int32_t WindowLeft = int32_t(0x80000000u);     // pixels; 0x80000000 lets the desktop place it
+  int32_t WindowTop = int32_t(0x80000000u);
+  int32_t WindowWidth = 320;                     // pixels
+  int32_t WindowHeight = 240;
+  int32_t WindowState = 1;                       // 1 normal, 3 maximised
+};
+
+extern WindowOptionsRec gWindowOptions;
+
+struct WindowOptionField {
+  const char* name;
+  int32_t WindowOptionsRec::*field;
+};
+
+// The window options in the order they are written.
+inline constexpr WindowOptionField kWindowOptionFields[] = {
+    {"Use System Memory", &WindowOptionsRec::UseSystemMemory},
+    {"Low Priority", &WindowOptionsRec::LowPriority},
+    {"Always On Top", &WindowOptionsRec::AlwaysOnTop},
+    {"Play Music", &WindowOptionsRec::PlayMusic},
+    {"Low Density", &WindowOptionsRec::LowDensity},
+    {"Window Left", &WindowOptionsRec::WindowLeft},
+    {"Window Top", &WindowOptionsRec::WindowTop},
+    {"Window Width", &WindowOptionsRec::WindowWidth},
+    {"Window Height", &WindowOptionsRec::WindowHeight},
+    {"Window State", &WindowOptionsRec::WindowState},
+};
+
+extern char gHelpFilePath[260];     // the help pages, in the installation directory
+extern char gPopupHelpSource[260];  // the pop-up help topics
+
+// Loads the options, the pattern table and the frequencies from the store.
+// With patternsOnly the options other than "Preset" keep their values.
+// False, after telling the user, when the installation is missing: the
+// caller then ends the run.
 bool GetSettings(bool patternsOnly);
+// Writes the 23 options to the main key.
+void SaveSettings();
+// Writes one pattern to its key; a standard pattern becomes Modified.
+void SavePattern(uint32_t index);
+void SaveFrequency(uint32_t index);
+void LoadWindowSettings();
+// Writes the player's options and its restored window rectangle.
+void SaveWindowSettings(int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t showState);
 void ResetOptions();

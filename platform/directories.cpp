@@ -34,3 +34,19 @@ bool MakeDirectories(const std::string& path) {
   std::filesystem::create_directories(path, error);
   return std::filesystem::is_directory(path, error);
 }
+
+std::string InstallationDirectory() {
+  if (const char* value = getenv("PRISMORA_INSTALL_DIR"); value && *value) return value;
+  std::error_code error;
+  std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (!error) {
+    std::filesystem::path installed = program.parent_path().parent_path() / "share" / "prismora";
+    if (std::filesystem::is_directory(installed, error)) return installed.string();
+  }
+  return PRISMORA_SOURCE_DATA_DIR;
+}
+
+bool DirectoryExists(const std::string& path) {
+  std::error_code error;
+  return std::filesystem::is_directory(path, error);
+}

@@ -3,6 +3,7 @@
 #include "platform/event_source.h"
 #include "platform/fault_guard.h"
 #include "platform/message_box.h"
+#include "platform/power.h"
 #include "platform/window.h"
 
 const ClockService* gClock = nullptr;
@@ -10,3 +11,4 @@ const EventSourceService* gEvents = nullptr;
 const MessageBoxService* gMessageBoxes = nullptr;
 const WindowService* gWindows = nullptr;
 const FaultGuardService* gFaultGuard = nullptr;
+const PowerService* gPower = nullptr;

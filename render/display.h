@@ -1,5 +1,6 @@
 // The display: the drawing surface and the frame services the renderer
-// calls, over the host's window.
+// calls, over the host's window. The surfaces are buffers in memory; the
+// window shows whatever is presented, scaled to fit.
 #pragma once
 #include <cstdint>
 
@@ -8,17 +9,109 @@
 extern uint32_t gScreenWidth;   // size of the drawing surface, pixels
 extern uint32_t gScreenHeight;
 extern int gWindowMode;         // drawing into a window (preview, player) rather than full screen
-extern int gSurfacesReady;
+extern int gSurfacesReady;      // flag: set by a completed DDInitialise, cleared by DDCleanUp
 extern int gUseBackground;      // clear to the background picture instead of black
 extern int gPainting;           // present by copying so the picture accumulates
 extern uint32_t gForcedDepth;   // 16, 24 or 32 to force a depth; 0 chooses
 
+// Result codes, with the values DirectDraw gives them.
+enum : uint32_t {
+  DD_OK = 0,
+  DDERR_GENERIC = 0x80004005,
+  DDERR_OUTOFMEMORY = 0x8007000E,
+  DDERR_INVALIDPARAMS = 0x80070057,
+  DDERR_INVALIDRECT = 0x88760096,
+  DDERR_SURFACELOST = 0x887601C2,
+};
+
+// The display modes the settings offer: "W x H" texts, each size once.
+constexpr int kResolutionListSize = 50;
+constexpr int kResolutionTextSize = 30;
+struct ResolutionListRec {
+  char texts[kResolutionListSize][kResolutionTextSize] = {};
+  uint32_t count = 0;
+  int storedResolutionAvailable = 0;  // flag: gOptions.Resolution is one of the texts
+};
+extern ResolutionListRec gResolutionList;
+
+// One display mode as the enumeration reports it.
+struct DisplayModeRec {
+  uint32_t width = 0, height = 0;
+  uint32_t bitsPerPixel = 0;
+  uint32_t redMask = 0, greenMask = 0, blueMask = 0;
+};
+enum : int { DDENUMRET_CANCEL = 0, DDENUMRET_OK = 1 };
+
+struct DDRect {
+  int32_t left = 0, top = 0, right = 0, bottom = 0;  // right and bottom exclusive
+};
+
+// A locked surface's memory: packed pixels in the display's PixelFormat.
+struct SurfaceDescRec {
+  uint8_t* pixels = nullptr;
+  uint32_t pitch = 0;  // bytes from one row to the next, a multiple of 4
+  uint32_t width = 0;
+  uint32_t height = 0;
+  uint32_t bitsPerPixel = 0;
+};
+
+// Creates the display for window at gScreenWidth x gScreenHeight: chooses
+// the depth, makes the back buffer and the background picture, derives
+// PixelFormat. False after a failure, which has been reported (DDInitFail)
+// unless it happened before anything existed.
 bool DDInitialise(WindowHandle window);
+// Releases everything; safe when nothing exists, and to repeat.
 void DDCleanUp();
+// Releases the display, then shows the formatted text (at most 256
+// characters) in an error box titled "Initialisation Error" and logs it.
+// When frames were running, the saver's window is also asked to close.
+void DDInitFail(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// Copies the resolution list and its count to the caller, building it on
+// first use: the desktop's own size, then the common sizes that fit on it,
+// none below 640 x 480.
+void DDGetResolutions(char list[kResolutionListSize][kResolutionTextSize], uint32_t* count);
+// Called once per mode: notes which depths exist at the display size and
+// adds the mode's size to gResolutionList. DDENUMRET_CANCEL when the list is full.
+int EnumModesCallback(const DisplayModeRec& mode);
+void ResetResolutionList();
+
+// The frame services. Nothing happens before gSurfacesReady.
 void DDClearBackSurface();
+// True when the back surface is locked; FrameBuffer then addresses it.
 bool DDLockBackSurface();
 void DDUnlockBackSurface();
 void DDPresent();
+// Copies text region slot 0..3 from the text surface onto the back surface, opaquely.
 void DDBlitTextRegion(int slot);
+
+// Brings back lost surfaces and redraws the background picture; the result
+// of the last restore (DD_OK when nothing was lost).
+uint32_t DDRestoreSurfaces();
+// The text surface: display-sized and black when made. False after a
+// reported failure.
+bool DDCreateTextSurface();
+bool DDTextSurfaceExists();
+// Where slot's text lies on the text surface and where it goes on the back
+// surface; equal sizes copy pixel for pixel, others are stretched.
+void DDSetTextRegion(int slot, const DDRect& source, const DDRect& destination);
+// Locks the text surface for the text code to draw into; false when there
+// is none or it is lost.
+bool DDLockTextSurface(SurfaceDescRec* out);
+void DDUnlockTextSurface();
+// The vertical gradient from black to blue of strength "Background
+// Brightness", redrawn into a new background surface.
+bool DDCreateBgSurface();
+
+// The DirectDraw name of a result code, "Unknown error" for any other.
+const char* DDErrorName(uint32_t code);
+
+// Test switches. The surfaces lose their contents now; every clear, present
+// or lock then reports DDERR_SURFACELOST until a restore succeeds, and the
+// first failingRestores restores fail.
+void DDSimulateSurfaceLoss(int failingRestores);
+// The next creation of that surface fails as if memory ran out.
+enum class DisplaySurface { Back, Text, Background };
+void DDSimulateOutOfMemory(DisplaySurface surface);
 
 void ResetDisplay();

@@ -1,8 +1,10 @@
 #include "saver/command_line.h"
 
 #include <cctype>
-#include <initializer_list>
 #include <cstring>
+#include <initializer_list>
+
+#include "patterns/preset.h"
 
 namespace {
 
@@ -26,6 +28,34 @@ bool SetMode(CommandLine* out, SaverMode mode, bool* modeSeen, const char* arg, 
   }
   *modeSeen = true;
   out->mode = mode;
+  return true;
+}
+
+// A decimal number from min to max: digits only, no sign, no spaces.
+bool ParseNumber(const char* text, uint64_t min, uint64_t max, uint64_t* out) {
+  if (!*text) return false;
+  uint64_t value = 0;
+  for (const char* p = text; *p; ++p) {
+    if (!std::isdigit(static_cast<unsigned char>(*p))) return false;
+    value = value * 10 + uint64_t(*p - '0');
+    if (value > max) return false;
+  }
+  if (value < min) return false;
+  *out = value;
+  return true;
+}
+
+// "WIDTHxHEIGHT", each side within the render limits.
+bool ParseSize(const char* text, uint32_t* width, uint32_t* height) {
+  const char* x = std::strpbrk(text, "xX");
+  if (!x || x == text) return false;
+  std::string w(text, x);
+  uint64_t parsedWidth = 0, parsedHeight = 0;
+  if (!ParseNumber(w.c_str(), kMinRenderWidth, kMaxRenderSide, &parsedWidth) ||
+      !ParseNumber(x + 1, kMinRenderHeight, kMaxRenderSide, &parsedHeight))
+    return false;
+  *width = uint32_t(parsedWidth);
+  *height = uint32_t(parsedHeight);
   return true;
 }
 
@@ -58,6 +88,8 @@ bool ParseCommandLine(int argc, const char* const* argv, const char* xscreensave
   *out = CommandLine{};
   bool modeSeen = false;
   bool haveExplicitId = false;
+  bool framesGiven = false;
+  const char* renderOption = nullptr;  // the first option that only a render takes
   for (int i = 1; i < argc; ++i) {
     const char* arg = argv[i];
     auto takeValue = [&](const char** value) {
@@ -111,10 +143,56 @@ bool ParseCommandLine(int argc, const char* const* argv, const char* xscreensave
         *error = std::string("--depth must be 16, 24 or 32, not ") + value;
         return false;
       }
+    } else if (Is(arg, {"--render"})) {
+      if (!SetMode(out, SaverMode::Render, &modeSeen, arg, error) || !takeValue(&value)) return false;
+      if (!*value) {
+        *error = "--render needs a directory";
+        return false;
+      }
+      out->renderDirectory = value;
+    } else if (Is(arg, {"--frames", "--size", "--pattern", "--seed", "--every"})) {
+      if (!takeValue(&value)) return false;
+      if (!renderOption) renderOption = arg;
+      uint64_t number = 0;
+      bool ok = true;
+      const char* expected = "";
+      if (Is(arg, {"--frames"})) {
+        ok = ParseNumber(value, 1, kMaxRenderFrames, &number);
+        expected = "a whole number from 1 to 1000000";
+        out->frames = uint32_t(number);
+        framesGiven = true;
+      } else if (Is(arg, {"--size"})) {
+        ok = ParseSize(value, &out->width, &out->height);
+        expected = "WIDTHxHEIGHT from 320x200 to 8192x8192";
+      } else if (Is(arg, {"--pattern"})) {
+        ok = ParseNumber(value, 0, kStandardPatternCount - 1, &number);
+        expected = "a standard pattern from 0 to 19";
+        out->pattern = int(number);
+      } else if (Is(arg, {"--seed"})) {
+        ok = ParseNumber(value, 0, UINT32_MAX, &number);
+        expected = "a whole number from 0 to 4294967295";
+        out->seed = uint32_t(number);
+      } else {
+        ok = ParseNumber(value, 1, kMaxRenderFrames, &number);
+        expected = "a whole number from 1 to 1000000";
+        out->every = uint32_t(number);
+      }
+      if (!ok) {
+        *error = std::string(arg) + " must be " + expected + ", not " + value;
+        return false;
+      }
     } else {
       *error = std::string("unknown option: ") + arg + " (try --help)";
       return false;
     }
+  }
+  if (out->mode == SaverMode::Render && !framesGiven) {
+    *error = "--render needs --frames N";
+    return false;
+  }
+  if (out->mode != SaverMode::Render && renderOption) {
+    *error = std::string(renderOption) + " is only for --render";
+    return false;
   }
   if (out->mode == SaverMode::Foreign && out->rootWindow) {
     // With -root the window is the one the locker gave us, else the root window.
@@ -154,6 +232,15 @@ const char* UsageText() {
          "Options:\n"
          "  --depth 16|24|32         draw in this many bits per pixel\n"
          "  -h, --help               show this text\n"
+         "\n"
+         "Rendering without a display:\n"
+         "  --render DIR --frames N  draw N frames and write them to DIR (made if missing)\n"
+         "                           as frame-00001.png, frame-00002.png, ...\n"
+         "  --size WxH               the drawing size (default 640x480)\n"
+         "  --pattern INDEX          start with standard pattern INDEX, 0 to 19 (default 17)\n"
+         "  --seed S                 the clock's calendar time at the start, seconds (default 1)\n"
+         "  --every K                write only every K-th frame (default 1)\n"
+         "  The same arguments always give the same files.\n"
          "\n"
          "While it runs full screen, a key or mouse button ends it; Ctrl with a digit,\n"
          "the digits, M, Pause and Esc are commands.\n"

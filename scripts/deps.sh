@@ -9,8 +9,11 @@
 # so this runs on a bare Debian image.
 set -euo pipefail
 
+# libclang-rt-14-dev holds clang's sanitizer and libFuzzer runtimes, which clang
+# only recommends.
 build_packages=(build-essential cmake ninja-build pkg-config qt6-base-dev libqt6opengl6-dev libxcb1-dev
-  libx11-dev libgtest-dev libgmock-dev libbenchmark-dev libpng-dev clang clang-format clang-tidy)
+  libx11-dev libgtest-dev libgmock-dev libbenchmark-dev libpng-dev clang clang-format clang-tidy
+  libclang-rt-14-dev)
 run_packages=(libqt6widgets6 libqt6opengl6 libqt6openglwidgets6 libgl1-mesa-dri fonts-liberation2)
 test_packages=(xvfb xauth xdotool x11-utils imagemagick)
 

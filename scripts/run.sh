@@ -24,7 +24,7 @@ args=("$@")
 
 groups=(build run)
 [ -n "${DISPLAY:-}" ] || groups+=(test)
-"$root/scripts/deps.sh" "${groups[@]}" || die "could not install the packages Prismora needs"
+bash "$root/scripts/deps.sh" "${groups[@]}" || die "could not install the packages Prismora needs"
 
 say "configuring $build"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null ||
@@ -41,6 +41,7 @@ fi
 # No display: a private X server, a timed run and a screenshot.
 xvfb_pid=""
 program_pid=""
+runtime_dir=""
 cleanup() {
   if [ -n "$program_pid" ] && kill -0 "$program_pid" 2>/dev/null; then
     kill -TERM "$program_pid" 2>/dev/null || true
@@ -51,6 +52,7 @@ cleanup() {
     kill -TERM "$xvfb_pid" 2>/dev/null || true
     wait "$xvfb_pid" 2>/dev/null || true
   fi
+  [ -z "$runtime_dir" ] || rm -rf "$runtime_dir"
 }
 trap cleanup EXIT
 
@@ -75,6 +77,11 @@ done
 [ -n "$display" ] || die "could not start Xvfb (see $root/build/xvfb.log)"
 export DISPLAY=$display
 say "no display: started Xvfb on $DISPLAY (1920x1080)"
+if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+  # Qt wants a private runtime directory; a fresh root login has none.
+  runtime_dir=$(mktemp -d "${TMPDIR:-/tmp}/prismora-runtime.XXXXXX")
+  export XDG_RUNTIME_DIR=$runtime_dir
+fi
 
 say "running prismora ${args[*]} for $seconds seconds"
 "$program" "${args[@]}" &
@@ -87,7 +94,10 @@ if ! kill -0 "$program_pid" 2>/dev/null; then
   status=0
   wait "$program_pid" || status=$?
   program_pid=""
-  [ "$status" -eq 0 ] || die "prismora ended early with exit code $status"
+  if [ "$status" -ne 0 ]; then
+    printf 'run.sh: prismora ended early with exit code %s\n' "$status" >&2
+    exit "$status"
+  fi
   say "prismora ended by itself with exit code 0 before the screenshot"
   exit 0
 fi

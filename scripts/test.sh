@@ -34,8 +34,15 @@ note() {
   case "$2" in FAILED*) failed_steps=$((failed_steps + 1)) ;; esac
 }
 
+if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+  # Qt wants a private runtime directory; CI and a fresh root login have none.
+  runtime_dir=$(mktemp -d "${TMPDIR:-/tmp}/prismora-runtime.XXXXXX") || exit 1
+  export XDG_RUNTIME_DIR=$runtime_dir
+  trap 'rm -rf "$runtime_dir"' EXIT
+fi
+
 say "dependencies"
-if ! "$root/scripts/deps.sh" build run test; then
+if ! bash "$root/scripts/deps.sh" build run test; then
   echo "test.sh: could not install the packages the build and the tests need" >&2
   exit 1
 fi

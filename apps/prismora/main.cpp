@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "apps/prismora/render_command.h"
 #include "diag/log.h"
 #include "platform/qt/qt_host.h"
 #include "platform/termination.h"
@@ -71,6 +72,8 @@ int main(int argc, char** argv) {
     std::fputs(UsageText(), stdout);
     return 0;
   }
+  // Rendering needs no display at all.
+  if (commandLine.mode == SaverMode::Render) return RunRenderCommand(commandLine);
   if (!InstallQtHost(argc, argv)) {
     std::fprintf(stderr, "prismora: cannot open the display (is DISPLAY set?)\n");
     return 1;

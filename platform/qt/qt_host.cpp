@@ -164,10 +164,12 @@ bool InstallQtHost(int& argc, char** argv) {
   gEvents = &kQtEvents;
   InstallQtWindowService();
   InstallQtMessageBoxService();
+  InstallQtPowerService();
   return true;
 }
 
 void ResetQtHost() {
+  ResetQtPower();
   ResetQtWindows();
   gQtHost.lastProcessedMs = -1;
   gQtHost.terminationPosted = false;

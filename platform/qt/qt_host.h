@@ -8,15 +8,32 @@
 class QWindow;
 
 // Creates the application object (once) and installs the real clock and
-// fault guard, the event source, the window service and message boxes.
+// fault guard, the event source, the window service, message boxes and the
+// power service (idle inhibition, and sleep and resume posted to the main
+// window as WM_POWERBROADCAST), the last over D-Bus where there is one.
 // Returns false, with nothing installed, when no display can be opened, so
 // the caller can say so in one line instead of the toolkit aborting.
 bool InstallQtHost(int& argc, char** argv);
 
 // Destroys every window the host made and forgets its pending work; the
-// application object stays. For tests and restarts.
+// application object stays; an idle inhibition is released. For tests and
+// restarts.
 void ResetQtHost();
 
 // The toolkit window behind a handle, nullptr for none: for code that reads
 // back what was presented.
 QWindow* QtHostWindow(WindowHandle window);
+
+// Whether a window's frames go through OpenGL, and the GL_RENDERER that
+// reported (renderer may be nullptr): for tests and diagnostics.
+bool QtHostPresentsWithOpenGL(WindowHandle window, const char** renderer = nullptr);
+
+// Makes the next OpenGL present of window fail as a lost context would, for
+// tests of the fall-back to QPainter.
+void QtHostFailNextOpenGLPresent(WindowHandle window);
+
+// Makes the power service use the D-Bus buses at these addresses in place
+// of the desktop's session and system buses (both nullptr: the desktop's
+// again), letting go of what it held on the previous ones. For tests, which
+// stand up buses of their own.
+void QtHostUsePowerBuses(const char* sessionAddress, const char* systemAddress);

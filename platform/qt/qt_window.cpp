@@ -1,8 +1,9 @@
 // The window service over Qt: the window the program draws into, its input
 // translated into queued messages, and the frames shown in it. Frames are
-// drawn with QPainter into the window's backing store, scaled
-// nearest-neighbour with black bars, which on a CPU-only machine beats an
-// OpenGL texture upload.
+// scaled nearest-neighbour with black bars, drawn with QPainter into the
+// window's backing store or, where a hardware GPU renders OpenGL, uploaded
+// as a texture (gl_presenter.h); under a software rasteriser QPainter costs
+// less. PRISMORA_PRESENT=painter or =opengl overrides the choice.
 #include <xcb/xcb.h>
 
 #include <QtCore/QAbstractNativeEventFilter>
@@ -24,6 +25,7 @@
 #include <vector>
 
 #include "platform/key_state.h"
+#include "platform/qt/gl_presenter.h"
 #include "platform/qt/key_mapping.h"
 #include "platform/qt/letterbox.h"
 #include "platform/qt/qt_host.h"
@@ -57,6 +59,8 @@ struct HostWindowRec {
   int frameHeight = 0;
   LetterboxRect picture;          // where that frame was drawn
   QImage converted;               // 16- and 24-bit frames, converted to 32 bits
+  GlPresenter* gl = nullptr;      // owned; nullptr while frames go through QPainter
+  bool glFailed = false;          // a redraw failed; the next present falls back to QPainter
 };
 
 class XcbWatcher;
@@ -122,6 +126,11 @@ class HostWindow final : public QWindow {
     if (!isExposed()) return;
     QSize area = size();
     if (area.isEmpty()) return;
+    if (rec_ && rec_->gl) {
+      // The window is replaced by a raster one from the frame loop, not here.
+      if (!rec_->glFailed && !GlRedraw(rec_->gl, this)) rec_->glFailed = true;
+      return;
+    }
     if (!painted || store_.size() != area) {
       store_.resize(area);
       QRect all(QPoint(0, 0), area);
@@ -306,6 +315,22 @@ bool AttachForeign(HostWindowRec* rec, uint64_t id) {
   return true;
 }
 
+// OpenGL only where a screen shows it: the offscreen and minimal platforms
+// present into memory.
+bool PlatformShowsOpenGL() {
+  QString platform = QGuiApplication::platformName();
+  return platform == QLatin1String("xcb") || platform.startsWith(QLatin1String("wayland"));
+}
+
+// Decided before the window is first shown, since a window's surface type
+// is fixed while it has a native window. Foreign windows keep QPainter: the
+// native window there is a child of a window whose visual is the host's.
+void ChoosePresenter(HostWindowRec* rec) {
+  PresentChoice choice = PresentChoiceFrom(std::getenv("PRISMORA_PRESENT"));
+  if (choice == PresentChoice::Painter || !PlatformShowsOpenGL()) return;
+  rec->gl = CreateGlPresenter(rec->window, choice == PresentChoice::Automatic);
+}
+
 WindowHandle QtCreate(const WindowRequest& request) {
   auto rec = std::make_unique<HostWindowRec>();
   rec->handle = gQtWindows.nextHandle;
@@ -320,12 +345,14 @@ WindowHandle QtCreate(const WindowRequest& request) {
       if (QScreen* screen = QGuiApplication::primaryScreen()) rec->window->setGeometry(screen->geometry());
       rec->window->setCursor(Qt::BlankCursor);
       rec->window->setTitle(QString::fromUtf8(request.title ? request.title : ""));
+      ChoosePresenter(rec.get());
       break;
     }
     case WindowMode::Ordinary:
       rec->window = new HostWindow(rec.get(), nullptr);
       rec->window->resize(int(request.width), int(request.height));
       rec->window->setTitle(QString::fromUtf8(request.title ? request.title : ""));
+      ChoosePresenter(rec.get());
       break;
   }
   ++gQtWindows.nextHandle;
@@ -336,6 +363,8 @@ WindowHandle QtCreate(const WindowRequest& request) {
 }
 
 void DeleteWindow(HostWindowRec* rec) {
+  DestroyGlPresenter(rec->gl);
+  rec->gl = nullptr;
   if (rec->window) {
     rec->window->Forget();
     delete rec->window;
@@ -400,17 +429,8 @@ QImage FrameAsImage(HostWindowRec* rec, const FrameImage& frame) {
   return rec->converted;
 }
 
-void QtPresent(WindowHandle handle, const FrameImage& frame) {
-  HostWindowRec* rec = FindWindow(handle);
-  if (!rec || rec->foreignGone || !frame.pixels || frame.width == 0 || frame.height == 0) return;
-  HostWindow* window = rec->window;
-  if (!window->isExposed()) return;
+void PresentWithPainter(HostWindow* window, const QImage& image, const LetterboxRect& picture) {
   QSize area = window->size();
-  if (area.isEmpty()) return;
-  QImage image = FrameAsImage(rec, frame);
-  if (image.isNull()) return;
-
-  LetterboxRect picture = FitLetterbox(area.width(), area.height(), image.width(), image.height());
   QBackingStore& store = window->Store();
   if (store.size() != area) store.resize(area);
   QRect all(QPoint(0, 0), area);
@@ -433,6 +453,37 @@ void QtPresent(WindowHandle handle, const FrameImage& frame) {
   store.endPaint();
   store.flush(all);
   window->painted = true;
+}
+
+// Once OpenGL has failed the window stays with QPainter: its native window
+// is made again as a raster window and shown as before.
+void FallBackToPainter(HostWindowRec* rec) {
+  DestroyGlPresenter(rec->gl);
+  rec->gl = nullptr;
+  rec->glFailed = false;
+  MakeRasterWindow(rec->window);
+  rec->window->painted = false;
+  ShowAndSettle(rec->window, rec->mode);
+}
+
+void QtPresent(WindowHandle handle, const FrameImage& frame) {
+  HostWindowRec* rec = FindWindow(handle);
+  if (!rec || rec->foreignGone || !frame.pixels || frame.width == 0 || frame.height == 0) return;
+  HostWindow* window = rec->window;
+  if (rec->glFailed) FallBackToPainter(rec);
+  if (!window->isExposed()) return;
+  QSize area = window->size();
+  if (area.isEmpty()) return;
+  QImage image = FrameAsImage(rec, frame);
+  if (image.isNull()) return;
+
+  LetterboxRect picture = FitLetterbox(area.width(), area.height(), image.width(), image.height());
+  if (rec->gl && !GlPresentFrame(rec->gl, window, image.constBits(), image.width(), image.height(),
+                                 int(image.bytesPerLine() / 4))) {
+    FallBackToPainter(rec);
+    if (!window->isExposed()) return;
+  }
+  if (!rec->gl) PresentWithPainter(window, image, picture);
   rec->frameWidth = image.width();
   rec->frameHeight = image.height();
   rec->picture = picture;
@@ -472,6 +523,11 @@ WindowHandle QtMainWindowHandle() {
   return gQtWindows.windows.empty() ? 0 : gQtWindows.windows.front()->handle;
 }
 
+bool QtWindowIsForeign(WindowHandle window) {
+  HostWindowRec* rec = FindWindow(window);
+  return rec && rec->mode == WindowMode::Foreign;
+}
+
 void ResetQtWindows() {
   for (auto& rec : gQtWindows.windows) DeleteWindow(rec.get());
   gQtWindows.windows.clear();
@@ -481,4 +537,15 @@ void ResetQtWindows() {
 QWindow* QtHostWindow(WindowHandle window) {
   HostWindowRec* rec = FindWindow(window);
   return rec ? rec->window : nullptr;
+}
+
+bool QtHostPresentsWithOpenGL(WindowHandle window, const char** renderer) {
+  HostWindowRec* rec = FindWindow(window);
+  if (!rec || !rec->gl) return false;
+  if (renderer) *renderer = GlRendererName(rec->gl);
+  return true;
+}
+
+void QtHostFailNextOpenGLPresent(WindowHandle window) {
+  if (HostWindowRec* rec = FindWindow(window); rec && rec->gl) FailNextGlPresent(rec->gl);
 }

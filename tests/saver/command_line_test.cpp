@@ -108,6 +108,23 @@ TEST(CommandLineTest, RefusesWhatItCannotUse) {
       {{"--depth", "8"}, nullptr, "--depth"},
       {{"-root"}, "junk", "XSCREENSAVER_WINDOW"},
       {{}, "-5", "XSCREENSAVER_WINDOW"},
+      {{"--render", "out"}, nullptr, "--frames"},
+      {{"--render", ""}, nullptr, "directory"},
+      {{"--render", "out", "/s", "--frames", "3"}, nullptr, "more than one mode"},
+      {{"--frames", "3"}, nullptr, "only for --render"},
+      {{"/s", "--size", "800x600"}, nullptr, "only for --render"},
+      {{"--render", "out", "--frames", "0"}, nullptr, "--frames"},
+      {{"--render", "out", "--frames", "1000001"}, nullptr, "--frames"},
+      {{"--render", "out", "--frames", "+5"}, nullptr, "+5"},
+      {{"--render", "out", "--frames", "3", "--size", "319x200"}, nullptr, "--size"},
+      {{"--render", "out", "--frames", "3", "--size", "320x199"}, nullptr, "--size"},
+      {{"--render", "out", "--frames", "3", "--size", "8193x600"}, nullptr, "--size"},
+      {{"--render", "out", "--frames", "3", "--size", "800 x 600"}, nullptr, "--size"},
+      {{"--render", "out", "--frames", "3", "--size", "800x"}, nullptr, "--size"},
+      {{"--render", "out", "--frames", "3", "--pattern", "20"}, nullptr, "--pattern"},
+      {{"--render", "out", "--frames", "3", "--seed", "4294967296"}, nullptr, "--seed"},
+      {{"--render", "out", "--frames", "3", "--every", "0"}, nullptr, "--every"},
+      {{"--render", "out", "--frames", "3", "--every"}, nullptr, "needs a value"},
   };
   for (const Case& c : cases) {
     Parsed p = Parse(c.args, c.env);
@@ -125,9 +142,43 @@ TEST(CommandLineTest, DepthOption) {
   }
 }
 
+TEST(CommandLineTest, RenderOptions) {
+  Parsed plain = Parse({"--render", "out", "--frames", "10"}, "0x600001");
+  ASSERT_TRUE(plain.ok) << plain.error;
+  EXPECT_EQ(plain.line.mode, SaverMode::Render) << "a locker's window does not turn a render into a hack";
+  EXPECT_EQ(plain.line.renderDirectory, "out");
+  EXPECT_EQ(plain.line.frames, 10u);
+  EXPECT_EQ(plain.line.width, 640u);
+  EXPECT_EQ(plain.line.height, 480u);
+  EXPECT_EQ(plain.line.pattern, -1);
+  EXPECT_EQ(plain.line.seed, 1u);
+  EXPECT_EQ(plain.line.every, 1u);
+  EXPECT_EQ(plain.line.depth, 0u);
+
+  Parsed full = Parse({"--every", "7", "--seed", "4294967295", "--pattern", "0", "--depth", "16", "--size",
+                       "8192X200", "--frames", "1000000", "--render", "a dir"});
+  ASSERT_TRUE(full.ok) << full.error;
+  EXPECT_EQ(full.line.mode, SaverMode::Render);
+  EXPECT_EQ(full.line.renderDirectory, "a dir");
+  EXPECT_EQ(full.line.frames, 1000000u);
+  EXPECT_EQ(full.line.width, 8192u);
+  EXPECT_EQ(full.line.height, 200u);
+  EXPECT_EQ(full.line.pattern, 0);
+  EXPECT_EQ(full.line.seed, 4294967295u);
+  EXPECT_EQ(full.line.every, 7u);
+  EXPECT_EQ(full.line.depth, 16u);
+
+  Parsed smallest = Parse({"--render", "d", "--frames", "1", "--size", "320x200", "--pattern", "19"});
+  ASSERT_TRUE(smallest.ok) << smallest.error;
+  EXPECT_EQ(smallest.line.width, 320u);
+  EXPECT_EQ(smallest.line.height, 200u);
+  EXPECT_EQ(smallest.line.pattern, 19);
+}
+
 TEST(CommandLineTest, HelpNamesEveryMode) {
   std::string usage = UsageText();
   for (const char* mode : {"/s", "/c", "/p ID", "--window", "-window-id", "-root", "XSCREENSAVER_WINDOW",
-                           "--depth", "--help", "--fullscreen", "--settings", "--preview"})
+                           "--depth", "--help", "--fullscreen", "--settings", "--preview", "--render", "--frames", "--size",
+                           "--pattern", "--seed", "--every"})
     EXPECT_NE(usage.find(mode), std::string::npos) << mode;
 }

@@ -1,0 +1,144 @@
+#!/usr/bin/env bash
+# The render command: frames drawn without any display and written as PNG
+# files, the same files on every run, and one-line refusals of bad values.
+# Run as `render_test.sh PRISMORA`; prints "N passed, N failed".
+set -u
+
+PRISMORA=${1:-}
+NAME=$(basename "$0" .sh)
+PASSED=0
+FAILED=0
+
+pass() {
+  PASSED=$((PASSED + 1))
+  printf '%s: ok   %s\n' "$NAME" "$*"
+}
+fail() {
+  FAILED=$((FAILED + 1))
+  printf '%s: FAIL %s\n' "$NAME" "$*"
+}
+check() {
+  local description=$1
+  shift
+  if "$@"; then pass "$description"; else fail "$description"; fi
+}
+
+if [ -z "$PRISMORA" ] || [ ! -x "$PRISMORA" ]; then
+  echo "$NAME: prismora not found or not executable: '$PRISMORA'" >&2
+  exit 1
+fi
+for tool in identify cmp od timeout; do
+  command -v "$tool" >/dev/null 2>&1 || { echo "$NAME: '$tool' is missing" >&2; exit 1; }
+done
+
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/prismora-render.XXXXXX") || exit 1
+trap 'rm -rf "$WORK"' EXIT
+export PRISMORA_CONFIG_DIR="$WORK/config" PRISMORA_DATA_DIR="$WORK/data" PRISMORA_STATE_DIR="$WORK/state"
+# No display of any kind: the command must not need one.
+unset DISPLAY WAYLAND_DISPLAY XSCREENSAVER_WINDOW
+
+# render DIR ARGS...: runs a render into $WORK/DIR; status in STATUS, stderr in ERR.
+render() {
+  local dir=$1
+  shift
+  ERR="$WORK/${dir//\//_}.err"
+  timeout 120 "$PRISMORA" --render "$WORK/$dir" "$@" 2>"$ERR" >/dev/null
+  STATUS=$?
+}
+
+files_in() { (cd "$WORK/$1" 2>/dev/null && ls) | tr '\n' ' '; }
+
+# same_files A B: both directories hold the same names with the same bytes.
+same_files() {
+  local a=$WORK/$1 b=$WORK/$2 f
+  [ "$(files_in "$1")" = "$(files_in "$2")" ] || return 1
+  for f in "$a"/*; do cmp -s "$f" "$b/$(basename "$f")" || return 1; done
+}
+
+# png_header FILE: "WIDTH HEIGHT BITDEPTH COLOURTYPE" read from the IHDR chunk itself.
+png_header() {
+  local bytes
+  bytes=$(od -An -tu1 -N26 "$1" | tr -s ' \n' ' ')
+  read -r -a b <<<"$bytes"
+  [ "${b[0]}" = 137 ] && [ "${b[1]}" = 80 ] && [ "${b[2]}" = 78 ] && [ "${b[3]}" = 71 ] || { echo "not a PNG"; return; }
+  echo "$(((b[16] << 24) | (b[17] << 16) | (b[18] << 8) | b[19])) $(((b[20] << 24) | (b[21] << 16) | (b[22] << 8) | b[23])) ${b[24]} ${b[25]}"
+}
+
+# Twelve frames, every fourth written: three files, numbered by file.
+render a --frames 12 --every 4
+check "12 frames every 4th: exit code 0 (got $STATUS)" [ "$STATUS" = 0 ]
+check "12 frames every 4th: three files (got: $(files_in a))" \
+  [ "$(files_in a)" = "frame-00001.png frame-00002.png frame-00003.png " ]
+check "the last line on stderr tells what was done ($(tail -n 1 "$ERR"))" \
+  grep -q -F "12 frames drawn, 3 written to $WORK/a" "$ERR"
+for f in "$WORK"/a/*.png; do
+  check "$(basename "$f") is an 8-bit RGB PNG of 640x480 (IHDR: $(png_header "$f"))" \
+    [ "$(png_header "$f")" = "640 480 8 2" ]
+  check "$(basename "$f") reads back whole" identify -regard-warnings "$f" >/dev/null 2>&1
+done
+
+render a2 --frames 12 --every 4
+check "a second run writes the same files" same_files a a2
+
+render b --frames 12 --every 5
+check "12 frames every 5th: two files (got: $(files_in b))" [ "$(files_in b)" = "frame-00001.png frame-00002.png " ]
+
+# Size, depth, pattern and seed, each run twice.
+for depth in 16 24 32; do
+  render "d$depth" --frames 240 --every 80 --size 800x600 --depth "$depth" --pattern 3 --seed 7
+  check "--depth $depth --size 800x600: exit code 0 (got $STATUS)" [ "$STATUS" = 0 ]
+  check "--depth $depth: 800x600 RGB files (IHDR: $(png_header "$WORK/d$depth/frame-00003.png"))" \
+    [ "$(png_header "$WORK/d$depth/frame-00003.png")" = "800 600 8 2" ]
+  render "d${depth}again" --frames 240 --every 80 --size 800x600 --depth "$depth" --pattern 3 --seed 7
+  check "--depth $depth: a second run writes the same files" same_files "d$depth" "d${depth}again"
+done
+max=$(identify -format '%[max]' "$WORK/d16/frame-00003.png" 2>/dev/null)
+check "after 240 frames something is drawn (brightest channel $max)" [ "${max:-0}" -gt 0 ]
+
+render p17 --frames 240 --every 80 --size 800x600 --depth 24 --pattern 17 --seed 7
+render pdefault --frames 240 --every 80 --size 800x600 --depth 24 --seed 7
+check "--pattern 17 draws what the saver's own start draws" same_files p17 pdefault
+check "--pattern 3 draws something else" bash -c "! cmp -s '$WORK/d24/frame-00003.png' '$WORK/p17/frame-00003.png'"
+render seed8 --frames 240 --every 80 --size 800x600 --depth 24 --seed 8
+check "another --seed draws something else" bash -c "! cmp -s '$WORK/seed8/frame-00003.png' '$WORK/pdefault/frame-00003.png'"
+
+render nested/deeper/still --frames 1
+check "a missing directory is made, parents too (exit code $STATUS)" [ -f "$WORK/nested/deeper/still/frame-00001.png" ]
+
+: >"$WORK/plainfile"
+render plainfile --frames 1
+check "a directory that is a file: exit code 1 (got $STATUS)" [ "$STATUS" = 1 ]
+
+# Bad values: one line on stderr, exit code 2, nothing written.
+bad_command_lines=(
+  "--frames 0"
+  "--frames 1000001"
+  "--frames ten"
+  "--frames 3 --size 640"
+  "--frames 3 --size 319x480"
+  "--frames 3 --size 640x199"
+  "--frames 3 --size 8193x600"
+  "--frames 3 --size x480"
+  "--frames 3 --depth 8"
+  "--frames 3 --pattern 20"
+  "--frames 3 --pattern -1"
+  "--frames 3 --seed 4294967296"
+  "--frames 3 --every 0"
+  "--frames 3 --every"
+  "--frames 3 --window"
+  ""
+)
+for line in "${bad_command_lines[@]}"; do
+  read -r -a args <<<"$line"
+  render bad "${args[@]}"
+  lines=$(wc -l <"$ERR")
+  check "'--render DIR $line': exit code 2 and one line on stderr (got $STATUS, $lines lines)" \
+    [ "$STATUS:$lines" = "2:1" ]
+  check "'--render DIR $line' writes nothing" [ ! -e "$WORK/bad" ]
+done
+timeout 10 "$PRISMORA" --frames 3 --every 2 >/dev/null 2>"$WORK/stray.err"
+STATUS=$?
+check "--frames without --render: exit code 2 (got $STATUS)" [ "$STATUS" = 2 ]
+
+printf '%s: %d passed, %d failed\n' "$NAME" "$PASSED" "$FAILED"
+[ "$FAILED" -eq 0 ] && [ "$PASSED" -gt 0 ]
