@@ -32,14 +32,20 @@ void EndSaverOnInput(WindowHandle window) {
   PostMessage(window, WM_CLOSE, 0, 0);
 }
 
+// The mouse's first reported position is where it rests; later moves are
+// measured from there, whether or not the window procedure passed the first
+// one on.
+bool NoteMouseOrigin(LParam lParam) {
+  if (gHost.haveMouseOrigin) return false;
+  gHost.haveMouseOrigin = true;
+  gHost.mouseX = int(uint32_t(lParam) & 0xFFFF);
+  gHost.mouseY = int((uint32_t(lParam) >> 16) & 0xFFFF);
+  return true;
+}
+
 void OnMouseMove(WindowHandle window, LParam lParam) {
   int x = int(uint32_t(lParam) & 0xFFFF), y = int((uint32_t(lParam) >> 16) & 0xFFFF);
-  if (!gHost.haveMouseOrigin) {
-    gHost.haveMouseOrigin = true;
-    gHost.mouseX = x;
-    gHost.mouseY = y;
-    return;
-  }
+  if (NoteMouseOrigin(lParam)) return;
   if (Abs(x - gHost.mouseX) > kMouseMoveThreshold || Abs(y - gHost.mouseY) > kMouseMoveThreshold)
     EndSaverOnInput(window);
 }
@@ -85,6 +91,7 @@ LResult DefScreenSaverProc(WindowHandle window, uint32_t message, WParam, LParam
 }
 
 LResult DispatchSaverMessage(const Message& message) {
+  if (message.message == WM_MOUSEMOVE) NoteMouseOrigin(message.lParam);
   DispatchCall call{&message, 0};
   FaultReport fault;
   if (gFaultGuard->run(CallWindowProcedure, &call, &fault)) return call.result;

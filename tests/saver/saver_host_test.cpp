@@ -90,6 +90,21 @@ TEST_F(SaverHostTest, CommandKeysKeepTheSaverRunning) {
   EXPECT_GE(gScript.pumps, 6000u);
 }
 
+TEST_F(SaverHostTest, AMoveOffTheCentreAfterAMoveOntoItEndsTheRun) {
+  // The first move lands within the centre's square, which the window
+  // procedure ignores; it still marks where the mouse rests.
+  gHeadless.onPump = [] {
+    ++gScript.pumps;
+    if (gScript.pumps == 300) PostMessage(1, WM_MOUSEMOVE, 0, LParam(961 | (541 << 16)));
+    if (gScript.pumps == 600) PostMessage(1, WM_MOUSEMOVE, 0, LParam(1500 | (900 << 16)));
+    if (gScript.pumps == 5000) PostMessage(1, WM_CLOSE, 0, 0);  // ends a run the move failed to end
+  };
+  WindowRequest request;
+  request.mode = WindowMode::FullScreen;
+  EXPECT_EQ(RunScreenSaver(request), 0);
+  EXPECT_LT(gScript.pumps, 1000u) << "the second move ended it";
+}
+
 TEST_F(SaverHostTest, ForeignWindowsTakeNoInput) {
   gScript.keyAtPump = 100;
   gScript.key = 'B';
