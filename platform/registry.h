@@ -88,8 +88,7 @@ long RegOpenKeyEx(HKEY parent, const char* subPath, uint32_t access, HKEY* out);
 // Opens subPath, creating it and any missing parents (needs
 // KEY_CREATE_SUB_KEY on parent then). disposition (may be nullptr) receives
 // REG_CREATED_NEW_KEY or REG_OPENED_EXISTING_KEY.
-long RegCreateKeyEx(HKEY parent, const char* subPath, uint32_t access, HKEY* out,
-                    uint32_t* disposition);
+long RegCreateKeyEx(HKEY parent, const char* subPath, uint32_t access, HKEY* out, uint32_t* disposition);
 
 long RegCloseKey(HKEY key);
 
@@ -119,8 +118,8 @@ long RegEnumKeyEx(HKEY key, uint32_t index, char* name, uint32_t* nameSize);
 // RegQueryValueEx gives it (data and dataSize may be nullptr). Either part
 // not fitting gives ERROR_MORE_DATA with both sizes set and the data
 // untouched. Needs KEY_QUERY_VALUE.
-long RegEnumValue(HKEY key, uint32_t index, char* name, uint32_t* nameSize, uint32_t* type,
-                  uint8_t* data, uint32_t* dataSize);
+long RegEnumValue(HKEY key, uint32_t index, char* name, uint32_t* nameSize, uint32_t* type, uint8_t* data,
+                  uint32_t* dataSize);
 
 // Deletes a key that has no subkeys (ERROR_ACCESS_DENIED when it has some)
 // with its values. subPath "" deletes the key of parent itself.

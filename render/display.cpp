@@ -57,9 +57,9 @@ struct TextRegionRec {
 enum : unsigned { kHave16 = 1u << 0, kHave24 = 1u << 1, kHave32 = 1u << 2 };
 
 struct DisplayRec {
-  int exists = 0;             // flag: the display object (set up by DDInitialise)
+  int exists = 0;  // flag: the display object (set up by DDInitialise)
   WindowHandle window = 0;
-  uint32_t width = 0;         // surface size, pixels, copied at initialisation
+  uint32_t width = 0;  // surface size, pixels, copied at initialisation
   uint32_t height = 0;
   uint32_t bitsPerPixel = 0;  // 16, 24 or 32
   unsigned depthFlags = 0;    // kHave*: modes of the surface size by depth
@@ -192,10 +192,14 @@ static_assert(sizeof kErrorNames / sizeof kErrorNames[0] == 100);
 
 unsigned DepthFlag(uint32_t bitsPerPixel) {
   switch (bitsPerPixel) {
-    case 16: return kHave16;
-    case 24: return kHave24;
-    case 32: return kHave32;
-    default: return 0;
+    case 16:
+      return kHave16;
+    case 24:
+      return kHave24;
+    case 32:
+      return kHave32;
+    default:
+      return 0;
   }
 }
 
@@ -326,7 +330,8 @@ uint32_t Blit(const SurfaceRec& target, const DDRect& to, const SurfaceRec& sour
   uint32_t fromWidth = uint32_t(from.right - from.left), fromHeight = uint32_t(from.bottom - from.top);
   for (uint32_t y = 0; y < toHeight; ++y) {
     uint32_t sourceY = uint32_t(from.top) + uint32_t(uint64_t(y) * fromHeight / toHeight);
-    uint8_t* out = target.pixels + size_t(uint32_t(to.top) + y) * target.pitch + size_t(to.left) * bytesPerPixel;
+    uint8_t* out =
+        target.pixels + size_t(uint32_t(to.top) + y) * target.pitch + size_t(to.left) * bytesPerPixel;
     const uint8_t* in = source.pixels + size_t(sourceY) * source.pitch + size_t(from.left) * bytesPerPixel;
     if (toWidth == fromWidth) {
       std::memcpy(out, in, size_t(toWidth) * bytesPerPixel);
@@ -410,8 +415,8 @@ bool DDInitialise(WindowHandle window) {
   gDisplay.bitsPerPixel = ChooseDepth(desktopDepth);
   if (gDisplay.bitsPerPixel == 0) {
     DDInitFail(
-        "A screen resolution of 640x480 with a colour depth of 16 or 24 bits per pixel is not supported by your "
-        "hardware.");
+        "A screen resolution of 640x480 with a colour depth of 16 or 24 bits per pixel is not "
+        "supported by your hardware.");
     return false;
   }
   if (!DDCreateSurfaces()) return false;

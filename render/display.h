@@ -6,13 +6,13 @@
 
 #include "platform/messages.h"
 
-extern uint32_t gScreenWidth;   // size of the drawing surface, pixels
+extern uint32_t gScreenWidth;  // size of the drawing surface, pixels
 extern uint32_t gScreenHeight;
-extern int gWindowMode;         // drawing into a window (preview, player) rather than full screen
-extern int gSurfacesReady;      // flag: set by a completed DDInitialise, cleared by DDCleanUp
-extern int gUseBackground;      // clear to the background picture instead of black
-extern int gPainting;           // present by copying so the picture accumulates
-extern uint32_t gForcedDepth;   // 16, 24 or 32 to force a depth; 0 chooses
+extern int gWindowMode;        // drawing into a window (preview, player) rather than full screen
+extern int gSurfacesReady;     // flag: set by a completed DDInitialise, cleared by DDCleanUp
+extern int gUseBackground;     // clear to the background picture instead of black
+extern int gPainting;          // present by copying so the picture accumulates
+extern uint32_t gForcedDepth;  // 16, 24 or 32 to force a depth; 0 chooses
 
 // Result codes, with the values DirectDraw gives them.
 enum : uint32_t {
@@ -71,8 +71,9 @@ void DDInitFail(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // first use: the desktop's own size, then the common sizes that fit on it,
 // none below 640 x 480.
 void DDGetResolutions(char list[kResolutionListSize][kResolutionTextSize], uint32_t* count);
-// Called once per mode: notes which depths exist at the display size and
-// adds the mode's size to gResolutionList. DDENUMRET_CANCEL when the list is full.
+// Called once per mode while the list is built: adds the mode's size to
+// gResolutionList unless it is there already, smaller than 640 x 480 or of 8
+// bits or less. DDENUMRET_CANCEL once the list is full.
 int EnumModesCallback(const DisplayModeRec& mode);
 void ResetResolutionList();
 
@@ -93,7 +94,8 @@ uint32_t DDRestoreSurfaces();
 bool DDCreateTextSurface();
 bool DDTextSurfaceExists();
 // Where slot's text lies on the text surface and where it goes on the back
-// surface; equal sizes copy pixel for pixel, others are stretched.
+// surface, kept until DDCleanUp; equal sizes copy pixel for pixel, others
+// are stretched. A rectangle not wholly on its surface copies nothing.
 void DDSetTextRegion(int slot, const DDRect& source, const DDRect& destination);
 // Locks the text surface for the text code to draw into; false when there
 // is none or it is lost.

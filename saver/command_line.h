@@ -16,17 +16,17 @@ enum class SaverMode {
 
 struct CommandLine {
   SaverMode mode = SaverMode::Settings;
-  uint64_t windowId = 0;   // Preview and Foreign
-  bool rootWindow = false; // Foreign into the root window (no id known yet)
-  uint32_t depth = 0;      // --depth 16|24|32; 0 = the display's choice
+  uint64_t windowId = 0;    // Preview and Foreign
+  bool rootWindow = false;  // Foreign into the root window (no id known yet)
+  uint32_t depth = 0;       // --depth 16|24|32; 0 = the display's choice
   // Render only:
   std::string renderDirectory;  // --render DIR
   uint32_t frames = 0;          // --frames N, 1..kMaxRenderFrames
   uint32_t width = 640;         // --size WxH, pixels
   uint32_t height = 480;
-  int pattern = -1;             // --pattern INDEX, a standard pattern; -1 = the saver's own choice
-  uint32_t seed = 1;            // --seed S: calendar seconds when the run starts
-  uint32_t every = 1;           // --every K: only every K-th frame is written
+  int pattern = -1;    // --pattern INDEX, a standard pattern; -1 = the saver's own choice
+  uint32_t seed = 1;   // --seed S: calendar seconds when the run starts
+  uint32_t every = 1;  // --every K: only every K-th frame is written
 };
 
 constexpr uint32_t kMaxRenderFrames = 1000000;

@@ -30,16 +30,16 @@ constexpr uint32_t kMaxMillisecondsPerFrame = 60000;
 struct RenderRec {
   const CommandLine* commandLine = nullptr;
   const WindowService* headlessWindows = nullptr;
-  WindowService windows{};        // the headless window with create and present wrapped
+  WindowService windows{};  // the headless window with create and present wrapped
   WindowHandle window = 0;
   uint32_t startTick = 0;
-  uint32_t written = 0;           // files written
+  uint32_t written = 0;  // files written
   bool patternApplied = false;
   bool writeFailed = false;
   bool stalled = false;
   std::string error;
-  bool progressBar = false;       // stderr is a terminal
-  int progressShown = -1;         // per mille last drawn
+  bool progressBar = false;  // stderr is a terminal
+  int progressShown = -1;    // per mille last drawn
 };
 
 RenderRec gRender;

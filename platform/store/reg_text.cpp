@@ -117,8 +117,7 @@ bool ParseHexList(std::string_view list, std::vector<uint8_t>* out) {
 }
 
 // The value starting at lines[first]; *used is how many lines it took.
-bool ParseValue(const std::vector<std::string_view>& lines, size_t first, RegItem* item,
-                size_t* used) {
+bool ParseValue(const std::vector<std::string_view>& lines, size_t first, RegItem* item, size_t* used) {
   std::string_view s = TrimLeft(lines[first]);
   std::string name;
   if (!s.empty() && s[0] == '@') {
@@ -157,8 +156,7 @@ bool ParseValue(const std::vector<std::string_view>& lines, size_t first, RegIte
     s.remove_prefix(4);
   } else if (StartsWithFolded(s, "hex(")) {
     size_t close = s.find("):");
-    if (close == std::string_view::npos || !ParseHexNumber(s.substr(4, close - 4), &item->type))
-      return false;
+    if (close == std::string_view::npos || !ParseHexNumber(s.substr(4, close - 4), &item->type)) return false;
     s.remove_prefix(close + 2);
   } else {
     return false;

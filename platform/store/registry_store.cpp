@@ -9,15 +9,16 @@
 // A change takes the lock file, re-reads the file if another process
 // replaced it, applies just that change, and replaces the file: write a
 // temporary file, fsync it, rename it over the file, fsync the directory.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
-#include <fcntl.h>
 #include <string>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <unordered_map>
 
 #include "platform/directories.h"
@@ -54,7 +55,7 @@ struct RegistryStoreRec {
   std::string directory, filePath, lockPath, tempPath;
   RegDocument doc;
   std::unordered_map<std::string, KeyEntry> keys;  // by folded path; "" is the root
-  bool cacheValid = false;  // doc is the file described by identity
+  bool cacheValid = false;                         // doc is the file described by identity
   FileIdentity identity;
   int pinnedFd = -1;
   std::unordered_map<uintptr_t, OpenKey> handles;
@@ -77,15 +78,13 @@ FileIdentity IdentityOf(const struct stat& st) {
   return id;
 }
 
-bool SameTime(const timespec& a, const timespec& b) {
-  return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
-}
+bool SameTime(const timespec& a, const timespec& b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; }
 
 bool SameIdentity(const FileIdentity& a, const FileIdentity& b) {
   if (a.present != b.present) return false;
   if (!a.present) return true;
-  return a.device == b.device && a.inode == b.inode && a.size == b.size &&
-         SameTime(a.modified, b.modified) && SameTime(a.changed, b.changed);
+  return a.device == b.device && a.inode == b.inode && a.size == b.size && SameTime(a.modified, b.modified) &&
+         SameTime(a.changed, b.changed);
 }
 
 long FromErrno(int error, long otherwise) {
@@ -356,9 +355,7 @@ HKEY NewHandle(const std::string& folded, uint32_t access) {
   return reinterpret_cast<HKEY>(value);
 }
 
-std::string FoldedSubPath(const char* subPath) {
-  return subPath ? RegFoldName(subPath) : std::string();
-}
+std::string FoldedSubPath(const char* subPath) { return subPath ? RegFoldName(subPath) : std::string(); }
 
 RegItem* FindValue(KeyEntry* entry, const std::string& foldedName) {
   for (size_t s : entry->sections)
@@ -529,8 +526,7 @@ long RegOpenKeyEx(HKEY parent, const char* subPath, uint32_t access, HKEY* out) 
   return ERROR_SUCCESS;
 }
 
-long RegCreateKeyEx(HKEY parent, const char* subPath, uint32_t access, HKEY* out,
-                    uint32_t* disposition) {
+long RegCreateKeyEx(HKEY parent, const char* subPath, uint32_t access, HKEY* out, uint32_t* disposition) {
   if (!out || !subPath) return ERROR_INVALID_PARAMETER;
   *out = nullptr;
   if (!RegKeyPathValid(subPath)) return ERROR_INVALID_NAME;
@@ -667,8 +663,8 @@ long RegEnumKeyEx(HKEY key, uint32_t index, char* name, uint32_t* nameSize) {
   return CopyName(entry->children[index], name, nameSize);
 }
 
-long RegEnumValue(HKEY key, uint32_t index, char* name, uint32_t* nameSize, uint32_t* type,
-                  uint8_t* data, uint32_t* dataSize) {
+long RegEnumValue(HKEY key, uint32_t index, char* name, uint32_t* nameSize, uint32_t* type, uint8_t* data,
+                  uint32_t* dataSize) {
   if (!name || !nameSize || (data && !dataSize)) return ERROR_INVALID_PARAMETER;
   KeyEntry* entry = nullptr;
   std::string folded;

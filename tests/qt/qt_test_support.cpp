@@ -1,6 +1,9 @@
 #include "tests/qt/qt_test_support.h"
 
+#include <unistd.h>
+
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <thread>
 
@@ -35,6 +38,28 @@ std::vector<Message> TakeMessages() {
     messages.push_back(message);
   }
   return messages;
+}
+
+std::string CapturedStderr(const std::function<void()>& body) {
+  std::FILE* file = std::tmpfile();
+  if (!file) {
+    body();
+    return "(stderr could not be captured)";
+  }
+  std::fflush(stderr);
+  int saved = dup(2);
+  dup2(fileno(file), 2);
+  body();
+  std::fflush(stderr);
+  dup2(saved, 2);
+  close(saved);
+  std::string text;
+  std::rewind(file);
+  char buffer[512];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
+  std::fclose(file);
+  return text;
 }
 
 void QtHostTest::SetUp() {

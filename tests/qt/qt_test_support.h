@@ -3,6 +3,8 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <string>
 #include <vector>
 
 #include "platform/messages.h"
@@ -16,6 +18,10 @@ void PumpAfterNextMillisecond();
 
 // Takes every queued message.
 std::vector<Message> TakeMessages();
+
+// Runs body with the process's stderr sent to a file; returns what was
+// written there.
+std::string CapturedStderr(const std::function<void()>& body);
 
 class QtHostTest : public ::testing::Test {
  protected:

@@ -80,17 +80,23 @@ TEST_F(DisplayTest, ResolutionListStartsWithTheDesktopAndOmitsWhatDoesNotFit) {
     unsigned depths;
     std::vector<std::string> expected;
   } cases[] = {
-      {1920, 1080, kDepth16 | kDepth24 | kDepth32,
+      {1920,
+       1080,
+       kDepth16 | kDepth24 | kDepth32,
        {"1920 x 1080", "1680 x 1050", "1600 x 900", "1440 x 900", "1366 x 768", "1280 x 1024", "1280 x 960",
         "1280 x 800", "1280 x 720", "1024 x 768", "800 x 600", "640 x 480"}},
       {1000, 700, kDepth32, {"1000 x 700", "800 x 600", "640 x 480"}},
       {800, 480, kDepth16, {"800 x 480", "640 x 480"}},
-      {1280, 1024, kDepth24 | kDepth32,
+      {1280,
+       1024,
+       kDepth24 | kDepth32,
        {"1280 x 1024", "1280 x 960", "1280 x 800", "1280 x 720", "1024 x 768", "800 x 600", "640 x 480"}},
-      {3840, 2160, kDepth16 | kDepth32,
-       {"3840 x 2160", "2560 x 1440", "1920 x 1200", "1920 x 1080", "1680 x 1050", "1600 x 1200", "1600 x 900",
-        "1440 x 900", "1366 x 768", "1280 x 1024", "1280 x 960", "1280 x 800", "1280 x 720", "1024 x 768",
-        "800 x 600", "640 x 480"}},
+      {3840,
+       2160,
+       kDepth16 | kDepth32,
+       {"3840 x 2160", "2560 x 1440", "1920 x 1200", "1920 x 1080", "1680 x 1050", "1600 x 1200",
+        "1600 x 900", "1440 x 900", "1366 x 768", "1280 x 1024", "1280 x 960", "1280 x 800", "1280 x 720",
+        "1024 x 768", "800 x 600", "640 x 480"}},
       {639, 480, kDepth16 | kDepth24 | kDepth32, {}},
       {1024, 479, kDepth16 | kDepth24 | kDepth32, {}},
       {1920, 1080, 0, {}},
@@ -141,7 +147,8 @@ TEST_F(DisplayTest, ModeCallbackSkipsRepeatsAndSmallModesAndStopsAtFifty) {
 
   int answer = DDENUMRET_OK;
   int calls = 0;
-  while (answer == DDENUMRET_OK && calls < 100) answer = EnumModesCallback(Mode(700 + uint32_t(calls++), 600, 24));
+  while (answer == DDENUMRET_OK && calls < 100)
+    answer = EnumModesCallback(Mode(700 + uint32_t(calls++), 600, 24));
   EXPECT_EQ(answer, DDENUMRET_CANCEL);
   EXPECT_EQ(calls, 49) << "the 49th new size fills the list and ends the enumeration";
   EXPECT_EQ(gResolutionList.count, 50u);
@@ -176,8 +183,8 @@ TEST_F(DisplayTest, DepthFollowsTheOfferedModesTheDesktopAndTheForcedDepth) {
     gHeadless.desktopBitsPerPixel = c.desktopDepth;
     gForcedDepth = c.forced;
     ASSERT_TRUE(Start()) << "offered " << c.offered;
-    EXPECT_EQ(PixelFormat.bytesPerPixel, c.expected / 8) << "offered " << c.offered << " desktop " << c.desktopDepth
-                                                         << " forced " << c.forced;
+    EXPECT_EQ(PixelFormat.bytesPerPixel, c.expected / 8)
+        << "offered " << c.offered << " desktop " << c.desktopDepth << " forced " << c.forced;
     DDPresent();
     EXPECT_EQ(gHeadless.lastFrame.bitsPerPixel, c.expected);
   }
@@ -196,7 +203,8 @@ TEST_F(DisplayTest, NoOfferedDepthFailsWithTheFixedMessageWhateverTheSize) {
     EXPECT_EQ(gHeadless.messageBoxes[0].caption, "Initialisation Error");
     EXPECT_EQ(gHeadless.messageBoxes[0].flags, MB_ICONERROR);
   }
-  EXPECT_NE(LogText().find(std::string("DDInitFail: ") + kNoDepthMessage + "\n"), std::string::npos) << LogText();
+  EXPECT_NE(LogText().find(std::string("DDInitFail: ") + kNoDepthMessage + "\n"), std::string::npos)
+      << LogText();
   EXPECT_EQ(QueuedMessageCount(), 0u) << "a failed start leaves the closing to its caller";
 }
 
@@ -212,7 +220,8 @@ TEST_F(DisplayTest, PresentHandsTheWholeBufferWithItsPitchAndDepth) {
     EXPECT_EQ(FrameBuffer.pitch, pitch);
     EXPECT_EQ(FrameBuffer.width, 641u);
     EXPECT_EQ(FrameBuffer.height, 401u);
-    for (uint32_t i = 0; i < FrameBuffer.pitch * FrameBuffer.height; ++i) FrameBuffer.base[i] = uint8_t(i * 7);
+    for (uint32_t i = 0; i < FrameBuffer.pitch * FrameBuffer.height; ++i)
+      FrameBuffer.base[i] = uint8_t(i * 7);
     std::vector<uint8_t> drawn(FrameBuffer.base, FrameBuffer.base + size_t(pitch) * 401);
     DDUnlockBackSurface();
     DDPresent();
@@ -223,7 +232,8 @@ TEST_F(DisplayTest, PresentHandsTheWholeBufferWithItsPitchAndDepth) {
     EXPECT_EQ(gHeadless.lastFrame.bitsPerPixel, depth);
     EXPECT_TRUE(gHeadless.lastFramePixels == drawn) << depth << " bits";
     ASSERT_TRUE(DDLockBackSurface());
-    EXPECT_EQ(std::memcmp(FrameBuffer.base, drawn.data(), drawn.size()), 0) << "the back buffer keeps its picture";
+    EXPECT_EQ(std::memcmp(FrameBuffer.base, drawn.data(), drawn.size()), 0)
+        << "the back buffer keeps its picture";
   }
 }
 
@@ -344,7 +354,8 @@ TEST_F(DisplayTest, TextRegionsAreCopiedOpaquely) {
   // A 4 x 2 region at (2, 3): white except one black pixel at (3, 4).
   for (uint32_t y = 3; y < 5; ++y)
     for (uint32_t x = 2; x < 6; ++x)
-      reinterpret_cast<uint32_t*>(text.pixels + size_t(y) * text.pitch)[x] = (x == 3 && y == 4) ? 0 : 0xFFFFFF;
+      reinterpret_cast<uint32_t*>(text.pixels + size_t(y) * text.pitch)[x] =
+          (x == 3 && y == 4) ? 0 : 0xFFFFFF;
   DDUnlockTextSurface();
   DDSetTextRegion(1, DDRect{2, 3, 6, 5}, DDRect{10, 20, 14, 22});
   DDSetTextRegion(2, DDRect{2, 3, 6, 5}, DDRect{60, 20, 64, 22});  // fits exactly at the right edge
@@ -373,7 +384,8 @@ TEST_F(DisplayTest, SurfacesThatCannotBeMadeAreReported) {
   DDSimulateOutOfMemory(DisplaySurface::Back);
   EXPECT_FALSE(Start());
   ASSERT_EQ(gHeadless.messageBoxes.size(), 1u);
-  EXPECT_EQ(gHeadless.messageBoxes[0].text, "Back surface CreateSurface failed with error: DDERR_OUTOFMEMORY\n");
+  EXPECT_EQ(gHeadless.messageBoxes[0].text,
+            "Back surface CreateSurface failed with error: DDERR_OUTOFMEMORY\n");
   EXPECT_EQ(gHeadless.messageBoxes[0].caption, "Initialisation Error");
 
   gHeadless.messageBoxes.clear();

@@ -178,7 +178,7 @@ TEST(CommandLineTest, RenderOptions) {
 TEST(CommandLineTest, HelpNamesEveryMode) {
   std::string usage = UsageText();
   for (const char* mode : {"/s", "/c", "/p ID", "--window", "-window-id", "-root", "XSCREENSAVER_WINDOW",
-                           "--depth", "--help", "--fullscreen", "--settings", "--preview", "--render", "--frames", "--size",
-                           "--pattern", "--seed", "--every"})
+                           "--depth", "--help", "--fullscreen", "--settings", "--preview", "--render",
+                           "--frames", "--size", "--pattern", "--seed", "--every"})
     EXPECT_NE(usage.find(mode), std::string::npos) << mode;
 }

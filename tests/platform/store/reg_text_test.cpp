@@ -1,12 +1,13 @@
 // The settings file's syntax: what reads as a value, what is kept as a line,
 // what is not a settings file at all, and the form values are written in.
+#include "platform/store/reg_text.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "platform/registry.h"
-#include "platform/store/reg_text.h"
 
 namespace {
 
@@ -141,9 +142,8 @@ TEST(RegText, WhatIsNotASettingsFile) {
 
 TEST(RegText, LaterDefinitionOfAValueWins) {
   RegDocument doc;
-  ASSERT_TRUE(ParseRegText(kHeader +
-                               "[HKEY_CURRENT_USER\\K]\n\"A\"=dword:00000001\n\"b\"=dword:00000002\n"
-                               "[HKEY_CURRENT_USER\\k]\n\"a\"=dword:00000003\n",
+  ASSERT_TRUE(ParseRegText(kHeader + "[HKEY_CURRENT_USER\\K]\n\"A\"=dword:00000001\n\"b\"=dword:00000002\n"
+                                     "[HKEY_CURRENT_USER\\k]\n\"a\"=dword:00000003\n",
                            &doc));
   ASSERT_EQ(doc.sections.size(), 2u);
   ASSERT_EQ(doc.sections[0].items.size(), 1u);
@@ -206,7 +206,9 @@ TEST(RegText, NameRules) {
   EXPECT_TRUE(RegKeyNameValid("Zelo #2"));
   EXPECT_TRUE(RegKeyNameValid("a]b[c\"d=e@f;g"));
   EXPECT_TRUE(RegKeyNameValid(std::string(255, 'k')));
-  EXPECT_TRUE(RegKeyNameValid("Gr\xC3\xBC\xC3\x9F" "e"));
+  EXPECT_TRUE(
+      RegKeyNameValid("Gr\xC3\xBC\xC3\x9F"
+                      "e"));
   EXPECT_FALSE(RegKeyNameValid(""));
   EXPECT_FALSE(RegKeyNameValid(std::string(256, 'k')));
   EXPECT_FALSE(RegKeyNameValid("a\\b"));

@@ -1,6 +1,8 @@
 // The store shared by processes: two writers at once lose nothing, and a
 // writer killed at any moment leaves the file readable.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <csignal>
@@ -9,8 +11,6 @@
 #include <filesystem>
 #include <random>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 #include "platform/registry.h"
@@ -30,8 +30,7 @@ uint32_t ReadDword(HKEY key, const char* name) {
 
 // The child's side of a test: open the store afresh (what the parent had is
 // only a copy) and never return into the test framework.
-[[noreturn]] void RunChild(const std::string& dir, int (*work)(const std::string& dir, int arg),
-                           int arg) {
+[[noreturn]] void RunChild(const std::string& dir, int (*work)(const std::string& dir, int arg), int arg) {
   CloseRegistryStore();
   int status = OpenRegistryStore(dir) ? work(dir, arg) : 100;
   _exit(status);
@@ -49,8 +48,7 @@ int WriteTwoThousand(const std::string&, int writer) {
     }
     uint32_t value = i * 2 + uint32_t(writer);
     std::string name = "v" + std::to_string(i);
-    if (RegSetValueEx(key, name.c_str(), REG_DWORD, reinterpret_cast<uint8_t*>(&value), 4) !=
-        ERROR_SUCCESS)
+    if (RegSetValueEx(key, name.c_str(), REG_DWORD, reinterpret_cast<uint8_t*>(&value), 4) != ERROR_SUCCESS)
       ++failures;
     RegCloseKey(key);
   }
@@ -64,8 +62,7 @@ class RegistryProcesses : public StoreTest {};
 // seconds instead of about a minute.
 std::string StressDirectory(const std::string& otherwise) {
   std::error_code error;
-  if (!std::filesystem::is_directory("/dev/shm", error) || access("/dev/shm", W_OK) != 0)
-    return otherwise;
+  if (!std::filesystem::is_directory("/dev/shm", error) || access("/dev/shm", W_OK) != 0) return otherwise;
   std::string dir = "/dev/shm/prismora-stress-" + std::to_string(getpid());
   std::filesystem::remove_all(dir, error);
   return dir;
@@ -104,8 +101,7 @@ TEST_F(RegistryProcesses, TwoWritersAtOnceLoseNothing) {
     for (uint32_t batch = 0; batch < 20; ++batch) {
       std::string path = kStress + "\\Writer" + std::to_string(writer) + "\\" + std::to_string(batch);
       HKEY key = nullptr;
-      ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, path.c_str(), KEY_QUERY_VALUE, &key), ERROR_SUCCESS)
-          << path;
+      ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, path.c_str(), KEY_QUERY_VALUE, &key), ERROR_SUCCESS) << path;
       for (uint32_t i = batch * 100; i < batch * 100 + 100; ++i) {
         uint32_t value = ReadDword(key, ("v" + std::to_string(i)).c_str());
         if (value == i * 2 + uint32_t(writer)) ++present;
@@ -114,8 +110,8 @@ TEST_F(RegistryProcesses, TwoWritersAtOnceLoseNothing) {
     }
   }
   EXPECT_EQ(present, 4000);
-  std::printf("[ stress ] 2 processes x 2000 writes in %s: %d of 4000 values present, %.1f s\n",
-              dir.c_str(), present, seconds);
+  std::printf("[ stress ] 2 processes x 2000 writes in %s: %d of 4000 values present, %.1f s\n", dir.c_str(),
+              present, seconds);
   CloseRegistryStore();
   if (dir != Dir()) std::filesystem::remove_all(dir);
 }
@@ -124,8 +120,7 @@ TEST_F(RegistryProcesses, TwoWritersAtOnceLoseNothing) {
 // from the counter, now and then a key created and deleted again.
 int WriteUntilKilled(const std::string&, int readyFd) {
   HKEY key = nullptr;
-  if (RegCreateKeyEx(HKEY_CURRENT_USER, kStress.c_str(), KEY_ALL_ACCESS, &key, nullptr) !=
-      ERROR_SUCCESS)
+  if (RegCreateKeyEx(HKEY_CURRENT_USER, kStress.c_str(), KEY_ALL_ACCESS, &key, nullptr) != ERROR_SUCCESS)
     return 1;
   uint32_t counter = ReadDword(key, "Counter");
   auto writeBlock = [&] {

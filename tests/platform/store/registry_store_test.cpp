@@ -1,18 +1,18 @@
 // The registry calls on the real store in a temporary directory: results,
 // sizes and enumeration as callers rely on them, and the file they leave.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cctype>
 #include <chrono>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fcntl.h>
-#include <regex>
-#include <sys/file.h>
-#include <sys/stat.h>
 #include <thread>
-#include <unistd.h>
 
 #include "platform/registry.h"
 #include "platform/store/reg_text.h"
@@ -31,6 +31,15 @@ std::vector<uint8_t> Dword(uint32_t v) {
 void Reopen(const std::string& dir) {
   CloseRegistryStore();
   ASSERT_TRUE(OpenRegistryStore(dir));
+}
+
+// settings.reg.broken-YYYYMMDD-HHMMSS
+bool IsBrokenFileName(const std::string& name) {
+  const std::string prefix = "settings.reg.broken-";
+  if (name.size() != prefix.size() + 15 || name.compare(0, prefix.size(), prefix) != 0) return false;
+  for (size_t i = prefix.size(); i < name.size(); ++i)
+    if (i == prefix.size() + 8 ? name[i] != '-' : !isdigit(static_cast<unsigned char>(name[i]))) return false;
+  return true;
 }
 
 std::vector<std::string> gLogged;
@@ -52,8 +61,7 @@ TEST_F(RegistryStore, WritesTheExportSyntax) {
   ASSERT_EQ(SetValue(kMain, nullptr, REG_SZ, Bytes("C:\\Prismora")), ERROR_SUCCESS);
   ASSERT_EQ(SetDword(kMain, "Preset", 42), ERROR_SUCCESS);
   ASSERT_EQ(SetValue(kMain, "Resolution", REG_SZ, Bytes("1024 x 768")), ERROR_SUCCESS);
-  ASSERT_EQ(SetValue(kMain + "\\Patterns\\Zelo \"1\"", "Grabbed Settings", REG_BINARY, forty),
-            ERROR_SUCCESS);
+  ASSERT_EQ(SetValue(kMain + "\\Patterns\\Zelo \"1\"", "Grabbed Settings", REG_BINARY, forty), ERROR_SUCCESS);
   ASSERT_EQ(SetDword(kMain + "\\Frequencies", "Zelo", 50), ERROR_SUCCESS);
   EXPECT_EQ(ReadText(FilePath()),
             "Windows Registry Editor Version 5.00\n"
@@ -80,9 +88,11 @@ TEST_F(RegistryStore, RoundTripsEveryByteAndEveryNameCharacter) {
   std::string keyName;
   for (char c : printable)
     if (c != '\\') keyName.push_back(c);
-  const std::string utf8 = "Gr\xC3\xBC\xC3\x9F" "e \xE2\x98\x83 \xF0\x9D\x84\x9E";
-  const std::string odd[] = {"]", "a]b]", "[x]", " lead", "trail ", "@", "\"q\"", "-dash", ";semi",
-                             "=", utf8};
+  const std::string utf8 =
+      "Gr\xC3\xBC\xC3\x9F"
+      "e \xE2\x98\x83 \xF0\x9D\x84\x9E";
+  const std::string odd[] = {"]",     "a]b]",  "[x]",   " lead", "trail ", "@",
+                             "\"q\"", "-dash", ";semi", "=",     utf8};
 
   ASSERT_EQ(SetValue(kMain, "Every byte", REG_BINARY, everyByte), ERROR_SUCCESS);
   ASSERT_EQ(SetValue(kMain, printable.c_str(), REG_SZ, Bytes(printable + utf8)), ERROR_SUCCESS);
@@ -93,8 +103,7 @@ TEST_F(RegistryStore, RoundTripsEveryByteAndEveryNameCharacter) {
   ASSERT_EQ(SetValue(kMain, "Controls", REG_SZ, Bytes(controls + "\x7F")), ERROR_SUCCESS);
   ASSERT_EQ(SetValue(kMain + "\\" + keyName, "in key", REG_DWORD, Dword(7)), ERROR_SUCCESS);
   for (const std::string& name : odd)
-    ASSERT_EQ(SetValue(kMain + "\\Odd\\" + name, name.c_str(), REG_SZ, Bytes(name)), ERROR_SUCCESS)
-        << name;
+    ASSERT_EQ(SetValue(kMain + "\\Odd\\" + name, name.c_str(), REG_SZ, Bytes(name)), ERROR_SUCCESS) << name;
   std::string before = DumpTree();
   Reopen(Dir());
   EXPECT_EQ(DumpTree(), before);
@@ -114,8 +123,7 @@ TEST_F(RegistryStore, RoundTripsEveryByteAndEveryNameCharacter) {
   EXPECT_EQ(data, Dword(7));
 
   HKEY odd_key = nullptr;
-  ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, (kMain + "\\Odd").c_str(), KEY_READ, &odd_key),
-            ERROR_SUCCESS);
+  ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, (kMain + "\\Odd").c_str(), KEY_READ, &odd_key), ERROR_SUCCESS);
   for (uint32_t i = 0; i < std::size(odd); ++i) {
     char name[256];
     uint32_t size = sizeof name;
@@ -316,16 +324,16 @@ TEST_F(RegistryStore, DeletingKeys) {
 TEST_F(RegistryStore, ValuesAndKeysIgnoreCase) {
   uint32_t disposition = 0;
   HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, (kMain + "\\Patterns\\Zelo").c_str(), KEY_ALL_ACCESS,
-                           &key, &disposition),
+  ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, (kMain + "\\Patterns\\Zelo").c_str(), KEY_ALL_ACCESS, &key,
+                           &disposition),
             ERROR_SUCCESS);
   EXPECT_EQ(disposition, REG_CREATED_NEW_KEY);
   ASSERT_EQ(RegSetValueEx(key, "Trail Length", REG_DWORD, Dword(180).data(), 4), ERROR_SUCCESS);
   ASSERT_EQ(RegSetValueEx(key, "TRAIL LENGTH", REG_DWORD, Dword(90).data(), 4), ERROR_SUCCESS);
   RegCloseKey(key);
 
-  ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, "SOFTWARE\\quillfen\\PRISMORA\\patterns\\ZELO",
-                           KEY_WRITE, &key, &disposition),
+  ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, "SOFTWARE\\quillfen\\PRISMORA\\patterns\\ZELO", KEY_WRITE, &key,
+                           &disposition),
             ERROR_SUCCESS);
   EXPECT_EQ(disposition, REG_OPENED_EXISTING_KEY);
   RegCloseKey(key);
@@ -342,12 +350,18 @@ TEST_F(RegistryStore, ValuesAndKeysIgnoreCase) {
 }
 
 TEST_F(RegistryStore, RefusesNamesTheRegistryCouldNotHold) {
-  const std::string badPaths[] = {"a\\\\b", "\\a", "a\\", "tab\tname", "line\nbreak", "del\x7F",
-                                  std::string(256, 'k'), kMain + "\\" + std::string(256, 'k')};
+  const std::string badPaths[] = {"a\\\\b",
+                                  "\\a",
+                                  "a\\",
+                                  "tab\tname",
+                                  "line\nbreak",
+                                  "del\x7F",
+                                  std::string(256, 'k'),
+                                  kMain + "\\" + std::string(256, 'k')};
   for (const std::string& path : badPaths) {
     HKEY key = reinterpret_cast<HKEY>(uintptr_t(1));
-    EXPECT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, path.c_str(), KEY_WRITE, &key, nullptr),
-              ERROR_INVALID_NAME) << path;
+    EXPECT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, path.c_str(), KEY_WRITE, &key, nullptr), ERROR_INVALID_NAME)
+        << path;
     EXPECT_EQ(key, nullptr);
     EXPECT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, path.c_str(), KEY_READ, &key), ERROR_INVALID_NAME);
     EXPECT_EQ(RegDeleteKey(HKEY_CURRENT_USER, path.c_str()), ERROR_INVALID_NAME);
@@ -418,46 +432,44 @@ TEST_F(RegistryStore, HandlesAndRights) {
 }
 
 TEST_F(RegistryStore, KeepsLinesItDoesNotUnderstand) {
-  const std::string original =
-      kHeader +
-      "; Written by hand\n"
-      "\n"
-      "[HKEY_CURRENT_USER\\Software\\Quillfen\\Prismora]\n"
-      "; options follow\n"
-      "\"Preset\"=dword:00000011\n"
-      "\"Future\"=qword:0000000000000001\n"
-      "\"Max FPS\" = DWORD:00000055\n"
-      "\"Gone\"=-\n"
-      "\n"
-      "[HKEY_LOCAL_MACHINE\\Software\\Other]\n"
-      "\"Theirs\"=dword:00000001\n"
-      "\n"
-      "[-HKEY_CURRENT_USER\\Software\\Old]\n"
-      "\n";
+  const std::string original = kHeader +
+                               "; Written by hand\n"
+                               "\n"
+                               "[HKEY_CURRENT_USER\\Software\\Quillfen\\Prismora]\n"
+                               "; options follow\n"
+                               "\"Preset\"=dword:00000011\n"
+                               "\"Future\"=qword:0000000000000001\n"
+                               "\"Max FPS\" = DWORD:00000055\n"
+                               "\"Gone\"=-\n"
+                               "\n"
+                               "[HKEY_LOCAL_MACHINE\\Software\\Other]\n"
+                               "\"Theirs\"=dword:00000001\n"
+                               "\n"
+                               "[-HKEY_CURRENT_USER\\Software\\Old]\n"
+                               "\n";
   ReplaceText(FilePath(), original);
   ASSERT_EQ(SetDword(kMain, "Preset", 3), ERROR_SUCCESS);
   ASSERT_EQ(SetDword(kMain, "Simple", 1), ERROR_SUCCESS);
   ASSERT_EQ(SetDword(kMain + "\\Frequencies", "Zelo", 0), ERROR_SUCCESS);
-  EXPECT_EQ(ReadText(FilePath()),
-            kHeader +
-                "; Written by hand\n"
-                "\n"
-                "[HKEY_CURRENT_USER\\Software\\Quillfen\\Prismora]\n"
-                "; options follow\n"
-                "\"Preset\"=dword:00000003\n"
-                "\"Future\"=qword:0000000000000001\n"
-                "\"Max FPS\" = DWORD:00000055\n"
-                "\"Gone\"=-\n"
-                "\"Simple\"=dword:00000001\n"
-                "\n"
-                "[HKEY_CURRENT_USER\\Software\\Quillfen\\Prismora\\Frequencies]\n"
-                "\"Zelo\"=dword:00000000\n"
-                "\n"
-                "[HKEY_LOCAL_MACHINE\\Software\\Other]\n"
-                "\"Theirs\"=dword:00000001\n"
-                "\n"
-                "[-HKEY_CURRENT_USER\\Software\\Old]\n"
-                "\n")
+  EXPECT_EQ(ReadText(FilePath()), kHeader +
+                                      "; Written by hand\n"
+                                      "\n"
+                                      "[HKEY_CURRENT_USER\\Software\\Quillfen\\Prismora]\n"
+                                      "; options follow\n"
+                                      "\"Preset\"=dword:00000003\n"
+                                      "\"Future\"=qword:0000000000000001\n"
+                                      "\"Max FPS\" = DWORD:00000055\n"
+                                      "\"Gone\"=-\n"
+                                      "\"Simple\"=dword:00000001\n"
+                                      "\n"
+                                      "[HKEY_CURRENT_USER\\Software\\Quillfen\\Prismora\\Frequencies]\n"
+                                      "\"Zelo\"=dword:00000000\n"
+                                      "\n"
+                                      "[HKEY_LOCAL_MACHINE\\Software\\Other]\n"
+                                      "\"Theirs\"=dword:00000001\n"
+                                      "\n"
+                                      "[-HKEY_CURRENT_USER\\Software\\Old]\n"
+                                      "\n")
       << "changed lines in the standard form, every other line as it was";
   EXPECT_EQ(DumpTree().find("Theirs"), std::string::npos) << "another root's values are not ours";
 }
@@ -482,7 +494,7 @@ TEST_F(RegistryStore, BrokenFileIsMovedAsideAndTheStoreStartsEmpty) {
     std::vector<std::string> names = DirectoryEntries(Dir());
     std::string aside;
     for (const std::string& name : names)
-      if (std::regex_match(name, std::regex(R"(settings\.reg\.broken-\d{8}-\d{6})"))) aside = name;
+      if (IsBrokenFileName(name)) aside = name;
     ASSERT_FALSE(aside.empty()) << "kept, with the time in its name";
     EXPECT_EQ(ReadText(Dir() + "/" + aside), text) << "nothing the user wrote is lost";
     EXPECT_FALSE(std::filesystem::exists(FilePath()));
@@ -527,10 +539,14 @@ TEST_F(RegistryStore, FileIsValidAfterEveryOperation) {
       {"create main key", [] { return SetValue(kMain, nullptr, REG_SZ, Bytes("/opt/prismora")); }},
       {"dword", [] { return SetDword(kMain, "Preset", 17); }},
       {"text", [] { return SetValue(kMain, "Resolution", REG_SZ, Bytes("640 x 480")); }},
-      {"binary", [] { return SetValue(kMain + "\\Patterns\\A", "Spiral Inc", REG_BINARY, {1, 2, 3, 4}); }},
+      {"binary",
+       [] {
+         return SetValue(kMain + "\\Patterns\\A", "Spiral Inc", REG_BINARY, {1, 2, 3, 4});
+       }},
       {"second pattern", [] { return SetDword(kMain + "\\Patterns\\B]", "Sparkle", 0); }},
       {"replace value", [] { return SetValue(kMain, "Preset", REG_SZ, Bytes("17")); }},
-      {"delete value", [] {
+      {"delete value",
+       [] {
          HKEY key = nullptr;
          RegOpenKeyEx(HKEY_CURRENT_USER, kMain.c_str(), KEY_ALL_ACCESS, &key);
          long result = RegDeleteValue(key, "Resolution");

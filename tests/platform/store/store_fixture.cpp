@@ -1,11 +1,12 @@
 #include "tests/platform/store/store_fixture.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <unistd.h>
 
 void StoreTest::SetUp() {
   ResetRegistryStore();
@@ -13,8 +14,8 @@ void StoreTest::SetUp() {
   std::string name = std::string(info->test_suite_name()) + "-" + info->name();
   for (char& c : name)
     if (c == '/') c = '_';
-  std::filesystem::path root = std::filesystem::temp_directory_path() /
-                               ("prismora-store-" + std::to_string(getpid()) + "-" + name);
+  std::filesystem::path root =
+      std::filesystem::temp_directory_path() / ("prismora-store-" + std::to_string(getpid()) + "-" + name);
   std::filesystem::remove_all(root);
   dir_ = (root / "config").string();  // missing: the store makes it
   ASSERT_TRUE(OpenRegistryStore(dir_));
@@ -53,11 +54,9 @@ std::vector<std::string> DirectoryEntries(const std::string& dir) {
   return names;
 }
 
-long SetValue(const std::string& path, const char* name, uint32_t type,
-              const std::vector<uint8_t>& data) {
+long SetValue(const std::string& path, const char* name, uint32_t type, const std::vector<uint8_t>& data) {
   HKEY key = nullptr;
-  if (long result = RegCreateKeyEx(HKEY_CURRENT_USER, path.c_str(), KEY_WRITE, &key, nullptr))
-    return result;
+  if (long result = RegCreateKeyEx(HKEY_CURRENT_USER, path.c_str(), KEY_WRITE, &key, nullptr)) return result;
   long result = RegSetValueEx(key, name, type, data.data(), uint32_t(data.size()));
   RegCloseKey(key);
   return result;
@@ -68,11 +67,9 @@ long SetDword(const std::string& path, const char* name, uint32_t value) {
                   {uint8_t(value), uint8_t(value >> 8), uint8_t(value >> 16), uint8_t(value >> 24)});
 }
 
-long GetValue(const std::string& path, const char* name, uint32_t* type,
-              std::vector<uint8_t>* data) {
+long GetValue(const std::string& path, const char* name, uint32_t* type, std::vector<uint8_t>* data) {
   HKEY key = nullptr;
-  if (long result = RegOpenKeyEx(HKEY_CURRENT_USER, path.c_str(), KEY_QUERY_VALUE, &key))
-    return result;
+  if (long result = RegOpenKeyEx(HKEY_CURRENT_USER, path.c_str(), KEY_QUERY_VALUE, &key)) return result;
   uint32_t size = 0;
   long result = RegQueryValueEx(key, name, type, nullptr, &size);
   if (result == ERROR_SUCCESS) {

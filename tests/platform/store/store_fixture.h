@@ -30,12 +30,10 @@ void ReplaceText(const std::string& path, const std::string& text);
 std::vector<std::string> DirectoryEntries(const std::string& dir);
 
 // Creates the key below HKEY_CURRENT_USER as needed and stores the value.
-long SetValue(const std::string& path, const char* name, uint32_t type,
-              const std::vector<uint8_t>& data);
+long SetValue(const std::string& path, const char* name, uint32_t type, const std::vector<uint8_t>& data);
 long SetDword(const std::string& path, const char* name, uint32_t value);
 // A value's type and bytes, as RegQueryValueEx gives them.
-long GetValue(const std::string& path, const char* name, uint32_t* type,
-              std::vector<uint8_t>* data);
+long GetValue(const std::string& path, const char* name, uint32_t* type, std::vector<uint8_t>* data);
 // Every key and value below HKEY_CURRENT_USER, one line each, in
 // enumeration order, read through the registry calls.
 std::string DumpTree();
