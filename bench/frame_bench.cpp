@@ -33,7 +33,8 @@ void GrowTrails() {
     if (step % SpawnPeriod() == 0) SpawnParticle();
     if (step % 100 == 0) StepParticles();
     const Emitter& m = EngineState.emitter;
-    if (m.x < -50 || m.x > float(gScreenWidth) + 50 || m.y < -50 || m.y > float(gScreenHeight) + 50) JumpEmitter();
+    if (m.x < -50 || m.x > float(gScreenWidth) + 50 || m.y < -50 || m.y > float(gScreenHeight) + 50)
+      JumpEmitter();
   }
 }
 
@@ -75,5 +76,7 @@ void BM_ClearAndPresentOnly(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_DrawFrame)->ArgsProduct({benchmark::CreateDenseRange(0, 19, 1), {0, 1, 2}})->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_DrawFrame)
+    ->ArgsProduct({benchmark::CreateDenseRange(0, 19, 1), {0, 1, 2}})
+    ->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ClearAndPresentOnly)->DenseRange(0, 2)->Unit(benchmark::kMicrosecond);

@@ -13,11 +13,11 @@
 namespace {
 
 struct LogTimingRec {
-  int initialised = 0;          // flag: the first call of the process has run
-  int haveCounter = 1;          // flag: the high-resolution counter works
-  uint64_t startCount = 0;      // counter value at the first call
-  uint64_t frequency = 0;       // counts per second
-  double previousElapsed = 0.0; // s, elapsed time printed on the previous line
+  int initialised = 0;           // flag: the first call of the process has run
+  int haveCounter = 1;           // flag: the high-resolution counter works
+  uint64_t startCount = 0;       // counter value at the first call
+  uint64_t frequency = 0;        // counts per second
+  double previousElapsed = 0.0;  // s, elapsed time printed on the previous line
 };
 
 LogTimingRec gLogTiming;
@@ -57,12 +57,11 @@ void LogDebug(const char* format, ...) {
     // The full 64-bit difference and rate: the low 32 bits of a nanosecond
     // counter wrap every 4.3 seconds.
     double elapsed = double(count - gLogTiming.startCount) / double(gLogTiming.frequency);
-    fprintf(file, "%u/%u/%u %u:%02u:%02u (%f - %f)> ", now.day, now.month, now.year, now.hour,
-            now.minute, now.second, elapsed, elapsed - gLogTiming.previousElapsed);
+    fprintf(file, "%u/%u/%u %u:%02u:%02u (%f - %f)> ", now.day, now.month, now.year, now.hour, now.minute,
+            now.second, elapsed, elapsed - gLogTiming.previousElapsed);
     gLogTiming.previousElapsed = elapsed;
   } else {
-    fprintf(file, "%u/%u/%u %u:%02u:%02u> ", now.day, now.month, now.year, now.hour, now.minute,
-            now.second);
+    fprintf(file, "%u/%u/%u %u:%02u:%02u> ", now.day, now.month, now.year, now.hour, now.minute, now.second);
   }
 
   va_list args;

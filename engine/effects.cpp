@@ -3,7 +3,6 @@
 // unless a caller sets it, so the engine's effect branches read as off.
 #include "engine/effects.h"
 
-
 EffectsRec gEffects;
 int gActiveEffects = 0;
 int gMaxEffects = 32;

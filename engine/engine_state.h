@@ -11,10 +11,10 @@ struct Emitter {
   float x = 0, y = 0;    // pixels
   float vx = 0, vy = 0;  // pixels per step / dt
   int red = 0, green = 0, blue = 0;
-  float hue = 0;  // 0..1
+  float hue = 0;                                  // 0..1
   float lightnessPhase = 0, lightnessRate = 0;    // rad, rad per colour step
   float saturationPhase = 0, saturationRate = 0;  // rad, rad per colour step
-  int driftStarted = 1;  // the next colour step first draws a hue and rates
+  int driftStarted = 1;                           // the next colour step first draws a hue and rates
 };
 
 struct Attractor {
@@ -32,11 +32,11 @@ struct EngineStateRec {
   uint32_t armCount = 1;
   int sparkle = 0;
   uint32_t sparkliness = 50;
-  int fadeSpeed = 0;            // percent
-  int colourSpeed = 50;         // ms
-  uint32_t jumpSpeed = 20;      // s
+  int fadeSpeed = 0;        // percent
+  int colourSpeed = 50;     // ms
+  uint32_t jumpSpeed = 20;  // s
   int spiralTrail = 0;
-  float spiralInc = 0;          // rad per spawn
+  float spiralInc = 0;  // rad per spawn
   int alwaysFadeHead = 0;
   int alwaysQuicksand = 0;
   int is3D = 0;
@@ -61,13 +61,13 @@ struct EngineStateRec {
 
   float speedXScale = 0, speedYScale = 0;  // SpeedXY
   float loopRadius = 0;                    // Loop The Loop, pixels
-  float spawnAngle = 0;  // base angle of the last spawn in this call, rad
+  float spawnAngle = 0;                    // base angle of the last spawn in this call, rad
   float spiralAngle = 0;
   uint32_t fragmentPeriod = 1;  // Fragmented: steps between velocity flips
   float widthPhase = 0;         // Variable Width, rad
   float pattern19Phase = 0;     // the helix breathing of pattern 19, rad
-  int lowDensity = 0;    // the windowed player's "Low Density"
-  int musicSelected = 0; // a music source plays; the player is polled every step
+  int lowDensity = 0;           // the windowed player's "Low Density"
+  int musicSelected = 0;        // a music source plays; the player is polled every step
 };
 
 extern EngineStateRec EngineState;

@@ -15,7 +15,7 @@ struct MorphBlendRec {
   int fromPattern = 0, targetPattern = 0;  // indices into gPresets
   int from3D = 0, target3D = 0;            // flags
   int fromArms = 1, targetArms = 1;        // arm counts of the two patterns
-  int armFactor = 0;  // thinning factor k for the next particle step; 0 = none
+  int armFactor = 0;                       // thinning factor k for the next particle step; 0 = none
 };
 
 extern MorphBlendRec gMorphBlend;

@@ -41,7 +41,8 @@ void BuildRamp(uint8_t palette[256][3], int channel, const Ramp& ramp) {
 
 void BuildPalettes() {
   for (int p = 0; p < 2; ++p)
-    for (int channel = 0; channel < 3; ++channel) BuildRamp(EngineState.palette[p], channel, kRamps[p][channel]);
+    for (int channel = 0; channel < 3; ++channel)
+      BuildRamp(EngineState.palette[p], channel, kRamps[p][channel]);
 }
 
 void BuildRandomPalette() {

@@ -6,8 +6,8 @@
 #include <cstdint>
 
 struct RotAngle {
-  float angle = 0;                  // rad, the arm's current angle
-  float fromAngle = 0, toAngle = 0; // rad, at the start and the end of a morph
+  float angle = 0;                   // rad, the arm's current angle
+  float fromAngle = 0, toAngle = 0;  // rad, at the start and the end of a morph
   // The rotation matrix row by row: (cosA, sinA; negSinA, cosA2).
   float cosA = 1, sinA = 0, negSinA = 0, cosA2 = 1;
   int extra = 0;  // flag: a split-off or merging arm during a morph

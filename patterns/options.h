@@ -3,44 +3,44 @@
 #include <cstdint>
 
 struct OptionsRec {
-  int ShowMoreOptions = 1;      // flag
-  char Resolution[30] = {};     // "W x H"; empty: the desktop's size
-  int MusicIndex = 0;           // -1 none, 0 the built-in track, else a music entry
-  int MusicType = 1;            // 1..3, the music file chooser's last filter
-  int UseRandomPreset = 0;      // flag
-  int MorphSettings = 1;        // flag: change patterns at intervals
-  uint32_t MorphInterval = 20;  // s, 0..3600
-  uint32_t MaxFps = 85;         // 25..999
+  int ShowMoreOptions = 1;        // flag
+  char Resolution[30] = {};       // "W x H"; empty: the desktop's size
+  int MusicIndex = 0;             // -1 none, 0 the built-in track, else a music entry
+  int MusicType = 1;              // 1..3, the music file chooser's last filter
+  int UseRandomPreset = 0;        // flag
+  int MorphSettings = 1;          // flag: change patterns at intervals
+  uint32_t MorphInterval = 20;    // s, 0..3600
+  uint32_t MaxFps = 85;           // 25..999
   uint32_t MorphDuration = 4000;  // morph clock ticks, 1..20000
-  int ShowNames = 0;            // flag
-  int Simple = 0;               // flag: at most two counted effects at once
-  int NoMouseMove = 0;          // flag
-  int StretchWallpaper = 1;     // flag
-  int SquareTiled = 0;          // flag
-  int StandbyEnabled = 1;       // flag
-  int DoubleSize = 0;           // flag
-  int PaintingMode = 2;         // 0..10, tenths
-  int BallLevel = 2;            // 0..10, tenths
-  int SphereLevel = 4;          // 0..10
-  int BackgroundBrightness = 0; // 0..255
-  int RandomBackground = 0;     // flag
-  int MusicVolume = 100;        // percent
+  int ShowNames = 0;              // flag
+  int Simple = 0;                 // flag: at most two counted effects at once
+  int NoMouseMove = 0;            // flag
+  int StretchWallpaper = 1;       // flag
+  int SquareTiled = 0;            // flag
+  int StandbyEnabled = 1;         // flag
+  int DoubleSize = 0;             // flag
+  int PaintingMode = 2;           // 0..10, tenths
+  int BallLevel = 2;              // 0..10, tenths
+  int SphereLevel = 4;            // 0..10
+  int BackgroundBrightness = 0;   // 0..255
+  int RandomBackground = 0;       // flag
+  int MusicVolume = 100;          // percent
 };
 
 extern OptionsRec gOptions;
 
 // The windowed player's own options.
 struct WindowOptionsRec {
-  int32_t UseSystemMemory = 0;                   // flag
-  int32_t LowPriority = 1;                       // flag
-  int32_t AlwaysOnTop = 1;                       // flag
-  int32_t PlayMusic = 1;                         // flag
-  int32_t LowDensity = 0;                        // flag
-  int32_t WindowLeft = int32_t(0x80000000u);     // pixels; 0x80000000 lets the desktop place it
+  int32_t UseSystemMemory = 0;                // flag
+  int32_t LowPriority = 1;                    // flag
+  int32_t AlwaysOnTop = 1;                    // flag
+  int32_t PlayMusic = 1;                      // flag
+  int32_t LowDensity = 0;                     // flag
+  int32_t WindowLeft = int32_t(0x80000000u);  // pixels; 0x80000000 lets the desktop place it
   int32_t WindowTop = int32_t(0x80000000u);
-  int32_t WindowWidth = 320;                     // pixels
+  int32_t WindowWidth = 320;  // pixels
   int32_t WindowHeight = 240;
-  int32_t WindowState = 1;                       // 1 normal, 3 maximised
+  int32_t WindowState = 1;  // 1 normal, 3 maximised
 };
 
 extern WindowOptionsRec gWindowOptions;

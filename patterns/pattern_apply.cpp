@@ -60,7 +60,8 @@ void PaintDecision(uint32_t index, uint32_t msToNextMorph) {
     paint = 1;
   else if (p.Grabbed)
     paint = GetGrabbedSlot(p, kSlotPaintMode);
-  else if (p.Is3DPattern || msToNextMorph < 5000 || EffectOn(kSpherical) || p.PaintRule == 2 || gOptions.Simple)
+  else if (p.Is3DPattern || msToNextMorph < 5000 || EffectOn(kSpherical) || p.PaintRule == 2 ||
+           gOptions.Simple)
     paint = 0;
   else
     paint = prismora::rand() % 10 < gOptions.PaintingMode ? 1 : 0;

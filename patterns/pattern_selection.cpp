@@ -29,7 +29,8 @@ bool Acceptable(uint32_t j, int window, Relaxation relax) {
     if (EffectOn(kSpherical) && (p.Is3DPattern || p.PaintRule == 1 || j == 4)) return false;
     if (p.Is3DPattern && gOptions.PaintingMode == 10) return false;
   }
-  if (relax < kFirstPassOver && j < 20 && gPatternChoice.gShownPatterns[j] && gPatternChoice.gChoiceCount < 20)
+  if (relax < kFirstPassOver && j < 20 && gPatternChoice.gShownPatterns[j] &&
+      gPatternChoice.gChoiceCount < 20)
     return false;
   return true;
 }

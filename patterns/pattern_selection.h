@@ -6,8 +6,8 @@
 constexpr int kRecentWindow = 5;
 
 struct PatternChoiceRec {
-  uint32_t gChoiceCount = 0;           // choices made, started at the never-shown standard patterns
-  bool gShownPatterns[20] = {};        // the first pass over the standard patterns
+  uint32_t gChoiceCount = 0;     // choices made, started at the never-shown standard patterns
+  bool gShownPatterns[20] = {};  // the first pass over the standard patterns
   int32_t gRecentPatterns[kRecentWindow] = {};
   int gRecentPos = 0;
   bool recentInitialised = false;

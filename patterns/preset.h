@@ -17,9 +17,9 @@ enum GrabbedSlot : int {
   kSlotOneColourMultiplier1 = 5,
   kSlotOneColourMultiplier2 = 6,
   kSlotOneColourMultiplier3 = 7,
-  kSlotOneColourRate1 = 8,  // float
-  kSlotOneColourRate2 = 9,  // float
-  kSlotOneColourRate3 = 10, // float
+  kSlotOneColourRate1 = 8,   // float
+  kSlotOneColourRate2 = 9,   // float
+  kSlotOneColourRate3 = 10,  // float
   kSlotOneColourThreshold = 11,
   kSlotOneColourPeriod = 12,
   kSlotCentre = 13,
@@ -66,31 +66,31 @@ enum GrabbedSlot : int {
 
 // Field names follow the stored value names ("Trail Length" → TrailLength).
 struct Preset {
-  char Name[32] = {};           // at most 30 characters in practice, NUL-terminated
-  int32_t TrailKinkiness = 0;   // 0..50, attractor count
-  int32_t TrailLength = 0;      // 1..1000, particle lifetime in particle steps
-  int32_t TrailDensity = 0;     // 1..50, spawn period in simulation steps
-  int32_t TrailWidth = 0;       // 0..90, degrees
-  int32_t NumberOfTrails = 0;   // 1..100, arms
-  int32_t Sparkle = 0;          // flag
-  int32_t Sparkliness = 0;      // 4..200, one chance in this many
-  int32_t FadeSpeed = 0;        // 0..100, percent of the trail that fades
-  int32_t ColourSpeed = 0;      // 1..300, ms between colour steps
-  int32_t JumpSpeed = 0;        // 1..3600, s between jumps
-  int32_t SpiralTrail = 0;      // flag
-  float SpiralInc = 0.0f;       // radians per spawn
-  int32_t AlwaysFadeHead = 0;   // flag
-  int32_t AlwaysQuicksand = 0;  // flag
-  int32_t PaintRule = 0;        // 0 = by "Painting Mode", 1 = always, 2 = never
-  int32_t AlwaysUltraWide = 0;  // flag
-  int32_t Modified = 0;         // flag: a standard pattern with its own stored copy
-  int32_t Is3DPattern = 0;      // flag ("3D Pattern")
-  int32_t Frequency = 0;        // 0..100, "Use This Pattern"
-  int32_t Grabbed = 0;          // flag: GrabbedSettings holds captured effect states
+  char Name[32] = {};                                   // at most 30 characters in practice, NUL-terminated
+  int32_t TrailKinkiness = 0;                           // 0..50, attractor count
+  int32_t TrailLength = 0;                              // 1..1000, particle lifetime in particle steps
+  int32_t TrailDensity = 0;                             // 1..50, spawn period in simulation steps
+  int32_t TrailWidth = 0;                               // 0..90, degrees
+  int32_t NumberOfTrails = 0;                           // 1..100, arms
+  int32_t Sparkle = 0;                                  // flag
+  int32_t Sparkliness = 0;                              // 4..200, one chance in this many
+  int32_t FadeSpeed = 0;                                // 0..100, percent of the trail that fades
+  int32_t ColourSpeed = 0;                              // 1..300, ms between colour steps
+  int32_t JumpSpeed = 0;                                // 1..3600, s between jumps
+  int32_t SpiralTrail = 0;                              // flag
+  float SpiralInc = 0.0f;                               // radians per spawn
+  int32_t AlwaysFadeHead = 0;                           // flag
+  int32_t AlwaysQuicksand = 0;                          // flag
+  int32_t PaintRule = 0;                                // 0 = by "Painting Mode", 1 = always, 2 = never
+  int32_t AlwaysUltraWide = 0;                          // flag
+  int32_t Modified = 0;                                 // flag: a standard pattern with its own stored copy
+  int32_t Is3DPattern = 0;                              // flag ("3D Pattern")
+  int32_t Frequency = 0;                                // 0..100, "Use This Pattern"
+  int32_t Grabbed = 0;                                  // flag: GrabbedSettings holds captured effect states
   uint8_t GrabbedSettings[kGrabbedSlotCount * 4] = {};  // little-endian slots
 };
 
-extern Preset* gPresets;         // heap array of gPatternCount records
+extern Preset* gPresets;  // heap array of gPatternCount records
 extern uint32_t gPatternCount;
 extern uint32_t gCurrentPattern;  // the "Preset" setting
 

@@ -16,11 +16,11 @@ struct BuiltInPattern {
   int32_t grabbed;
 };
 
-constexpr uint32_t kIncSixth = 0x3F8612C4u;       // 1.0474477
-constexpr uint32_t kIncPoint3 = 0x3E99999Au;      // 0.3
-constexpr uint32_t kIncSnakes = 0x3A89421Fu;      // 0.0010471976
-constexpr uint32_t kInc3DSnakes = 0x3AA4B5BFu;    // 0.0012566372
-constexpr uint32_t kIncTwirlies = 0x404938D2u;    // 3.144093
+constexpr uint32_t kIncSixth = 0x3F8612C4u;     // 1.0474477
+constexpr uint32_t kIncPoint3 = 0x3E99999Au;    // 0.3
+constexpr uint32_t kIncSnakes = 0x3A89421Fu;    // 0.0010471976
+constexpr uint32_t kInc3DSnakes = 0x3AA4B5BFu;  // 0.0012566372
+constexpr uint32_t kIncTwirlies = 0x404938D2u;  // 3.144093
 
 // clang-format off
 constexpr BuiltInPattern kBuiltIns[kStandardPatternCount] = {

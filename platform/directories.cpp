@@ -21,13 +21,9 @@ std::string StateDirectory() {
   return FromEnvironment("PRISMORA_STATE_DIR", "XDG_STATE_HOME", ".local/state");
 }
 
-std::string ConfigDirectory() {
-  return FromEnvironment("PRISMORA_CONFIG_DIR", "XDG_CONFIG_HOME", ".config");
-}
+std::string ConfigDirectory() { return FromEnvironment("PRISMORA_CONFIG_DIR", "XDG_CONFIG_HOME", ".config"); }
 
-std::string DataDirectory() {
-  return FromEnvironment("PRISMORA_DATA_DIR", "XDG_DATA_HOME", ".local/share");
-}
+std::string DataDirectory() { return FromEnvironment("PRISMORA_DATA_DIR", "XDG_DATA_HOME", ".local/share"); }
 
 bool MakeDirectories(const std::string& path) {
   std::error_code error;

@@ -1,7 +1,6 @@
 // Key state recorded by the host from its key events.
 #include "platform/key_state.h"
 
-
 namespace {
 
 struct KeyStateRec {

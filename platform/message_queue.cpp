@@ -11,7 +11,7 @@ namespace {
 struct TimerRec {
   WindowHandle window = 0;
   uintptr_t id = 0;
-  uint32_t period = 1;   // ms
+  uint32_t period = 1;     // ms
   uint32_t lastFired = 0;  // tick of the last WM_TIMER (or of SetTimer)
 };
 

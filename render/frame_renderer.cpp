@@ -81,7 +81,7 @@ struct FrameRec {
   float cosPhi = 1, sinPhi = 0;     // sphere rotation
   float sphereRadius = 0;           // R, pixels
   float mirrorFade = 0;
-  float morphProgress = 0;          // p
+  float morphProgress = 0;  // p
   bool morphing = false, from3D = false, target3D = false;
   bool spherical = false, inverse = false, inverseAlternate = false;
   bool mirrored = false, colourfulArms = false, complementary = false;
@@ -164,8 +164,8 @@ void DrawTiles(const FrameRec& f, const TrailParticle& p, uint32_t c, float dx, 
 
 // The particle's offsets as the arms see them.
 struct ProjectionRec {
-  float dx = 0, dy = 0;  // after the particle's own effects (and Inverse Distance in mode 0)
-  float u = 0, v = 0;    // Inverse Distance, for the odd arms in mode 1
+  float dx = 0, dy = 0;         // after the particle's own effects (and Inverse Distance in mode 0)
+  float u = 0, v = 0;           // Inverse Distance, for the odd arms in mode 1
   float sx = 0, sy = 0, z = 0;  // on the sphere
 };
 
@@ -406,7 +406,8 @@ void AdvanceSphere() {
     if (double(gSphereStep) < 0.006) gSphereStep = float(double(gSphereStep) + 0.00001);
     gSphereAngle = float(double(gSphereAngle) + gSphereStep);
   }
-  if (gSphereAngle > kTwoPi) gSphereAngle = gSphereEnding ? 0.0f : float(double(gSphereAngle) - double(kTwoPi));
+  if (gSphereAngle > kTwoPi)
+    gSphereAngle = gSphereEnding ? 0.0f : float(double(gSphereAngle) - double(kTwoPi));
 }
 
 int32_t ArmsOf(int pattern) {

@@ -68,11 +68,20 @@ void PlotCells(const char (&cells)[N][Stride], int x, int y, const SpriteLevels&
   for (int row = 0; row < N; ++row) {
     for (int col = 0; col < N; ++col) {
       switch (cells[row][col]) {
-        case 'A': WritePixel(levels.full, x + col, y + row); break;
-        case 'H': WritePixel(levels.shade, x + col, y + row); break;
-        case 'L': WritePixel(levels.bright, x + col, y + row); break;
-        case 'W': WritePixel(levels.highlight, x + col, y + row); break;
-        default: break;
+        case 'A':
+          WritePixel(levels.full, x + col, y + row);
+          break;
+        case 'H':
+          WritePixel(levels.shade, x + col, y + row);
+          break;
+        case 'L':
+          WritePixel(levels.bright, x + col, y + row);
+          break;
+        case 'W':
+          WritePixel(levels.highlight, x + col, y + row);
+          break;
+        default:
+          break;
       }
     }
   }

@@ -11,7 +11,7 @@ struct PixelFormatRec {
 // The locked back surface.
 struct FrameBufferRec {
   uint8_t* base = nullptr;
-  uint32_t pitch = 0;   // bytes per row, at least width * bytesPerPixel
+  uint32_t pitch = 0;  // bytes per row, at least width * bytesPerPixel
   uint32_t width = 0;
   uint32_t height = 0;
 };
@@ -32,10 +32,17 @@ void PlotStar(int x, int y, int r, int g, int b, int size);
 inline void WritePixel(uint32_t packed, int x, int y) {
   uint8_t* p = FrameBuffer.base + uint32_t(y) * FrameBuffer.pitch + uint32_t(x) * PixelFormat.bytesPerPixel;
   switch (PixelFormat.bytesPerPixel) {
-    case 4: p[3] = uint8_t(packed >> 24); [[fallthrough]];
-    case 3: p[2] = uint8_t(packed >> 16); [[fallthrough]];
-    case 2: p[1] = uint8_t(packed >> 8); [[fallthrough]];
-    default: p[0] = uint8_t(packed);
+    case 4:
+      p[3] = uint8_t(packed >> 24);
+      [[fallthrough]];
+    case 3:
+      p[2] = uint8_t(packed >> 16);
+      [[fallthrough]];
+    case 2:
+      p[1] = uint8_t(packed >> 8);
+      [[fallthrough]];
+    default:
+      p[0] = uint8_t(packed);
   }
 }
 

@@ -12,9 +12,9 @@ struct TimedNoticeRec {
 };
 
 struct TextOverlayRec {
-  int effectsList = 0;  // flag: the list of effects that are on (F6)
-  int frameRate = 0;    // flag: the frame-rate readout in slot 2
-  int keyHelp = 0;      // flag: the two key-help lines in slots 0 and 1
+  int effectsList = 0;             // flag: the list of effects that are on (F6)
+  int frameRate = 0;               // flag: the frame-rate readout in slot 2
+  int keyHelp = 0;                 // flag: the two key-help lines in slots 0 and 1
   TimedNoticeRec grabNotice;       // "Grabbed %s"
   TimedNoticeRec wallpaperNotice;  // "Wallpaper set!"
 };

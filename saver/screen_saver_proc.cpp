@@ -25,7 +25,6 @@ bool fChildPreview = false;
 
 namespace {
 
-
 int Abs(int v) { return v < 0 ? -v : v; }
 
 void HandleFirstMessage() {

@@ -30,7 +30,8 @@ bool StartSaver(WindowHandle window) {
   } else {
     EngineState.musicSelected = gOptions.MusicIndex != -1;
   }
-  bool currentNeverChosen = gPresets && gCurrentPattern < gPatternCount && gPresets[gCurrentPattern].Frequency == 0;
+  bool currentNeverChosen =
+      gPresets && gCurrentPattern < gPatternCount && gPresets[gCurrentPattern].Frequency == 0;
   if (gOptions.UseRandomPreset || (gOptions.MorphSettings && currentNeverChosen))
     ApplyRandomPattern();
   else

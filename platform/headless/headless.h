@@ -16,22 +16,22 @@ struct RecordedMessageBox {
 };
 
 struct HeadlessHostRec {
-  uint32_t tick = 1000;             // virtual GetTickCount, ms
-  int64_t calendarStart = 1;        // calendar seconds at tick 1000
-  bool haveHighResCounter = true;   // switch to test the log without one
+  uint32_t tick = 1000;            // virtual GetTickCount, ms
+  int64_t calendarStart = 1;       // calendar seconds at tick 1000
+  bool haveHighResCounter = true;  // switch to test the log without one
   uint32_t desktopWidth = 1920;
   uint32_t desktopHeight = 1080;
   uint32_t desktopBitsPerPixel = 32;
   unsigned depths = kDepth16 | kDepth24 | kDepth32;
-  bool failWindowCreate = false;    // switch to test start-up failure
-  uint32_t windowWidth = 0;         // client size of the created window
+  bool failWindowCreate = false;  // switch to test start-up failure
+  uint32_t windowWidth = 0;       // client size of the created window
   uint32_t windowHeight = 0;
   bool windowExists = false;
   unsigned presentCount = 0;
-  FrameImage lastFrame;             // as presented (the caller's memory)
+  FrameImage lastFrame;                  // as presented (the caller's memory)
   std::vector<uint8_t> lastFramePixels;  // a copy, kept when keepFrames is set
   bool keepFrames = false;
-  int messageBoxAnswer = 0;         // 0: IDOK or IDYES as the box offers; else this
+  int messageBoxAnswer = 0;  // 0: IDOK or IDYES as the box offers; else this
   std::vector<RecordedMessageBox> messageBoxes;
   uint64_t waitedMilliseconds = 0;  // total virtual time spent in waits
   // Called at every pump, so a test can feed messages at chosen moments.

@@ -1,12 +1,11 @@
 // The headless implementations of the clock, events, window, message boxes
 // and fault guard.
-#include "platform/headless/headless.h"
-
 #include <cstring>
 
 #include "platform/clock.h"
 #include "platform/event_source.h"
 #include "platform/fault_guard.h"
+#include "platform/headless/headless.h"
 #include "platform/message_box.h"
 
 HeadlessHostRec gHeadless;
@@ -108,7 +107,7 @@ bool HeadlessRunGuarded(void (*work)(void*), void* context, FaultReport*) {
 const ClockService kClock = {HeadlessTick, HeadlessCalendar, HeadlessCounter, HeadlessFrequency,
                              HeadlessLocalTime};
 const EventSourceService kEvents = {HeadlessPump, HeadlessWait};
-const WindowService kWindows = {HeadlessCreate, HeadlessDestroy, HeadlessClientSize,
+const WindowService kWindows = {HeadlessCreate,  HeadlessDestroy, HeadlessClientSize,
                                 HeadlessPresent, HeadlessDesktop, HeadlessDepths};
 const MessageBoxService kMessageBoxes = {HeadlessMessageBox};
 const FaultGuardService kFaultGuard = {HeadlessRunGuarded};

@@ -20,11 +20,16 @@ GuardRec gGuard;
 // Windows exception codes, so the log reads the same on every system.
 uint32_t ExceptionCodeFor(int signal, int code) {
   switch (signal) {
-    case SIGSEGV: return 0xC0000005u;  // access violation
-    case SIGBUS: return 0x80000002u;   // datatype misalignment
-    case SIGILL: return 0xC000001Du;   // illegal instruction
-    case SIGFPE: return code == FPE_INTDIV ? 0xC0000094u : 0xC0000090u;  // divide by zero / float invalid
-    default: return 0xC0000001u;
+    case SIGSEGV:
+      return 0xC0000005u;  // access violation
+    case SIGBUS:
+      return 0x80000002u;  // datatype misalignment
+    case SIGILL:
+      return 0xC000001Du;  // illegal instruction
+    case SIGFPE:
+      return code == FPE_INTDIV ? 0xC0000094u : 0xC0000090u;  // divide by zero / float invalid
+    default:
+      return 0xC0000001u;
   }
 }
 

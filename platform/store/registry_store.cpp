@@ -262,6 +262,16 @@ long Refresh(bool locked) {
   }
 }
 
+// True when the parse in memory is the file as it is now. Only a shortcut
+// for changes that turn out to change nothing: a change that must look at
+// the file again does so under the lock, so one parse serves it.
+bool CacheCurrent() {
+  if (!gStore.cacheValid) return false;
+  struct stat st;
+  if (stat(gStore.filePath.c_str(), &st) != 0) return errno == ENOENT && !gStore.identity.present;
+  return SameIdentity(gStore.identity, IdentityOf(st));
+}
+
 bool WriteAll(int fd, const std::string& text) {
   size_t done = 0;
   while (done < text.size()) {
@@ -530,19 +540,18 @@ long RegCreateKeyEx(HKEY parent, const char* subPath, uint32_t access, HKEY* out
   if (!out || !subPath) return ERROR_INVALID_PARAMETER;
   *out = nullptr;
   if (!RegKeyPathValid(subPath)) return ERROR_INVALID_NAME;
-  KeyEntry* entry = nullptr;
+  if (!gStore.open) return ERROR_CANTWRITE;
   std::string parentFolded;
-  if (long result = ReadKey(parent, 0, &entry, &parentFolded))
-    return result == ERROR_CANTREAD ? ERROR_CANTWRITE : result;
+  if (long result = ResolveKey(parent, 0, &parentFolded)) return result;
   std::string folded = JoinPath(parentFolded, FoldedSubPath(subPath));
   uint32_t how = REG_OPENED_EXISTING_KEY;
-  if (!FindKey(folded)) {
+  if (!CacheCurrent() || !FindKey(folded)) {
     std::string ignored;
     bool mayCreate = ResolveKey(parent, KEY_CREATE_SUB_KEY, &ignored) == ERROR_SUCCESS;
     long result = ChangeStore([&](bool* changed) -> long {
       KeyEntry* ancestor = FindKey(parentFolded);
       if (!ancestor) return ERROR_KEY_DELETED;
-      if (FindKey(folded)) return ERROR_SUCCESS;  // another process made it meanwhile
+      if (FindKey(folded)) return ERROR_SUCCESS;  // there after all, perhaps made meanwhile
       if (!mayCreate) return ERROR_ACCESS_DENIED;
       // The deepest existing key on the way gives the new names' spelling
       // up to there and the place of the new section.
@@ -598,7 +607,7 @@ long RegSetValueEx(HKEY key, const char* name, uint32_t type, const uint8_t* dat
   std::vector<uint8_t> bytes = StoredData(type, data, size);
 
   // Storing what is already there needs no lock and no write.
-  if (Refresh(false) == ERROR_SUCCESS) {
+  if (CacheCurrent()) {
     if (KeyEntry* entry = FindKey(folded)) {
       const RegItem* value = FindValue(entry, foldedName);
       if (value && value->type == type && value->data == bytes) return ERROR_SUCCESS;

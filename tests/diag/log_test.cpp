@@ -1,4 +1,6 @@
 // The diagnostic log on the virtual clock, and the two message boxes.
+#include "diag/log.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -7,7 +9,6 @@
 #include <sstream>
 #include <string>
 
-#include "diag/log.h"
 #include "platform/headless/headless.h"
 #include "platform/message_box.h"
 
@@ -134,8 +135,8 @@ TEST_F(MessageBoxes, YesNoFlagsAndAnswers) {
     bool result;
   };
   const Case cases[] = {
-      {true, 0, 0x40024, true},         {false, 0, 0x40124, true},       {true, IDYES, 0x40024, true},
-      {true, IDNO, 0x40024, false},     {false, IDNO, 0x40124, false},   {true, IDOK, 0x40024, false},
+      {true, 0, 0x40024, true},          {false, 0, 0x40124, true},     {true, IDYES, 0x40024, true},
+      {true, IDNO, 0x40024, false},      {false, IDNO, 0x40124, false}, {true, IDOK, 0x40024, false},
       {false, IDCANCEL, 0x40124, false},
   };
   for (const Case& c : cases) {

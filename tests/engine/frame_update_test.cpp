@@ -162,8 +162,8 @@ TEST_F(FrameUpdateTest, SpawnPeriodMultipliesItsFactors) {
     int reverse, mirrored, ball, paint;
     uint32_t period;
   } cases[] = {
-      {3, 5, 0, 0, 0, 0, 3},   {3, 5, 3, 1, 0, 0, 12}, {3, 5, 2, 0, 0, 0, 3},  {2, 5, 0, 0, 1, 1, 22},
-      {2, 1, 0, 0, 1, 0, 14},  {2, 5, 0, 0, 1, 0, 8},  {1, 1, 3, 1, 1, 1, 44}, {5, 0, 0, 1, 0, 1, 10},
+      {3, 5, 0, 0, 0, 0, 3},  {3, 5, 3, 1, 0, 0, 12}, {3, 5, 2, 0, 0, 0, 3},  {2, 5, 0, 0, 1, 1, 22},
+      {2, 1, 0, 0, 1, 0, 14}, {2, 5, 0, 0, 1, 0, 8},  {1, 1, 3, 1, 1, 1, 44}, {5, 0, 0, 1, 0, 1, 10},
   };
   for (const Case& c : cases) {
     EngineState.trailDensity = c.density;
@@ -172,8 +172,8 @@ TEST_F(FrameUpdateTest, SpawnPeriodMultipliesItsFactors) {
     SetEffect(kMirroredRadial, c.mirrored);
     SetEffect(kBallMode, c.ball);
     SetEffect(kPaintMode, c.paint);
-    EXPECT_EQ(SpawnPeriod(), c.period) << c.density << " " << c.width << " " << c.reverse << c.mirrored
-                                       << c.ball << c.paint;
+    EXPECT_EQ(SpawnPeriod(), c.period)
+        << c.density << " " << c.width << " " << c.reverse << c.mirrored << c.ball << c.paint;
   }
   SetEffect(kReverse, 0);
   SetEffect(kMirroredRadial, 0);

@@ -1,5 +1,7 @@
 // The rotation table: the steady arms, the morph tables between arm counts,
 // the interpolation of a running morph and the allocation failures.
+#include "engine/rot_angles.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,7 +14,6 @@
 #include "engine/engine_state.h"
 #include "engine/morph.h"
 #include "engine/random.h"
-#include "engine/rot_angles.h"
 #include "platform/clock.h"
 #include "tests/support/heap_hooks.h"
 #include "tests/support/test_host.h"
@@ -75,12 +76,8 @@ TEST_F(RotAnglesTest, SixArmsAreEvenlySpacedWithTheirMatrices) {
   struct Arm {
     float angle, cos, sin;
   } expected[6] = {
-      {0.0f, 1.0f, 0.0f},
-      {1.0471977f, 0.5f, 0.8660254f},
-      {2.0943953f, -0.5f, 0.8660254f},
-      {3.1415930f, -1.0f, 0.0f},
-      {4.1887907f, -0.5f, -0.8660254f},
-      {5.2359883f, 0.5f, -0.8660254f},
+      {0.0f, 1.0f, 0.0f},        {1.0471977f, 0.5f, 0.8660254f},   {2.0943953f, -0.5f, 0.8660254f},
+      {3.1415930f, -1.0f, 0.0f}, {4.1887907f, -0.5f, -0.8660254f}, {5.2359883f, 0.5f, -0.8660254f},
   };
   prismora::srand(777);
   SetupRotAngles();
@@ -118,19 +115,39 @@ TEST_F(RotAnglesTest, MorphTablesSplitAndMergeArms) {
     MorphArm arms[6];
   } cases[] = {
       // Divisible: every arm keeps its place; those off the 3-arm grid are the extra ones.
-      {"3 to 6, divisible", 3, 6, divisibleSeed,
+      {"3 to 6, divisible",
+       3,
+       6,
+       divisibleSeed,
        {{0, 0, 0}, {s, s, 1}, {2 * s, 2 * s, 0}, {3 * s, 3 * s, 1}, {4 * s, 4 * s, 0}, {5 * s, 5 * s, 1}}},
       // Growing: the odd arms split off their even neighbours.
-      {"3 to 6, growing", 3, 6, plainSeed,
+      {"3 to 6, growing",
+       3,
+       6,
+       plainSeed,
        {{0, 0, 0}, {0, s, 1}, {2 * s, 2 * s, 0}, {2 * s, 3 * s, 1}, {4 * s, 4 * s, 0}, {4 * s, 5 * s, 1}}},
       // Shrinking: the odd arms merge into their even neighbours.
-      {"6 to 3, shrinking", 6, 3, plainSeed,
+      {"6 to 3, shrinking",
+       6,
+       3,
+       plainSeed,
        {{0, 0, 0}, {s, 0, 1}, {2 * s, 2 * s, 0}, {3 * s, 2 * s, 1}, {4 * s, 4 * s, 0}, {5 * s, 4 * s, 1}}},
-      {"6 to 3, divisible", 6, 3, divisibleSeed,
+      {"6 to 3, divisible",
+       6,
+       3,
+       divisibleSeed,
        {{0, 0, 0}, {s, s, 1}, {2 * s, 2 * s, 0}, {3 * s, 3 * s, 1}, {4 * s, 4 * s, 0}, {5 * s, 5 * s, 1}}},
       // 6 is no multiple of 4: always the growing table, grid step 90 degrees.
-      {"4 to 6", 4, 6, divisibleSeed,
-       {{0, 0, 0}, {0, s, 1}, {1.5f * s, 2 * s, 0}, {3 * s, 3 * s, 0}, {3 * s, 4 * s, 1}, {4.5f * s, 5 * s, 0}}},
+      {"4 to 6",
+       4,
+       6,
+       divisibleSeed,
+       {{0, 0, 0},
+        {0, s, 1},
+        {1.5f * s, 2 * s, 0},
+        {3 * s, 3 * s, 0},
+        {3 * s, 4 * s, 1},
+        {4.5f * s, 5 * s, 0}}},
   };
   for (const Case& c : cases) {
     StartMorphTable(c.from, c.target, c.seed);
@@ -220,7 +237,8 @@ TEST_F(RotAnglesTest, AllocationFailuresLeaveNoTable) {
   StartMorphTable(3, 6, 1);
   EXPECT_EQ(gRotAngle, nullptr) << "the old table is gone too";
   EXPECT_EQ(gRotAngleCount, 0u);
-  EXPECT_NE(ReadLog().find("> SetupMorphRotAngles: Allocating memory for gRotAngle failed.\n"), std::string::npos)
+  EXPECT_NE(ReadLog().find("> SetupMorphRotAngles: Allocating memory for gRotAngle failed.\n"),
+            std::string::npos)
       << ReadLog();
   InterpolateRotAngles(0.5f);  // nothing to move, and no fault
 

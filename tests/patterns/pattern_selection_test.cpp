@@ -1,4 +1,6 @@
 // Frequencies, weights and the choice of the next pattern.
+#include "patterns/pattern_selection.h"
+
 #include <gtest/gtest.h>
 
 #include <set>
@@ -6,7 +8,6 @@
 #include "engine/effects.h"
 #include "engine/random.h"
 #include "patterns/options.h"
-#include "patterns/pattern_selection.h"
 #include "patterns/preset.h"
 #include "platform/headless/headless.h"
 #include "tests/support/test_host.h"
@@ -24,8 +25,8 @@ TEST_F(PatternSelectionTest, WeightsForTwentyPatterns) {
   struct Case {
     int frequency;
     uint32_t weight;
-  } cases[] = {{0, 0},   {1, 3},    {10, 5},   {20, 9},   {30, 15},  {40, 28},
-               {50, 50}, {60, 90},  {70, 162}, {80, 293}, {90, 527}, {100, 950}};
+  } cases[] = {{0, 0},   {1, 3},   {10, 5},   {20, 9},   {30, 15},  {40, 28},
+               {50, 50}, {60, 90}, {70, 162}, {80, 293}, {90, 527}, {100, 950}};
   for (const Case& c : cases) EXPECT_EQ(PatternWeight(c.frequency), c.weight) << c.frequency;
   EXPECT_EQ(MorphsBetweenUses(50, 3), 20u);
   EXPECT_EQ(MorphsBetweenUses(0, 3), 0u);

@@ -1,5 +1,7 @@
 // The display on the headless host: the resolution list, the depth choice,
 // the background picture, the frame services, lost surfaces and failures.
+#include "render/display.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -13,7 +15,6 @@
 #include "platform/headless/headless.h"
 #include "platform/message_box.h"
 #include "platform/messages.h"
-#include "render/display.h"
 #include "render/pixel_format.h"
 #include "tests/support/test_host.h"
 

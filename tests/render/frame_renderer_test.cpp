@@ -2,6 +2,8 @@
 // and tiles with the drawing effects, mirror and morph colours, the sphere,
 // stars, the frame-rate window and load shedding, overlays, pacing, and the
 // picture as a whole (symmetry, a pinned hash, no heap use once warm).
+#include "render/frame_renderer.h"
+
 #include <gtest/gtest.h>
 
 #include <cinttypes>
@@ -24,7 +26,6 @@
 #include "patterns/preset.h"
 #include "platform/headless/headless.h"
 #include "render/display.h"
-#include "render/frame_renderer.h"
 #include "render/pixel_format.h"
 #include "render/text_overlay.h"
 #include "saver/program_reset.h"
@@ -188,12 +189,19 @@ TEST_F(FrameRendererTest, ParticlesLandWhereTheirEffectsPutThem) {
       {"just left of the screen rounds toward zero", 1, [] { AddParticle(-1.2f, 100); }, {{0, 100, kHead}}},
       {"a pixel and a half left is off", 1, [] { AddParticle(-1.6f, 100); }, {}},
       {"below the screen", 1, [] { AddParticle(100, 479.6f); }, {}},
-      {"six arms", 6, [] { AddParticle(420, 240); },
-       {{420, 240, kHead}, {370, 153, kHead}, {270, 153, kHead}, {220, 240, kHead}, {270, 327, kHead},
+      {"six arms",
+       6,
+       [] { AddParticle(420, 240); },
+       {{420, 240, kHead},
+        {370, 153, kHead},
+        {270, 153, kHead},
+        {220, 240, kHead},
+        {270, 327, kHead},
         {370, 327, kHead}}},
       {"sparkle is white", 1, [] { AddParticle(420, 240).sparkle = 1; }, {{420, 240, kWhite}}},
       {"reversing outward is hidden", 1, [] { AddParticle(420, 240).reverseMode = 1; }, {}},
-      {"reversing on the way back shows", 1,
+      {"reversing on the way back shows",
+       1,
        [] {
          TrailParticle& p = AddParticle(420, 240);
          p.reverseMode = 2;
@@ -205,14 +213,16 @@ TEST_F(FrameRendererTest, ParticlesLandWhereTheirEffectsPutThem) {
       {"windmill at the centre", 1, [] { AddParticle(320, 240).windmill = 1; }, {{520, 440, kHead}}},
       {"windmill", 1, [] { AddParticle(420, 240).windmill = 1; }, {{610, 397, kHead}}},
       {"coriolis", 1, [] { AddParticle(420, 240).coriolis = 1; }, {{617, 466, kHead}}},
-      {"coriolis wins over windmill", 1,
+      {"coriolis wins over windmill",
+       1,
        [] {
          TrailParticle& p = AddParticle(420, 240);
          p.coriolis = 1;
          p.windmill = 1;
        },
        {{617, 466, kHead}}},
-      {"tunnel at half depth", 1,
+      {"tunnel at half depth",
+       1,
        [] {
          TrailParticle& p = AddParticle(420, 240);
          p.tunnel = 1;
@@ -220,7 +230,8 @@ TEST_F(FrameRendererTest, ParticlesLandWhereTheirEffectsPutThem) {
          p.lifetime = 100;
        },
        {{370, 240, kHead}}},
-      {"tunnel phase adds to the age", 1,
+      {"tunnel phase adds to the age",
+       1,
        [] {
          TrailParticle& p = AddParticle(420, 240);
          p.tunnel = 1;
@@ -229,7 +240,8 @@ TEST_F(FrameRendererTest, ParticlesLandWhereTheirEffectsPutThem) {
          p.lifetime = 100;
        },
        {{470, 240, kHead}}},
-      {"double bounce at birth", 1,
+      {"double bounce at birth",
+       1,
        [] {
          TrailParticle& p = AddParticle(420, 240);
          p.tunnel = 1;
@@ -238,7 +250,8 @@ TEST_F(FrameRendererTest, ParticlesLandWhereTheirEffectsPutThem) {
          p.lifetime = 100;
        },
        {{453, 240, kHead}}},
-      {"double bounce half way", 1,
+      {"double bounce half way",
+       1,
        [] {
          TrailParticle& p = AddParticle(420, 240);
          p.tunnel = 1;
@@ -249,10 +262,13 @@ TEST_F(FrameRendererTest, ParticlesLandWhereTheirEffectsPutThem) {
        {{387, 240, kHead}}},
       // The loop radius is 640 / 50 = 12: the loop adds 36 pixels along angle r / 12.
       {"loop the loop at the centre", 1, [] { AddParticle(320, 240).loopTheLoop = 1; }, {{356, 240, kHead}}},
-      {"loop the loop a quarter turn out", 1, [] { AddParticle(320 + 6 * 3.1415927f, 240).loopTheLoop = 1; },
+      {"loop the loop a quarter turn out",
+       1,
+       [] { AddParticle(320 + 6 * 3.1415927f, 240).loopTheLoop = 1; },
        {{339, 276, kHead}}},
       // Inverse Distance with a radius of 50 pulls every point 50 pixels inward.
-      {"inverse distance", 1,
+      {"inverse distance",
+       1,
        [] {
          SetEffect(kInverseDistance, 1);
          gInverseRadius = 50;
@@ -261,7 +277,8 @@ TEST_F(FrameRendererTest, ParticlesLandWhereTheirEffectsPutThem) {
          AddParticle(320, 210);
        },
        {{370, 240, kHead}, {320, 220, kHead}, {320, 260, kHead}}},
-      {"inverse distance on odd arms only", 2,
+      {"inverse distance on odd arms only",
+       2,
        [] {
          SetEffect(kInverseDistance, 1);
          gInverseRadius = 50;
@@ -269,7 +286,8 @@ TEST_F(FrameRendererTest, ParticlesLandWhereTheirEffectsPutThem) {
          AddParticle(420, 240);
        },
        {{420, 240, kHead}, {270, 240, kHead}}},
-      {"colourful arms", 2,
+      {"colourful arms",
+       2,
        [] {
          SetEffect(kColourfulArms, 1);
          AddParticle(420, 240).sparkle = 1;
@@ -342,18 +360,40 @@ TEST_F(FrameRendererTest, DoubleSizeStopsOnePixelShortOfTheEdges) {
   } cases[] = {
       {"last column is not drawn, nor its mirror", 639, 240, 1.0f, {}},
       {"last row is not drawn", 100, 479, 1.0f, {}},
-      {"second last column: both blocks whole", 638, 240, 1.0f,
-       {{638, 240, kHead}, {639, 240, kHead}, {638, 241, kHead}, {639, 241, kHead},
-        {0, 240, kHead}, {1, 240, kHead}, {0, 241, kHead}, {1, 241, kHead}}},
-      {"first column", 0, 100, 0.5f,
-       {{0, 100, kHead}, {1, 100, kHead}, {0, 101, kHead}, {1, 101, kHead},
-        {638, 100, Rgb32(100, 50, 25)}, {639, 100, Rgb32(100, 50, 25)}, {638, 101, Rgb32(100, 50, 25)},
+      {"second last column: both blocks whole",
+       638,
+       240,
+       1.0f,
+       {{638, 240, kHead},
+        {639, 240, kHead},
+        {638, 241, kHead},
+        {639, 241, kHead},
+        {0, 240, kHead},
+        {1, 240, kHead},
+        {0, 241, kHead},
+        {1, 241, kHead}}},
+      {"first column",
+       0,
+       100,
+       0.5f,
+       {{0, 100, kHead},
+        {1, 100, kHead},
+        {0, 101, kHead},
+        {1, 101, kHead},
+        {638, 100, Rgb32(100, 50, 25)},
+        {639, 100, Rgb32(100, 50, 25)},
+        {638, 101, Rgb32(100, 50, 25)},
         {639, 101, Rgb32(100, 50, 25)}}},
       // Where the blocks meet at the centre column the later writes win:
       // C (X, Y), C2 (W-1-X, Y), C (X+1, Y), (X, Y+1), (X+1, Y+1), then C2
       // (W-2-X, Y), (W-2-X, Y+1), (W-1-X, Y+1).
-      {"at the centre column the later writes win", 319, 100, 0.5f,
-       {{319, 100, Rgb32(100, 50, 25)}, {320, 100, kHead}, {319, 101, Rgb32(100, 50, 25)},
+      {"at the centre column the later writes win",
+       319,
+       100,
+       0.5f,
+       {{319, 100, Rgb32(100, 50, 25)},
+        {320, 100, kHead},
+        {319, 101, Rgb32(100, 50, 25)},
         {320, 101, Rgb32(100, 50, 25)}}},
   };
   for (const Case& c : cases) {
@@ -496,11 +536,11 @@ TEST_F(FrameRendererTest, StarsBrightenAndFadeOverTheSecondHalfOfTheirLife) {
     uint32_t top, centre;
   } cases[] = {
       {50, 0, kHead},                                   // still a pixel
-      {51, Rgb32(12, 6, 3), Rgb32(32, 16, 8)},              // t = 0.04: (8, 4, 2)
-      {60, Rgb32(120, 60, 30), Rgb32(255, 160, 80)},        // t = 0.4: (80, 40, 20)
-      {75, Rgb32(255, 150, 75), Rgb32(255, 255, 200)},      // t = 1
-      {90, Rgb32(120, 60, 30), Rgb32(255, 160, 80)},        // t = 0.4
-      {99, Rgb32(12, 6, 3), Rgb32(32, 16, 8)},              // t = 0.04
+      {51, Rgb32(12, 6, 3), Rgb32(32, 16, 8)},          // t = 0.04: (8, 4, 2)
+      {60, Rgb32(120, 60, 30), Rgb32(255, 160, 80)},    // t = 0.4: (80, 40, 20)
+      {75, Rgb32(255, 150, 75), Rgb32(255, 255, 200)},  // t = 1
+      {90, Rgb32(120, 60, 30), Rgb32(255, 160, 80)},    // t = 0.4
+      {99, Rgb32(12, 6, 3), Rgb32(32, 16, 8)},          // t = 0.04
       {100, 0, 0},                                      // t = 0: drawn black
   };
   for (const Case& c : cases) {
@@ -845,14 +885,16 @@ TEST_F(FrameRendererTest, PinnedFrameHash) {
     void (*setup)();
     uint64_t hash;
   } scenes[] = {
-      {"arms", [] {
+      {"arms",
+       [] {
          SetEffect(kMirroredRadial, 1);
          gMirrorFade = 0.6f;
          SetEffect(kColourfulArms, 1);
          gShedRate = 16;
        },
        0x7433ea73e657f936ull},
-      {"sphere", [] {
+      {"sphere",
+       [] {
          SetEffect(kSpherical, 1);
          gSphereRadius = 150;
          gSphereAngle = 2;
@@ -861,7 +903,8 @@ TEST_F(FrameRendererTest, PinnedFrameHash) {
          g3DPhase = 0.7f;
        },
        0x05f2b3b1e8d76473ull},
-      {"inverse", [] {
+      {"inverse",
+       [] {
          SetEffect(kInverseDistance, 1);
          gInverseRadius = 80;
          gInverseAlternate = 1;
@@ -898,7 +941,8 @@ TEST_F(FrameRendererTest, PinnedFrameHash) {
     uint64_t hash = FrameHash();
     if (hash != scene.hash) {
       std::string path =
-          (std::filesystem::temp_directory_path() / (std::string("prismora-frame-") + scene.name + ".png")).string();
+          (std::filesystem::temp_directory_path() / (std::string("prismora-frame-") + scene.name + ".png"))
+              .string();
       bool written = WriteFramePng(path, gHeadless.lastFrame);
       ADD_FAILURE() << scene.name << ": frame hash is 0x" << std::hex << hash << "; picture "
                     << (written ? path : std::string("not written"));

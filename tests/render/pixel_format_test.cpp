@@ -1,11 +1,11 @@
 // Pixel formats, packing, single pixels and the two sprites on 16-, 24- and
 // 32-bit surfaces.
+#include "render/pixel_format.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <vector>
-
-#include "render/pixel_format.h"
 
 namespace {
 
@@ -54,11 +54,20 @@ class PixelFormatTest : public testing::Test {
       for (int col = 0; col < n; ++col) {
         uint32_t value = 0;
         switch (cells[row][col]) {
-          case 'A': value = l.full; break;
-          case 'H': value = l.shade; break;
-          case 'L': value = l.bright; break;
-          case 'W': value = l.highlight; break;
-          default: continue;
+          case 'A':
+            value = l.full;
+            break;
+          case 'H':
+            value = l.shade;
+            break;
+          case 'L':
+            value = l.bright;
+            break;
+          case 'W':
+            value = l.highlight;
+            break;
+          default:
+            continue;
         }
         size_t at = size_t(y + row) * pitch + size_t(x + col) * bpp;
         for (uint32_t byte = 0; byte < bpp; ++byte) expected[at + byte] = uint8_t(value >> (8 * byte));
@@ -129,8 +138,8 @@ TEST_F(PixelFormatTest, PackPixelEdgeCases) {
   };
   for (const Case& c : cases) {
     DerivePixelFormat(c.red, c.green, c.blue, c.bits);
-    EXPECT_EQ(PackPixel(c.r, c.g, c.b), c.packed) << c.r << "," << c.g << "," << c.b << " in mask " << std::hex
-                                                  << c.red;
+    EXPECT_EQ(PackPixel(c.r, c.g, c.b), c.packed)
+        << c.r << "," << c.g << "," << c.b << " in mask " << std::hex << c.red;
   }
 }
 
@@ -140,9 +149,9 @@ TEST_F(PixelFormatTest, PixelsAreStoredLittleEndianInTheirOwnBytesOnly) {
     std::vector<uint8_t> bytes;  // what lands at the pixel, then the byte after it
   };
   const Case cases[] = {
-      {16, {0x21, 0x08, kSentinel}},                    // PackPixel(8, 4, 8) = 0x0821
-      {24, {0x03, 0x02, 0x01, kSentinel}},              // 0x010203
-      {32, {0x03, 0x02, 0x01, 0x00, kSentinel}},        // top byte written as 0
+      {16, {0x21, 0x08, kSentinel}},              // PackPixel(8, 4, 8) = 0x0821
+      {24, {0x03, 0x02, 0x01, kSentinel}},        // 0x010203
+      {32, {0x03, 0x02, 0x01, 0x00, kSentinel}},  // top byte written as 0
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.bits);
@@ -160,9 +169,10 @@ TEST_F(PixelFormatTest, PutPixelStaysInsideTheSurface) {
     int x, y;
     bool written;
   };
-  const Case cases[] = {{0, 0, true},   {kWidth - 1, 0, true}, {0, kHeight - 1, true}, {kWidth - 1, kHeight - 1, true},
-                        {kWidth, 0, false}, {0, kHeight, false}, {-1, 0, false},      {0, -1, false},
-                        {-100000, 5, false}};
+  const Case cases[] = {
+      {0, 0, true},       {kWidth - 1, 0, true}, {0, kHeight - 1, true}, {kWidth - 1, kHeight - 1, true},
+      {kWidth, 0, false}, {0, kHeight, false},   {-1, 0, false},         {0, -1, false},
+      {-100000, 5, false}};
   for (const Case& c : cases) {
     MakeSurface(32);
     PutPixel(0x00123456, c.x, c.y);
@@ -228,12 +238,22 @@ TEST_F(PixelFormatTest, SpritesAreDrawnWholeOrNotAtAll) {
     bool drawn;
   };
   const Case cases[] = {
-      {false, kWidth - 4, 0, false}, {false, kWidth - 5, 0, true},  {false, 0, kHeight - 4, false},
-      {false, 0, kHeight - 5, true}, {false, kWidth - 5, kHeight - 5, true}, {false, -1, 0, false},
-      {false, 0, -1, false},         {false, -4, -4, false},
-      {true, kWidth - 6, 0, false},  {true, kWidth - 7, 0, true},   {true, 0, kHeight - 6, false},
-      {true, 0, kHeight - 7, true},  {true, kWidth - 7, kHeight - 7, true}, {true, -1, 3, false},
-      {true, 3, -1, false},          {true, -3, -3, false},
+      {false, kWidth - 4, 0, false},
+      {false, kWidth - 5, 0, true},
+      {false, 0, kHeight - 4, false},
+      {false, 0, kHeight - 5, true},
+      {false, kWidth - 5, kHeight - 5, true},
+      {false, -1, 0, false},
+      {false, 0, -1, false},
+      {false, -4, -4, false},
+      {true, kWidth - 6, 0, false},
+      {true, kWidth - 7, 0, true},
+      {true, 0, kHeight - 6, false},
+      {true, 0, kHeight - 7, true},
+      {true, kWidth - 7, kHeight - 7, true},
+      {true, -1, 3, false},
+      {true, 3, -1, false},
+      {true, -3, -3, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << (c.star ? "star" : "ball") << " at " << c.x << "," << c.y);
@@ -245,7 +265,8 @@ TEST_F(PixelFormatTest, SpritesAreDrawnWholeOrNotAtAll) {
       else
         PlotBall(c.x, c.y, 200, 100, 40, 2);
       if (c.drawn)
-        EXPECT_EQ(memory, c.star ? Expected(kStar, 7, c.x, c.y, levels) : Expected(kBall, 5, c.x, c.y, levels))
+        EXPECT_EQ(memory,
+                  c.star ? Expected(kStar, 7, c.x, c.y, levels) : Expected(kBall, 5, c.x, c.y, levels))
             << bits;
       else
         EXPECT_TRUE(Untouched()) << bits;

@@ -1,10 +1,10 @@
 // The command line: modes, hack conventions, and refusals.
+#include "saver/command_line.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
-
-#include "saver/command_line.h"
 
 namespace {
 

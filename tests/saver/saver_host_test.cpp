@@ -1,5 +1,7 @@
 // The saver host: the whole run loop on the headless host, and the fault
 // guard with the real signal handlers.
+#include "saver/saver_host.h"
+
 #include <gtest/gtest.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -16,7 +18,6 @@
 #include "platform/linux/linux_services.h"
 #include "platform/messages.h"
 #include "render/display.h"
-#include "saver/saver_host.h"
 #include "saver/screen_saver.h"
 #include "tests/support/test_host.h"
 

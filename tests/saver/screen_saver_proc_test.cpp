@@ -144,8 +144,8 @@ TEST_F(ScreenSaverProcTest, MouseNearTheCentreIsIgnored) {
     LResult result;
     bool inputSeen;
   } cases[] = {
-      {cx, cy, 1, false},         {cx + 3, cy - 3, 1, false}, {cx - 3, cy + 3, 1, false},
-      {cx + 4, cy, 0, true},      {cx, cy - 4, 0, true},
+      {cx, cy, 1, false},    {cx + 3, cy - 3, 1, false}, {cx - 3, cy + 3, 1, false},
+      {cx + 4, cy, 0, true}, {cx, cy - 4, 0, true},
   };
   for (const Case& c : cases) {
     gInputSeen = false;
@@ -172,7 +172,8 @@ TEST_F(ScreenSaverProcTest, NoMouseMoveKeepsTheSaverButButtonsEndIt) {
 TEST_F(ScreenSaverProcTest, CtrlHeldConsumesEveryKeyAndButton) {
   Create();
   RecordKeyDown(VK_CONTROL);
-  for (uint32_t message : {WM_KEYDOWN, WM_SYSKEYDOWN, WM_SYSKEYUP, WM_LBUTTONDOWN, WM_RBUTTONDOWN, WM_MBUTTONDOWN})
+  for (uint32_t message :
+       {WM_KEYDOWN, WM_SYSKEYDOWN, WM_SYSKEYUP, WM_LBUTTONDOWN, WM_RBUTTONDOWN, WM_MBUTTONDOWN})
     EXPECT_EQ(ScreenSaverProc(kWindow, message, 'B', 0), 0) << message;
   EXPECT_EQ(PostedCloses(), 0u);
   EXPECT_FALSE(gInputSeen);
@@ -228,11 +229,16 @@ TEST_F(ScreenSaverProcTest, PowerEventsAndTheSuspendCount) {
     int count;
     bool paused;
   } cases[] = {
-      {PBT_APMSUSPEND, 0, 1, true},       {PBT_APMRESUMESUSPEND, 0, 0, false},
-      {PBT_APMQUERYSUSPEND, 0, 1, true},  {PBT_APMBATTERYLOW, 0, 2, true},
-      {PBT_APMRESUMESUSPEND, 0, 1, true}, {PBT_APMRESUMESUSPEND, 0, 0, false},
-      {PBT_APMRESUMESUSPEND, 0, -1, true}, {1, BROADCAST_QUERY_DENY, -1, true},
-      {PBT_APMPOWERSTATUSCHANGE, BROADCAST_QUERY_DENY, -1, true}, {PBT_APMSUSPEND, 0, 0, false},
+      {PBT_APMSUSPEND, 0, 1, true},
+      {PBT_APMRESUMESUSPEND, 0, 0, false},
+      {PBT_APMQUERYSUSPEND, 0, 1, true},
+      {PBT_APMBATTERYLOW, 0, 2, true},
+      {PBT_APMRESUMESUSPEND, 0, 1, true},
+      {PBT_APMRESUMESUSPEND, 0, 0, false},
+      {PBT_APMRESUMESUSPEND, 0, -1, true},
+      {1, BROADCAST_QUERY_DENY, -1, true},
+      {PBT_APMPOWERSTATUSCHANGE, BROADCAST_QUERY_DENY, -1, true},
+      {PBT_APMSUSPEND, 0, 0, false},
   };
   for (WParam denied : {2, 3, 5, 6, 8, 11, 0x8013})
     EXPECT_EQ(ScreenSaverProc(kWindow, WM_POWERBROADCAST, denied, 0), BROADCAST_QUERY_DENY) << denied;

@@ -1,8 +1,9 @@
 #include "tests/support/test_host.h"
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
-#include <unistd.h>
 
 #include "engine/engine.h"
 #include "patterns/options.h"

@@ -17,4 +17,3 @@ class HeadlessTest : public ::testing::Test {
  private:
   std::string tempRoot_;
 };
-
