@@ -106,7 +106,7 @@ void AddTrailParticle(WindowHandle) {
     Message waiting;
     if (PeekMessage(&waiting, false) && waiting.message != WM_TIMER) break;
     MoveEmitter();
-    if (gStepCount % SpawnPeriod() == 0) SpawnParticle();
+    if (gStepCount % SpawnPeriod() == 0) SpawnParticle(now);
     if (gStepCount % 100 == 0) StepParticles();
     if (!EffectOn(kSpherical) && EmitterOffScreen()) InitialiseEngine();
     if (e.musicSelected) MusicPoll();
