@@ -5,6 +5,7 @@
 #include "patterns/options.h"
 #include "platform/clock.h"
 #include "platform/key_state.h"
+#include "platform/power.h"
 #include "render/display.h"
 #include "saver/saver_host.h"
 #include "saver/screen_saver.h"
@@ -30,9 +31,9 @@ int Abs(int v) { return v < 0 ? -v : v; }
 void HandleFirstMessage() {
   gFirstMessage = false;
   GetSettings(false);
-  // Keeping the machine awake ("Standby Enabled" off) needs the desktop's
-  // idle-inhibit interface, which this host does not offer; as on systems
-  // without the call, nothing is done.
+  // Keep the desktop from blanking or sleeping while the saver runs, where
+  // it offers a way to ask; otherwise nothing is done.
+  if (!gOptions.StandbyEnabled && gPower) gPower->inhibitIdle("Prismora is running");
 }
 
 LResult OnClose(WindowHandle window, uint32_t message, WParam wParam, LParam lParam) {

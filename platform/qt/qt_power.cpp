@@ -54,7 +54,7 @@ struct QtPowerRec {
   bool testBuses = false;           // the buses are the test's, not the desktop's
   bool subscribed = false;          // to PrepareForSleep on the system bus in use
   bool inhibited = false;
-  uint32_t cookie = 0;              // the desktop's handle of our inhibition
+  uint32_t cookie = 0;  // the desktop's handle of our inhibition
   const char* inhibitPath = nullptr;
 };
 
@@ -72,9 +72,9 @@ QDBusConnection SystemBus() {
 
 void Subscribe() {
   QDBusConnection bus = SystemBus();
-  gQtPower.subscribed = bus.isConnected() &&
-                        bus.connect(kLoginService, kLoginPath, kLoginInterface, kSleepSignal, gQtPower.watcher,
-                                    SLOT(PrepareForSleep(bool)));
+  gQtPower.subscribed =
+      bus.isConnected() && bus.connect(kLoginService, kLoginPath, kLoginInterface, kSleepSignal,
+                                       gQtPower.watcher, SLOT(PrepareForSleep(bool)));
 }
 
 void Unsubscribe() {

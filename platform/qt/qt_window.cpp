@@ -4,6 +4,7 @@
 // window's backing store or, where a hardware GPU renders OpenGL, uploaded
 // as a texture (gl_presenter.h); under a software rasteriser QPainter costs
 // less. PRISMORA_PRESENT=painter or =opengl overrides the choice.
+#include <QtGui/qguiapplication_platform.h>
 #include <xcb/xcb.h>
 
 #include <QtCore/QAbstractNativeEventFilter>
@@ -18,7 +19,6 @@
 #include <QtGui/QPainter>
 #include <QtGui/QScreen>
 #include <QtGui/QWindow>
-#include <QtGui/qguiapplication_platform.h>
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
@@ -48,19 +48,19 @@ class HostWindow;
 struct HostWindowRec {
   WindowHandle handle = 0;
   WindowMode mode = WindowMode::Ordinary;
-  HostWindow* window = nullptr;   // owned
-  QWindow* foreign = nullptr;     // owned wrapper of the foreign parent
+  HostWindow* window = nullptr;  // owned
+  QWindow* foreign = nullptr;    // owned wrapper of the foreign parent
   xcb_window_t foreignId = 0;
-  uint32_t foreignWidth = 0;      // the foreign window's size, as last heard
+  uint32_t foreignWidth = 0;  // the foreign window's size, as last heard
   uint32_t foreignHeight = 0;
   bool foreignResizePending = false;
   bool foreignGone = false;
-  int frameWidth = 0;             // the last presented frame; 0 before the first
+  int frameWidth = 0;  // the last presented frame; 0 before the first
   int frameHeight = 0;
-  LetterboxRect picture;          // where that frame was drawn
-  QImage converted;               // 16- and 24-bit frames, converted to 32 bits
-  GlPresenter* gl = nullptr;      // owned; nullptr while frames go through QPainter
-  bool glFailed = false;          // a redraw failed; the next present falls back to QPainter
+  LetterboxRect picture;      // where that frame was drawn
+  QImage converted;           // 16- and 24-bit frames, converted to 32 bits
+  GlPresenter* gl = nullptr;  // owned; nullptr while frames go through QPainter
+  bool glFailed = false;      // a redraw failed; the next present falls back to QPainter
 };
 
 class XcbWatcher;
@@ -68,7 +68,7 @@ class XcbWatcher;
 struct QtWindowsRec {
   std::vector<std::unique_ptr<HostWindowRec>> windows;
   WindowHandle nextHandle = 1;
-  XcbWatcher* watcher = nullptr;    // installed with the first foreign window; kept
+  XcbWatcher* watcher = nullptr;  // installed with the first foreign window; kept
 };
 
 QtWindowsRec gQtWindows;
@@ -154,13 +154,13 @@ class HostWindow final : public QWindow {
     if (e->type() == QEvent::KeyPress) {
       RecordKeyDown(vk);
       uint32_t repeat = e->isAutoRepeat() ? 1u << 30 : 0u;
-      PostMessage(rec_->handle, system ? WM_SYSKEYDOWN : WM_KEYDOWN, WParam(vk), LParam(1u | repeat | context));
+      PostMessage(rec_->handle, system ? WM_SYSKEYDOWN : WM_KEYDOWN, WParam(vk),
+                  LParam(1u | repeat | context));
     } else {
       // Held keys repeat as presses only, as on Windows.
       if (e->isAutoRepeat()) return;
       RecordKeyUp(vk);
-      PostMessage(rec_->handle, system ? WM_SYSKEYUP : WM_KEYUP, WParam(vk),
-                  LParam(0xC0000001u | context));
+      PostMessage(rec_->handle, system ? WM_SYSKEYUP : WM_KEYUP, WParam(vk), LParam(0xC0000001u | context));
     }
   }
 

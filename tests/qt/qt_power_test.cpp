@@ -121,7 +121,8 @@ class QtPowerTest : public QtHostTest {
     QtHostUsePowerBuses(nullptr, nullptr);
     if (saver_) {
       QDBusConnection connection("fake-screensaver");
-      for (const char* path : {"/org/freedesktop/ScreenSaver", "/ScreenSaver"}) connection.unregisterObject(path);
+      for (const char* path : {"/org/freedesktop/ScreenSaver", "/ScreenSaver"})
+        connection.unregisterObject(path);
       saverThread_.quit();
       saverThread_.wait();
       saver_.reset();
@@ -150,8 +151,8 @@ class QtPowerTest : public QtHostTest {
     if (!spoofed) {
       ASSERT_TRUE(connection.registerService("org.freedesktop.login1"));
     }
-    QDBusMessage signal = QDBusMessage::createSignal("/org/freedesktop/login1", "org.freedesktop.login1.Manager",
-                                                     "PrepareForSleep");
+    QDBusMessage signal = QDBusMessage::createSignal("/org/freedesktop/login1",
+                                                     "org.freedesktop.login1.Manager", "PrepareForSleep");
     signal << sleeping;
     ASSERT_TRUE(connection.send(signal));
     // The daemon handles a connection's messages in order: once it answered

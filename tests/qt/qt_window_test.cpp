@@ -77,7 +77,8 @@ TEST_F(QtWindowInputTest, KeyPressesBecomeKeyMessagesAndKeyState) {
        LParam(0xE0000001u)},
   };
   for (const auto& c : cases) {
-    QCoreApplication::postEvent(window_, new QKeyEvent(c.type, c.qtKey, c.modifiers, QString(), c.autoRepeat));
+    QCoreApplication::postEvent(window_,
+                                new QKeyEvent(c.type, c.qtKey, c.modifiers, QString(), c.autoRepeat));
     PumpAfterNextMillisecond();
     std::vector<Message> messages = TakeMessages();
     ASSERT_EQ(messages.size(), 1u) << c.name;
@@ -93,8 +94,10 @@ TEST_F(QtWindowInputTest, KeyPressesBecomeKeyMessagesAndKeyState) {
 TEST_F(QtWindowInputTest, HeldKeyRepeatsWithoutReleasesAndUnknownKeysAreDropped) {
   QCoreApplication::postEvent(window_, new QKeyEvent(QEvent::KeyPress, Qt::Key_D, Qt::NoModifier));
   // Qt reports a held key as release + press pairs marked as repeats.
-  QCoreApplication::postEvent(window_, new QKeyEvent(QEvent::KeyRelease, Qt::Key_D, Qt::NoModifier, QString(), true));
-  QCoreApplication::postEvent(window_, new QKeyEvent(QEvent::KeyPress, Qt::Key_D, Qt::NoModifier, QString(), true));
+  QCoreApplication::postEvent(window_,
+                              new QKeyEvent(QEvent::KeyRelease, Qt::Key_D, Qt::NoModifier, QString(), true));
+  QCoreApplication::postEvent(window_,
+                              new QKeyEvent(QEvent::KeyPress, Qt::Key_D, Qt::NoModifier, QString(), true));
   QCoreApplication::postEvent(window_, new QKeyEvent(QEvent::KeyPress, Qt::Key_VolumeUp, Qt::NoModifier));
   PumpAfterNextMillisecond();
   std::vector<Message> messages = TakeMessages();
@@ -108,8 +111,8 @@ TEST_F(QtWindowInputTest, HeldKeyRepeatsWithoutReleasesAndUnknownKeysAreDropped)
 TEST_F(QtWindowInputTest, MouseMovesAndButtonsUseFramePixelsOnceAFrameWasShown) {
   auto send = [this](QEvent::Type type, QPointF at, Qt::MouseButton button) {
     Qt::MouseButtons buttons = type == QEvent::MouseButtonPress ? Qt::MouseButtons(button) : Qt::NoButton;
-    QCoreApplication::postEvent(window_, new QMouseEvent(type, at, window_->mapToGlobal(at), button, buttons,
-                                                         Qt::NoModifier));
+    QCoreApplication::postEvent(
+        window_, new QMouseEvent(type, at, window_->mapToGlobal(at), button, buttons, Qt::NoModifier));
     PumpAfterNextMillisecond();
     return TakeMessages();
   };
@@ -127,7 +130,8 @@ TEST_F(QtWindowInputTest, MouseMovesAndButtonsUseFramePixelsOnceAFrameWasShown) 
   bool resized = false;
   for (int i = 0; i < 500 && !resized; ++i) {
     PumpAfterNextMillisecond();
-    for (const Message& m : TakeMessages()) resized |= m.message == WM_SIZE && m.lParam == LParam(800 | (300 << 16));
+    for (const Message& m : TakeMessages())
+      resized |= m.message == WM_SIZE && m.lParam == LParam(800 | (300 << 16));
   }
   ASSERT_TRUE(resized);
   std::vector<uint32_t> black(640 * 480, 0);
@@ -273,14 +277,22 @@ TEST_F(QtWindowTest, PresentsEachDepthScaledWithBlackBars) {
   const PresentCase cases[] = {
       // 5-6-5 with 2 padding pixels a row; 0x8410 has the top bit of each
       // channel: 16/31, 32/63, 16/31 widen to 0x84, 0x82, 0x84.
-      {"16-bit", 16, 8, Bytes16({0xF800, 0x07E0, 0xAAAA, 0xAAAA, 0x001F, 0x8410, 0xAAAA, 0xAAAA}),
+      {"16-bit",
+       16,
+       8,
+       Bytes16({0xF800, 0x07E0, 0xAAAA, 0xAAAA, 0x001F, 0x8410, 0xAAAA, 0xAAAA}),
        {0xFF0000, 0x00FF00, 0x0000FF, 0x848284}},
       // B,G,R bytes with 2 padding bytes a row.
-      {"24-bit", 24, 8,
+      {"24-bit",
+       24,
+       8,
        {0x00, 0x00, 0xFF, 0x00, 0xFF, 0x00, 0x55, 0x55, 0xFF, 0x00, 0x00, 0x30, 0x20, 0x10, 0x55, 0x55},
        {0xFF0000, 0x00FF00, 0x0000FF, 0x102030}},
       // 0x00RRGGBB with one padding pixel a row.
-      {"32-bit", 32, 12, Bytes32({0xFF0000, 0x00FF00, 0xDEADBE, 0x0000FF, 0x405060, 0xDEADBE}),
+      {"32-bit",
+       32,
+       12,
+       Bytes32({0xFF0000, 0x00FF00, 0xDEADBE, 0x0000FF, 0x405060, 0xDEADBE}),
        {0xFF0000, 0x00FF00, 0x0000FF, 0x405060}},
   };
   WindowHandle wide = CreateOrdinary(400, 200);
