@@ -30,7 +30,7 @@
 #include "render/text_overlay.h"
 #include "saver/program_reset.h"
 #include "tests/support/heap_hooks.h"
-#include "tests/support/png_write.h"
+#include "platform/image/png_writer.h"
 #include "tests/support/test_host.h"
 
 namespace {
@@ -943,9 +943,10 @@ TEST_F(FrameRendererTest, PinnedFrameHash) {
       std::string path =
           (std::filesystem::temp_directory_path() / (std::string("prismora-frame-") + scene.name + ".png"))
               .string();
-      bool written = WriteFramePng(path, gHeadless.lastFrame);
+      std::string error;
+      bool written = SaveFramePng(path, gHeadless.lastFrame, &error);
       ADD_FAILURE() << scene.name << ": frame hash is 0x" << std::hex << hash << "; picture "
-                    << (written ? path : std::string("not written"));
+                    << (written ? path : error);
     }
   }
 }
