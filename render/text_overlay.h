@@ -9,6 +9,7 @@
 struct TimedNoticeRec {
   int on = 0;            // flag
   uint32_t endTick = 0;  // ms; switched off at the first frame after it
+  char text[64] = {};    // what it says
 };
 
 struct TextOverlayRec {

@@ -143,6 +143,13 @@ bool ParseCommandLine(int argc, const char* const* argv, const char* xscreensave
         *error = std::string("--depth must be 16, 24 or 32, not ") + value;
         return false;
       }
+    } else if (Is(arg, {"--config-dir"})) {
+      if (!takeValue(&value)) return false;
+      if (!*value) {
+        *error = "--config-dir needs a directory";
+        return false;
+      }
+      out->configDirectory = value;
     } else if (Is(arg, {"--render"})) {
       if (!SetMode(out, SaverMode::Render, &modeSeen, arg, error) || !takeValue(&value)) return false;
       if (!*value) {
@@ -165,8 +172,8 @@ bool ParseCommandLine(int argc, const char* const* argv, const char* xscreensave
         ok = ParseSize(value, &out->width, &out->height);
         expected = "WIDTHxHEIGHT from 320x200 to 8192x8192";
       } else if (Is(arg, {"--pattern"})) {
-        ok = ParseNumber(value, 0, kStandardPatternCount - 1, &number);
-        expected = "a standard pattern from 0 to 19";
+        ok = ParseNumber(value, 0, kMaxPatternIndex, &number);
+        expected = "a pattern index from 0";
         out->pattern = int(number);
       } else if (Is(arg, {"--seed"})) {
         ok = ParseNumber(value, 0, UINT32_MAX, &number);
@@ -231,16 +238,19 @@ const char* UsageText() {
          "\n"
          "Options:\n"
          "  --depth 16|24|32         draw in this many bits per pixel\n"
+         "  --config-dir DIR         keep the settings in DIR/settings.reg\n"
          "  -h, --help               show this text\n"
          "\n"
          "Rendering without a display:\n"
          "  --render DIR --frames N  draw N frames and write them to DIR (made if missing)\n"
          "                           as frame-00001.png, frame-00002.png, ...\n"
          "  --size WxH               the drawing size (default 640x480)\n"
-         "  --pattern INDEX          start with standard pattern INDEX, 0 to 19 (default 17)\n"
+         "  --pattern INDEX          start with pattern INDEX of the pattern table: 0 to 19\n"
+         "                           are the standard patterns, the user's follow (default 17)\n"
          "  --seed S                 the clock's calendar time at the start, seconds (default 1)\n"
          "  --every K                write only every K-th frame (default 1)\n"
-         "  The same arguments always give the same files.\n"
+         "  Without --config-dir a render uses the default settings, so the same\n"
+         "  arguments always give the same files.\n"
          "\n"
          "While it runs full screen, a key or mouse button ends it; Ctrl with a digit,\n"
          "the digits, M, Pause and Esc are commands.\n"

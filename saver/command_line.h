@@ -16,15 +16,16 @@ enum class SaverMode {
 
 struct CommandLine {
   SaverMode mode = SaverMode::Settings;
-  uint64_t windowId = 0;    // Preview and Foreign
-  bool rootWindow = false;  // Foreign into the root window (no id known yet)
-  uint32_t depth = 0;       // --depth 16|24|32; 0 = the display's choice
+  uint64_t windowId = 0;        // Preview and Foreign
+  bool rootWindow = false;      // Foreign into the root window (no id known yet)
+  uint32_t depth = 0;           // --depth 16|24|32; 0 = the display's choice
+  std::string configDirectory;  // --config-dir DIR; "" = the usual place (a render: none)
   // Render only:
   std::string renderDirectory;  // --render DIR
   uint32_t frames = 0;          // --frames N, 1..kMaxRenderFrames
   uint32_t width = 640;         // --size WxH, pixels
   uint32_t height = 480;
-  int pattern = -1;    // --pattern INDEX, a standard pattern; -1 = the saver's own choice
+  int pattern = -1;    // --pattern INDEX into the loaded pattern table; -1 = the saver's own choice
   uint32_t seed = 1;   // --seed S: calendar seconds when the run starts
   uint32_t every = 1;  // --every K: only every K-th frame is written
 };
@@ -32,6 +33,7 @@ struct CommandLine {
 constexpr uint32_t kMaxRenderFrames = 1000000;
 constexpr uint32_t kMinRenderWidth = 320, kMinRenderHeight = 200;
 constexpr uint32_t kMaxRenderSide = 8192;
+constexpr uint32_t kMaxPatternIndex = 99999;
 
 // Parses argv; on failure returns false with a one-line message in *error.
 // xscreensaverWindow is $XSCREENSAVER_WINDOW (nullptr when unset).

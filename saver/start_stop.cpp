@@ -23,7 +23,8 @@ bool StartSaver(WindowHandle window) {
   gWindows->desktop(&gDesktopWidth, &gDesktopHeight, &depth);
   prismora::srand(uint32_t(CalendarTime() >> 1));
   FreePatternTable();
-  GetSettings(false);
+  // Without its installation the saver has been told so and cannot go on.
+  if (!GetSettings(false)) return false;
   if (fChildPreview) {
     gOptions.DoubleSize = 1;
     EngineState.musicSelected = 0;

@@ -8,6 +8,8 @@
 
 #include "apps/prismora/render_command.h"
 #include "diag/log.h"
+#include "patterns/settings_session.h"
+#include "platform/directories.h"
 #include "platform/qt/qt_host.h"
 #include "platform/termination.h"
 #include "render/display.h"
@@ -79,6 +81,10 @@ int main(int argc, char** argv) {
     return 1;
   }
   InstallTerminationHandler();
+  std::string configDirectory =
+      commandLine.configDirectory.empty() ? ConfigDirectory() : commandLine.configDirectory;
+  // A store that cannot be used is reported when the settings are loaded.
+  OpenSettingsSession(configDirectory);
   int code;
   if (commandLine.mode == SaverMode::Settings) {
     ReportError("The settings dialog is not built yet.");
@@ -86,6 +92,7 @@ int main(int argc, char** argv) {
   } else {
     code = RunSaverMode(commandLine);
   }
+  CloseSettingsSession();
   ReraiseTermination();
   return code;
 }

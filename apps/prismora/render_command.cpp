@@ -7,12 +7,15 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "engine/engine.h"
 #include "engine/engine_state.h"
 #include "patterns/pattern_apply.h"
 #include "patterns/preset.h"
+#include "patterns/settings_session.h"
 #include "platform/directories.h"
 #include "platform/headless/headless.h"
 #include "platform/image/png_writer.h"
@@ -36,6 +39,7 @@ struct RenderRec {
   uint32_t written = 0;  // files written
   bool patternApplied = false;
   bool writeFailed = false;
+  bool badPattern = false;
   bool stalled = false;
   std::string error;
   bool progressBar = false;  // stderr is a terminal
@@ -98,7 +102,12 @@ void OnRenderPump() {
   const CommandLine& line = *gRender.commandLine;
   if (!gRender.patternApplied && gSurfacesReady) {
     gRender.patternApplied = true;
-    if (line.pattern >= 0 && uint32_t(line.pattern) < gPatternCount) {
+    if (line.pattern >= 0 && uint32_t(line.pattern) >= gPatternCount) {
+      gRender.badPattern = true;
+      gRender.error = "--pattern " + std::to_string(line.pattern) + " is past the last pattern, " +
+                      std::to_string(gPatternCount - 1);
+      PostMessage(gRender.window, WM_CLOSE, 0, 0);
+    } else if (line.pattern >= 0) {
       int musicSelected = EngineState.musicSelected;
       ResetEngine();
       EngineState.musicSelected = musicSelected;
@@ -115,12 +124,30 @@ void OnRenderPump() {
   }
 }
 
+// A render reads the settings of --config-dir, or else a fresh store that
+// holds only defaults, so that nobody's own settings change its frames.
+bool OpenRenderSettings(const CommandLine& commandLine, std::string* scratch) {
+  std::string directory = commandLine.configDirectory;
+  if (directory.empty()) {
+    std::string pattern = (std::filesystem::temp_directory_path() / "prismora-render-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) return false;
+    *scratch = directory = pattern;
+  }
+  return OpenSettingsSession(directory);
+}
+
 }  // namespace
 
 int RunRenderCommand(const CommandLine& commandLine) {
   const char* directory = commandLine.renderDirectory.c_str();
   if (!MakeDirectories(commandLine.renderDirectory)) {
     std::fprintf(stderr, "prismora: cannot make the directory %s\n", directory);
+    return 1;
+  }
+  std::string scratch;
+  if (!OpenRenderSettings(commandLine, &scratch)) {
+    std::fprintf(stderr, "prismora: cannot use the settings directory %s\n",
+                 scratch.empty() ? commandLine.configDirectory.c_str() : scratch.c_str());
     return 1;
   }
   InstallHeadlessHost();
@@ -151,6 +178,13 @@ int RunRenderCommand(const CommandLine& commandLine) {
     std::fprintf(stderr, "prismora: %s\n", text.c_str());
   }
   gWindows = gRender.headlessWindows;
+  CloseSettingsSession();
+  std::error_code ignored;
+  if (!scratch.empty()) std::filesystem::remove_all(scratch, ignored);
+  if (gRender.badPattern) {
+    std::fprintf(stderr, "prismora: %s\n", gRender.error.c_str());
+    return 2;
+  }
   uint32_t drawn = gHeadless.presentCount < commandLine.frames ? gHeadless.presentCount : commandLine.frames;
   if (gRender.progressBar && drawn < commandLine.frames && drawn > 0) std::fputc('\n', stderr);
   if (gRender.writeFailed) {

@@ -120,7 +120,7 @@ bad_command_lines=(
   "--frames 3 --size 8193x600"
   "--frames 3 --size x480"
   "--frames 3 --depth 8"
-  "--frames 3 --pattern 20"
+  "--frames 3 --pattern 100000"
   "--frames 3 --pattern -1"
   "--frames 3 --seed 4294967296"
   "--frames 3 --every 0"
@@ -136,6 +136,31 @@ for line in "${bad_command_lines[@]}"; do
     [ "$STATUS:$lines" = "2:1" ]
   check "'--render DIR $line' writes nothing" [ ! -e "$WORK/bad" ]
 done
+# The patterns come from the settings: a user pattern of --config-dir renders
+# by its index in the loaded table, and the same settings give the same files.
+mkdir -p "$WORK/mine"
+cat >"$WORK/mine/settings.reg" <<'REG'
+Windows Registry Editor Version 5.00
+
+[HKEY_CURRENT_USER\Software\Quillfen\Prismora\Patterns\Mine]
+"Trail Length"=dword:000001f4
+"Number Of Trails"=dword:00000009
+REG
+render user --frames 120 --every 60 --config-dir "$WORK/mine" --pattern 20 --seed 7
+check "--pattern 20 renders the user's pattern of --config-dir (got $STATUS: $(head -c 200 "$ERR"))" \
+  [ "$STATUS" = 0 ] && [ "$(files_in user)" = "frame-00001.png frame-00002.png " ]
+render user-again --frames 120 --every 60 --config-dir "$WORK/mine" --pattern 20 --seed 7
+check "the same settings give the same files" same_files user user-again
+check "a user pattern draws something else than pattern 17" \
+  bash -c "! cmp -s '$WORK/user/frame-00002.png' '$WORK/p17/frame-00002.png'"
+check "the first run recorded the installation in --config-dir" grep -q '^@=' "$WORK/mine/settings.reg"
+render nouser --frames 3 --pattern 20
+lines=$(wc -l <"$ERR")
+check "--pattern 20 without user patterns: exit code 2 and one line (got $STATUS, $lines lines)" \
+  [ "$STATUS:$lines" = "2:1" ]
+check "... naming the last pattern" grep -q "past the last pattern, 19" "$ERR"
+check "a render without --config-dir leaves the user's settings alone" [ ! -e "$WORK/config/settings.reg" ]
+
 timeout 10 "$PRISMORA" --frames 3 --every 2 >/dev/null 2>"$WORK/stray.err"
 STATUS=$?
 check "--frames without --render: exit code 2 (got $STATUS)" [ "$STATUS" = 2 ]

@@ -10,8 +10,11 @@
 #include <sstream>
 
 #include "diag/log.h"
+#include "engine/engine_state.h"
 #include "engine/morph.h"
+#include "patterns/options.h"
 #include "patterns/preset.h"
+#include "patterns/settings_store.h"
 #include "platform/fault_guard.h"
 #include "platform/headless/headless.h"
 #include "platform/key_state.h"
@@ -19,6 +22,7 @@
 #include "platform/messages.h"
 #include "render/display.h"
 #include "saver/screen_saver.h"
+#include "tests/support/settings_fixture.h"
 #include "tests/support/test_host.h"
 
 namespace {
@@ -131,6 +135,59 @@ TEST_F(SaverHostTest, AWindowThatCannotBeMadeEndsAtOnce) {
   gHeadless.depths = 0;
   EXPECT_EQ(RunScreenSaver(WindowRequest{}), 1);
   EXPECT_FALSE(gHeadless.windowExists);
+}
+
+namespace {
+
+// What the saver runs with, noted at the first pump after it started.
+struct StartSeenRec {
+  bool noted = false;
+  uint32_t pattern = 0, trailLength = 0, arms = 0, maxFps = 0;
+};
+
+StartSeenRec gStartSeen;
+
+void NoteStartAndRunScript() {
+  if (!gStartSeen.noted && gFrameTimer != 0) {
+    gStartSeen = {true, gCurrentPattern, EngineState.trailLength, EngineState.armCount, gOptions.MaxFps};
+  }
+  RunScript();
+}
+
+}  // namespace
+
+TEST_F(SaverHostTest, TheStoredSettingsAndPatternsAreWhatRuns) {
+  StoreDword(PatternPath("Mine"), "Trail Length", 432);
+  StoreDword(PatternPath("Mine"), "Number Of Trails", 7);
+  StoreDword(kMainKeyPath, "Preset", 20);
+  StoreDword(kMainKeyPath, "Max FPS", 50);
+  gStartSeen = StartSeenRec{};
+  gScript.keyAtPump = 300;
+  gScript.key = 'B';
+  gHeadless.onPump = NoteStartAndRunScript;
+  WindowRequest request;
+  request.mode = WindowMode::FullScreen;
+  EXPECT_EQ(RunScreenSaver(request), 0);
+  ASSERT_TRUE(gStartSeen.noted);
+  EXPECT_EQ(gStartSeen.pattern, 20u);
+  EXPECT_EQ(gStartSeen.trailLength, 432u);
+  EXPECT_EQ(gStartSeen.arms, 7u);
+  EXPECT_EQ(gStartSeen.maxFps, 50u);
+}
+
+TEST_F(SaverHostTest, AMissingInstallationEndsTheRunAfterItsMessage) {
+  std::string gone = TempDir() + "/uninstalled";
+  setenv("PRISMORA_INSTALL_DIR", gone.c_str(), 1);
+  StoreText(kMainKeyPath, "", gone.c_str());
+  WindowRequest request;
+  request.mode = WindowMode::FullScreen;
+  EXPECT_EQ(RunScreenSaver(request), 1);
+  EXPECT_EQ(gHeadless.presentCount, 0u);
+  ASSERT_FALSE(gHeadless.messageBoxes.empty());
+  EXPECT_EQ(gHeadless.messageBoxes[0].text,
+            "Can't find the installation directory!\nPlease reinstall Prismora.");
+  EXPECT_FALSE(gHeadless.windowExists);
+  unsetenv("PRISMORA_INSTALL_DIR");
 }
 
 namespace {

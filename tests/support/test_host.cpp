@@ -9,9 +9,11 @@
 #include "patterns/options.h"
 #include "patterns/pattern_apply.h"
 #include "patterns/preset.h"
+#include "patterns/settings_session.h"
 #include "platform/headless/headless.h"
 #include "platform/key_state.h"
 #include "platform/messages.h"
+#include "platform/registry.h"
 #include "platform/termination.h"
 #include "render/display.h"
 #include "saver/program_reset.h"
@@ -32,10 +34,15 @@ void HeadlessTest::SetUp() {
   tempRoot_ = root.string();
   for (const char* variable : {"PRISMORA_STATE_DIR", "PRISMORA_CONFIG_DIR", "PRISMORA_DATA_DIR"})
     setenv(variable, (root / variable).c_str(), 1);
+  unsetenv("PRISMORA_INSTALL_DIR");
+  // Every test starts as a first run on a freshly installed machine.
+  ResetRegistryStore();
+  ASSERT_TRUE(OpenSettingsSession((root / "PRISMORA_CONFIG_DIR").string()));
 }
 
 void HeadlessTest::TearDown() {
   ResetProgram();
+  ResetRegistryStore();
   ResetMessageQueue();
   std::error_code ignored;
   std::filesystem::remove_all(tempRoot_, ignored);

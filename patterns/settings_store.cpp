@@ -1,0 +1,48 @@
+#include "patterns/settings_store.h"
+
+#include <cstring>
+
+int32_t ReadDword(HKEY key, const char* name, int32_t fallback) {
+  uint8_t data[4];
+  uint32_t type = 0, size = sizeof data;
+  if (RegQueryValueEx(key, name, &type, data, &size) != ERROR_SUCCESS || type != REG_DWORD || size != 4)
+    return fallback;
+  return int32_t(uint32_t(data[0]) | uint32_t(data[1]) << 8 | uint32_t(data[2]) << 16 |
+                 uint32_t(data[3]) << 24);
+}
+
+void ReadText(HKEY key, const char* name, char* buffer, uint32_t capacity, const char* fallback) {
+  uint32_t type = 0, size = capacity;
+  long result = RegQueryValueEx(key, name, &type, reinterpret_cast<uint8_t*>(buffer), &size);
+  if (result != ERROR_SUCCESS || type != REG_SZ) {
+    std::strncpy(buffer, fallback, capacity - 1);
+    buffer[capacity - 1] = '\0';
+    return;
+  }
+  // Writers store text without its terminator; readers terminate it.
+  buffer[size < capacity ? size : capacity - 1] = '\0';
+}
+
+bool ReadBinary(HKEY key, const char* name, uint8_t* buffer, uint32_t size) {
+  uint8_t data[256];
+  if (size > sizeof data) return false;
+  uint32_t type = 0, got = size;
+  if (RegQueryValueEx(key, name, &type, data, &got) != ERROR_SUCCESS || type != REG_BINARY || got != size)
+    return false;
+  std::memcpy(buffer, data, size);
+  return true;
+}
+
+void WriteDword(HKEY key, const char* name, int32_t value) {
+  uint32_t bits = uint32_t(value);
+  const uint8_t data[4] = {uint8_t(bits), uint8_t(bits >> 8), uint8_t(bits >> 16), uint8_t(bits >> 24)};
+  RegSetValueEx(key, name, REG_DWORD, data, 4);
+}
+
+void WriteText(HKEY key, const char* name, const char* text) {
+  RegSetValueEx(key, name, REG_SZ, reinterpret_cast<const uint8_t*>(text), uint32_t(std::strlen(text)));
+}
+
+void WriteBinary(HKEY key, const char* name, const uint8_t* data, uint32_t size) {
+  RegSetValueEx(key, name, REG_BINARY, data, size);
+}

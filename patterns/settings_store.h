@@ -1,0 +1,23 @@
+// Where the settings live in the store, and typed reads and writes of one
+// value with the store's rule that a missing, mistyped or wrongly sized value
+// reads as its default.
+#pragma once
+#include <cstdint>
+
+#include "platform/registry.h"
+
+constexpr const char* kMainKeyPath = "Software\\Quillfen\\Prismora";
+constexpr const char* kPatternsKeyPath = "Software\\Quillfen\\Prismora\\Patterns";
+constexpr const char* kFrequenciesKeyPath = "Software\\Quillfen\\Prismora\\Frequencies";
+constexpr const char* kWindowKeyPath = "Software\\Quillfen\\Prismora\\Window";
+
+int32_t ReadDword(HKEY key, const char* name, int32_t fallback);
+// Reads text into buffer (capacity bytes, always terminated); fallback when
+// the value is missing, not text, or does not fit.
+void ReadText(HKEY key, const char* name, char* buffer, uint32_t capacity, const char* fallback);
+// Reads exactly size bytes; false (buffer untouched) otherwise.
+bool ReadBinary(HKEY key, const char* name, uint8_t* buffer, uint32_t size);
+
+void WriteDword(HKEY key, const char* name, int32_t value);
+void WriteText(HKEY key, const char* name, const char* text);
+void WriteBinary(HKEY key, const char* name, const uint8_t* data, uint32_t size);
