@@ -5,6 +5,7 @@
 
 #include "diag/log.h"
 #include "engine/effects.h"
+#include "music/music_list.h"
 #include "patterns/options.h"
 #include "patterns/pattern_selection.h"
 #include "patterns/preset.h"
@@ -174,6 +175,7 @@ bool GetSettings(bool patternsOnly) {
     return false;
   }
   const Preset defaults = gPresets[kDefaultsPattern];
+  FreeMusicList();
 
   uint32_t desktopWidth = 640, desktopHeight = 480, depth = 32;
   if (gWindows) gWindows->desktop(&desktopWidth, &desktopHeight, &depth);
@@ -188,12 +190,13 @@ bool GetSettings(bool patternsOnly) {
     ResetFrequencies();
   } else {
     ReadOptions(main, patternsOnly, defaultResolution);
-    if (!ReadStoredPatterns(defaults)) {
+    bool complete = ReadStoredPatterns(defaults) && LoadMusicList();
+    // Clamped even when loading stopped, so the index always names a record.
+    if (gCurrentPattern > gPatternCount - 1) gCurrentPattern = gPatternCount - 1;
+    if (!complete) {
       RegCloseKey(main);
       return true;
     }
-    // The music list is built here once music exists.
-    if (gCurrentPattern > gPatternCount - 1) gCurrentPattern = gPatternCount - 1;
     ReadFrequencies();
     if (CountNeverPatterns() == gPatternCount - 1) gOptions.MorphSettings = 0;
     RegCloseKey(main);

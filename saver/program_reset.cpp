@@ -2,6 +2,7 @@
 
 #include "diag/log.h"
 #include "engine/engine.h"
+#include "music/music_list.h"
 #include "patterns/options.h"
 #include "patterns/pattern_apply.h"
 #include "patterns/pattern_selection.h"
@@ -23,5 +24,6 @@ void ResetProgram() {
   ResetPatternChoice();
   ResetOptions();
   ResetPatterns();
+  ResetMusicList();
   ResetLog();
 }

@@ -3,6 +3,7 @@
 #include "engine/engine.h"
 #include "engine/engine_state.h"
 #include "engine/random.h"
+#include "music/music_list.h"
 #include "music/music_player.h"
 #include "patterns/options.h"
 #include "patterns/pattern_apply.h"
@@ -56,4 +57,5 @@ void StopSaver(WindowHandle window) {
   ReleaseEngine();
   MUSICClose();
   FreePatternTable();
+  FreeMusicList();
 }

@@ -5,7 +5,8 @@
 #            UndefinedBehaviorSanitizer; the first report fails the run. (Debug
 #            made the multi-process store tests some ten times slower, past their
 #            timeout.)
-# plus a formatting check, and the core and toolkit tests once more shuffled and
+# plus a formatting check, a bounded libFuzzer run of the settings parser
+# (PRISMORA_FUZZ_SECONDS, default 120), and the core and toolkit tests once more shuffled and
 # repeated, to catch tests that depend on order or on what another test left.
 # The window tests start their own Xvfb, so no display is needed.
 # Usage: scripts/test.sh        Exit status: 0 when every step passed.
@@ -157,6 +158,19 @@ suppressions="$root/tests/e2e/lsan.supp"
 [ -f "$suppressions" ] && export LSAN_OPTIONS="suppressions=$suppressions:print_suppressions=0"
 run_configuration asan "$asan_dir" RelWithDebInfo -DPRISMORA_SANITIZE=ON
 unset ASAN_OPTIONS UBSAN_OPTIONS LSAN_OPTIONS
+
+# fuzz: the settings file parser under libFuzzer for a bounded time.
+fuzz_seconds=${PRISMORA_FUZZ_SECONDS:-120}
+say "fuzz: reg_parser_fuzz for $fuzz_seconds s"
+fuzz_log="$root/build/fuzz.log"
+mkdir -p "$root/build"
+if "$root/tests/fuzz/run_fuzz.sh" "$fuzz_seconds" "$root/build/fuzz" >"$fuzz_log" 2>&1; then
+  runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$fuzz_log" | tail -n 1)
+  note fuzz "passed (${runs:-?} inputs in $fuzz_seconds s, nothing found)"
+else
+  tail -n 40 "$fuzz_log"
+  note fuzz "FAILED (see $fuzz_log)"
+fi
 
 say "summary"
 printf '  %s\n' "${summary[@]}"

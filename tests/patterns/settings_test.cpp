@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/effects.h"
+#include "music/music_list.h"
 #include "patterns/options.h"
 #include "patterns/pattern_selection.h"
 #include "patterns/preset.h"
@@ -315,4 +316,34 @@ TEST_F(SettingsTest, WindowOptions) {
   EXPECT_EQ(gWindowOptions.PlayMusic, 0);
   EXPECT_EQ(gWindowOptions.WindowWidth, 640);
   EXPECT_EQ(gWindowOptions.LowDensity, 1);
+}
+
+TEST_F(SettingsTest, MusicListHoldsTheBuiltInsThenTheUsersEntries) {
+  ASSERT_TRUE(GetSettings(false));
+  ASSERT_EQ(gMusicCount, 4);
+  for (int32_t i = 0; i < 4; ++i) EXPECT_EQ(gMusicList[i].number, i);
+  EXPECT_STREQ(gMusicList[0].location, "");
+  EXPECT_NE(std::strstr(gMusicList[1].display, " - Ambient ("), nullptr) << gMusicList[1].display;
+  EXPECT_NE(std::strstr(gMusicList[2].display, " - Chillout ("), nullptr) << gMusicList[2].display;
+  EXPECT_NE(std::strstr(gMusicList[3].display, " - Ambient & Chill (http"), nullptr) << gMusicList[3].display;
+  std::ifstream log(StateDirectory() + "/Prismora.txt");
+  std::stringstream text;
+  text << log.rdbuf();
+  EXPECT_NE(text.str().find("Couldn't open registry key \"Software\\Quillfen\\Prismora\\Music\""),
+            std::string::npos);
+
+  const std::string music = std::string(kMainKeyPath) + "\\Music";
+  StoreText(music, "7", "/music/seven.ogg");
+  StoreText(music, "4", "/music/four.m3u");
+  StoreText(music, "123", "/music/many.ogg");
+  StoreText(music, "5", std::string(300, 'x').c_str());
+  ASSERT_TRUE(GetSettings(false));
+  ASSERT_EQ(gMusicCount, 7) << "the location too long to open is left out";
+  EXPECT_EQ(gMusicList[4].number, 7);
+  EXPECT_STREQ(gMusicList[4].display, "/music/seven.ogg");
+  EXPECT_EQ(gMusicList[5].number, 4);
+  EXPECT_EQ(gMusicList[6].number, 123);
+  EXPECT_STREQ(MusicEntryLocation(7), "/music/seven.ogg");
+  EXPECT_STREQ(MusicEntryLocation(123), "/music/many.ogg");
+  EXPECT_STREQ(MusicEntryLocation(9), "");
 }
