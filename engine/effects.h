@@ -1,5 +1,6 @@
-// Effect states: one slot per named effect, in the order of the on-screen
-// effects list.
+// The effects: one slot per named effect, in the order of the on-screen
+// effects list, the values that belong to them, and the automaton that
+// switches them on and off by time, by key and by pattern.
 #pragma once
 #include <cstdint>
 
@@ -102,6 +103,11 @@ struct EffectParamsRec {
 
 struct EffectsRec {
   EffectSlot slot[kEffectCount];
+  // The rest period and the two particle events have slots of their own;
+  // they are not effects and are not shown.
+  EffectSlot rest;
+  EffectSlot whirl;
+  EffectSlot burst;
   EffectParamsRec params;
   int grabbedEffectsPending = 0;  // copy the pattern's grabbed states at the next frame
 };
@@ -117,20 +123,87 @@ extern int gInverseAlternate;  // Inverse Distance mode, 0 or 1
 
 inline bool EffectOn(EffectId id) { return gEffects.slot[id].on != 0; }
 
-// Effect schedule for one effect, from now.
+// Schedules one effect from now: the start, then the end (two draws), from
+// the first base while the effect was never scheduled, else the later one.
+// Spherical takes its start from the "Sphere Level" table.
 void ScheduleEffect(EffectId id, uint32_t now);
-// Every effect's first schedule, at the first frame.
+// The first frame: every effect, the rest period and the two particle
+// events; then Spherical by "Sphere Level" (10 on for good, 0 parked).
 void ScheduleAllEffects(uint32_t now);
-// One pass of the effect automaton.
+// One pass of the effect automaton over every effect except the four of
+// RunDisplayEffectScheduling, after the rest period's own pass.
 void RunEffectScheduler(uint32_t now);
-// Copies the current pattern's grabbed effect states into the slots.
+// Copies the current pattern's grabbed effect states into the slots once;
+// a running rest ends, gActiveEffects is left alone.
 void RestoreGrabbedEffects();
-// Spherical, Paletted and SpeedXY scheduling and the Mirrored Radial fade requests.
+// The automaton passes of Spherical, Paletted, SpeedXY and Mirrored Radial,
+// which run for grabbed patterns too.
 void RunDisplayEffectScheduling(uint32_t now);
-// The fades of Mirrored Radial, Inverse Distance and Radial Echo (every 10th step).
-void AdvanceEffectFades();
-// Switches an effect off and schedules it afresh.
+// The fades of Mirrored Radial, Inverse Distance and Radial Echo (every 10th
+// step); an effect whose fade-out has run out goes off and is rescheduled.
+void AdvanceEffectFades(uint32_t now);
+// Arms a whirl or a burst for the coming particle step when its time has
+// come (or its key asked); reschedules it either way.
+void RunWhirlAndBurstTimers(uint32_t now);
+// Switches an effect that is on off, with its off-action and a fresh
+// schedule; an effect that is off is left as it is.
 void SwitchEffectOff(EffectId id, uint32_t now);
+// Sets an effect's state without any action; gActiveEffects follows when a
+// counted effect actually comes on or goes off.
 void SetEffect(EffectId id, int on);
+
+// Whether the effect's condition holds for the current pattern and state.
+bool EffectAllowed(EffectId id);
+// What a pattern change at the end of a morph does to the effects: those the
+// new pattern does not allow go off (fading ones are asked to fade out,
+// Spherical to run out), and the active count is clamped.
+void SwitchOffDisallowedEffects(uint32_t now);
+// Asks Mirrored Radial, Inverse Distance or Radial Echo to fade out, or
+// Spherical to run out; the effect goes off when that is over. Any other
+// effect goes off at once.
+void RequestEffectStop(EffectId id);
+
+// Requests the keys make; the automaton acts on them at its next pass.
+// Radial Echo's request only switches it on: while it is on the request waits.
+void RequestEffectToggle(EffectId id);
+void RequestRest();
+void RequestWhirl();
+void RequestBurst();
+
+// Shared by the effect files.
+
+// Counted toward gMaxEffects: every automaton effect except Quicksand, Fade
+// Head, UltraWide, Spherical, Colourful Arms and the fading ones; Tunnel and
+// Reverse do not count while Double Bounce carries them.
+bool EffectCounts(EffectId id);
+// Milliseconds an effect stays on once it comes on.
+uint32_t EffectDuration(EffectId id, bool firstSchedule);
+// The seconds from now to Spherical's start for a "Sphere Level" of 1..9;
+// false for any other level.
+bool SphereDelayBounds(int level, uint32_t* firstSeconds, uint32_t* secondSeconds);
+// The rest period's and the particle events' next times from now.
+void ScheduleRest(uint32_t now);
+void ScheduleWhirl(uint32_t now);
+void ScheduleBurst(uint32_t now);
+// Switch on or off with the effect's actions (and, for Double Bounce, its
+// companions); gActiveEffects follows. Neither reschedules the effect itself.
+void TurnEffectOn(EffectId id, uint32_t now);
+void TurnEffectOff(EffectId id, uint32_t now);
+// The actions a grabbed pattern runs without switching through the automaton.
+void FocusOnCentreOnAction();
+void FocusOnCentreOffAction();
+void CentreOnAction();
+void StopOnAction();
+// The trail length and sparkliness of the current pattern, put back.
+void RestoreTrailLength();
+void RestoreSparkliness();
+void ClampActiveEffects();
+// The fade amount (0..1) and fade-out flag of Mirrored Radial, Inverse
+// Distance or Radial Echo.
+struct EffectFade {
+  float* amount;
+  int* fadingOut;
+};
+EffectFade EffectFadeOf(EffectId id);
 
 void ResetEffects();

@@ -93,7 +93,7 @@ void AddTrailParticle(WindowHandle) {
     if (EffectOn(kVariableWidth)) e.widthPhase = WrapPhase(e.widthPhase + 0.0002f);
     if (gCurrentPattern == 19) e.pattern19Phase = WrapPhase(e.pattern19Phase + 0.00001f);
     if (gStepCount % 10 == 0) {
-      AdvanceEffectFades();
+      AdvanceEffectFades(now);
       gMorphTick += 1;
       RunMorphStateMachine(now);
     }
@@ -107,7 +107,10 @@ void AddTrailParticle(WindowHandle) {
     if (PeekMessage(&waiting, false) && waiting.message != WM_TIMER) break;
     MoveEmitter();
     if (gStepCount % SpawnPeriod() == 0) SpawnParticle(now);
-    if (gStepCount % 100 == 0) StepParticles();
+    if (gStepCount % 100 == 0) {
+      RunWhirlAndBurstTimers(now);
+      StepParticles();
+    }
     if (!EffectOn(kSpherical) && EmitterOffScreen()) InitialiseEngine();
     if (e.musicSelected) MusicPoll();
     gStepCount += 1;

@@ -99,10 +99,11 @@ void SetArmFromHead(TrailParticle* p) {
 
 Rgb Base(const TrailParticle* p) { return Rgb{p->baseRed, p->baseGreen, p->baseBlue}; }
 
-// base × numerator / denominator per channel, truncated; never negative (a
-// whirl can shorten a returning particle's life below its age).
+// base × numerator / denominator per channel, truncated; black when past the
+// end (a whirl can shorten a returning particle's life below its age).
 Rgb Scaled(Rgb base, int64_t numerator, int64_t denominator) {
-  if (numerator < 0) numerator = 0;
+  // No fading span at all (fade age at the end of life): past it is black.
+  if (numerator < 0 || denominator <= 0) return Rgb{0, 0, 0};
   float f = float(numerator);
   float d = float(denominator);
   return Rgb{int(float(base.red) * f / d), int(float(base.green) * f / d), int(float(base.blue) * f / d)};

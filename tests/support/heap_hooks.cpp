@@ -6,18 +6,31 @@
 // here, as the library's own does, so its allocations are counted too.
 #include "tests/support/heap_hooks.h"
 
+#include <malloc.h>
+
 #include <cstdlib>
 #include <new>
 
 constinit HeapHooksRec gHeapHooks{};
 
-void ResetHeapHooks() { gHeapHooks = HeapHooksRec{}; }
+void ResetHeapHooks() {
+  int64_t live = gHeapHooks.liveBytes;
+  gHeapHooks = HeapHooksRec{};
+  gHeapHooks.liveBytes = live;
+}
 
 namespace {
 
 void* Allocate(std::size_t size) {
   if (gHeapHooks.counting) ++gHeapHooks.allocations;
-  return std::malloc(size ? size : 1);
+  void* p = std::malloc(size ? size : 1);
+  if (p) gHeapHooks.liveBytes += int64_t(malloc_usable_size(p));
+  return p;
+}
+
+void Free(void* p) {
+  if (p) gHeapHooks.liveBytes -= int64_t(malloc_usable_size(p));
+  std::free(p);
 }
 
 void* AllocateOrThrow(std::size_t size) {
@@ -39,9 +52,9 @@ void* AllocateNothrow(std::size_t size) {
 void* operator new(std::size_t size) { return AllocateOrThrow(size); }
 void* operator new[](std::size_t size) { return AllocateOrThrow(size); }
 void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return AllocateNothrow(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete(void* p) noexcept { Free(p); }
+void operator delete[](void* p) noexcept { Free(p); }
+void operator delete(void* p, std::size_t) noexcept { Free(p); }
+void operator delete[](void* p, std::size_t) noexcept { Free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { Free(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { Free(p); }

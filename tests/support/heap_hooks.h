@@ -8,6 +8,7 @@ struct HeapHooksRec {
   bool counting = false;     // count allocations into allocations
   uint64_t allocations = 0;  // made while counting
   unsigned failNothrow = 0;  // this many nothrow array allocations still to fail
+  int64_t liveBytes = 0;     // usable bytes of every block not yet freed; kept across resets
 };
 
 extern HeapHooksRec gHeapHooks;
