@@ -2,6 +2,7 @@
 // simulation steps (emitter, spawning, the particle step every 100th).
 #include <benchmark/benchmark.h>
 
+#include "bench/bench_settings.h"
 #include "engine/effects.h"
 #include "engine/engine.h"
 #include "engine/engine_state.h"
@@ -16,6 +17,7 @@ namespace {
 void StartWithFiftyAttractors(unsigned width, unsigned height) {
   InstallHeadlessHost();
   ResetProgram();
+  OpenBenchSettings();
   StartHeadlessEngine(width, height, 10);  // Brisel's Kandy: long, wide trails
   EngineState.attractorCount = 50;
   PlaceAttractors();

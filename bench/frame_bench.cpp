@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "bench/bench_settings.h"
 #include "engine/engine.h"
 #include "engine/engine_state.h"
 #include "engine/particles.h"
@@ -42,6 +43,7 @@ void BM_DrawFrame(benchmark::State& state) {
   const Size size = kSizes[state.range(1)];
   InstallHeadlessHost();
   ResetProgram();
+  OpenBenchSettings();
   StartHeadlessEngine(size.width, size.height, unsigned(state.range(0)));
   gOptions.MaxFps = 0;  // uncapped
   GrowTrails();
@@ -60,6 +62,7 @@ void BM_ClearAndPresentOnly(benchmark::State& state) {
   const Size size = kSizes[state.range(0)];
   InstallHeadlessHost();
   ResetProgram();
+  OpenBenchSettings();
   StartHeadlessEngine(size.width, size.height, 0);
   for (auto _ : state) {
     DDClearBackSurface();
