@@ -4,61 +4,13 @@
 #include "engine/effects.h"
 #include "engine/engine.h"
 #include "engine/engine_state.h"
+#include "engine/grabbed_slots.h"
 #include "patterns/options.h"
 #include "patterns/preset.h"
 #include "platform/clock.h"
 #include "render/display.h"
 
 namespace {
-
-struct SlotEffect {
-  int slot;
-  EffectId id;
-};
-
-// Effects whose state is copied as stored (Reverse's slot holds its mode).
-constexpr SlotEffect kCopied[] = {
-    {kSlotFocusOnCentre, kFocusOnCentre},
-    {kSlotFragmented, kFragmented},
-    {kSlotQuicksand, kQuicksand},
-    {kSlotOneColour, kOneColour},
-    {kSlotCentre, kCentre},
-    {kSlotFadeHead, kFadeHead},
-    {kSlotLoopySpeed, kLoopySpeed},
-    {kSlotSlowMiddle, kSlowMiddle},
-    {kSlotVariableSpeed, kVariableSpeed},
-    {kSlotZeroAngle, kZeroAngle},
-    {kSlotAngleSpeed, kAngleSpeed},
-    {kSlotReverse, kReverse},
-    {kSlotFrosted, kFrosted},
-    {kSlotUltraWide, kUltraWide},
-    {kSlotStop, kStop},
-    {kSlotTunnel, kTunnel},
-    {kSlotDoubleBounce, kDoubleBounce},
-    {kSlotCoriolis, kCoriolis},
-    {kSlotWindmill, kWindmill},
-    {kSlotTwisty, kTwisty},
-    {kSlotLoopTheLoop, kLoopTheLoop},
-    {kSlotFlickVel, kFlickVel},
-    {kSlotColourCycle, kColourCycle},
-    {kSlotShadow, kShadow},
-    {kSlotTwoTone, kTwoTone},
-    {kSlotHelix, kHelix},
-    {kSlotStarTrail, kStarTrail},
-    {kSlotVariableWidth, kVariableWidth},
-    {kSlotCurvyTrails, kCurvyTrails},
-    {kSlotPaletted, kPaletted},
-    {kSlotSpeedXY, kSpeedXY},
-    {kSlotColourfulArms, kColourfulArms},
-};
-
-// Effects that come on with their on-actions, or are asked to end.
-constexpr SlotEffect kSwitched[] = {
-    {kSlotSpherical, kSpherical},
-    {kSlotMirroredRadial, kMirroredRadial},
-    {kSlotInverseDistance, kInverseDistance},
-    {kSlotRadialEcho, kRadialEcho},
-};
 
 void CopyOneColourSet(const Preset& p) {
   EffectParamsRec& q = gEffects.params;
@@ -83,7 +35,7 @@ void RestoreGrabbedEffects() {
   uint32_t now = GetTickCount();
   gEffects.rest.on = 0;  // the stored states replace whatever a rest had switched off
 
-  for (const SlotEffect& s : kCopied) gEffects.slot[s.id].on = GetGrabbedSlot(p, s.slot);
+  for (const SlotEffect& s : kGrabbedCopiedEffects) gEffects.slot[s.id].on = GetGrabbedSlot(p, s.slot);
   if (EffectOn(kOneColour)) CopyOneColourSet(p);
   if (EffectOn(kTunnel)) q.tunnelPhase = GetGrabbedSlot(p, kSlotTunnelPhase);
   q.twistyRadius = GetGrabbedSlotFloat(p, kSlotTwistyRadius);
@@ -103,7 +55,7 @@ void RestoreGrabbedEffects() {
     FocusOnCentreOffAction();
   if (EffectOn(kCentre)) CentreOnAction();
   if (EffectOn(kStop)) StopOnAction();
-  for (const SlotEffect& s : kSwitched) {
+  for (const SlotEffect& s : kGrabbedSwitchedEffects) {
     bool stored = GetGrabbedSlot(p, s.slot) != 0;
     if (stored && !EffectOn(s.id)) TurnEffectOn(s.id, now);
     if (!stored && EffectOn(s.id)) RequestEffectStop(s.id);

@@ -6,6 +6,7 @@
 
 #include "diag/log.h"
 #include "engine/effects.h"
+#include "engine/grabbed_slots.h"
 #include "patterns/options.h"
 #include "patterns/pattern_selection.h"
 #include "patterns/preset.h"
@@ -15,63 +16,6 @@
 #include "render/text_overlay.h"
 
 namespace {
-
-// The on/off states kept in the grabbed block, by slot.
-struct GrabbedFlag {
-  int slot;
-  EffectId effect;
-};
-
-constexpr GrabbedFlag kGrabbedFlags[] = {
-    {kSlotFocusOnCentre, kFocusOnCentre},
-    {kSlotFragmented, kFragmented},
-    {kSlotQuicksand, kQuicksand},
-    {kSlotOneColour, kOneColour},
-    {kSlotCentre, kCentre},
-    {kSlotFadeHead, kFadeHead},
-    {kSlotLoopySpeed, kLoopySpeed},
-    {kSlotSlowMiddle, kSlowMiddle},
-    {kSlotVariableSpeed, kVariableSpeed},
-    {kSlotZeroAngle, kZeroAngle},
-    {kSlotAngleSpeed, kAngleSpeed},
-    {kSlotReverse, kReverse},
-    {kSlotFrosted, kFrosted},
-    {kSlotUltraWide, kUltraWide},
-    {kSlotPaintMode, kPaintMode},
-    {kSlotSpherical, kSpherical},
-    {kSlotStop, kStop},
-    {kSlotTunnel, kTunnel},
-    {kSlotDoubleBounce, kDoubleBounce},
-    {kSlotCoriolis, kCoriolis},
-    {kSlotWindmill, kWindmill},
-    {kSlotTwisty, kTwisty},
-    {kSlotLoopTheLoop, kLoopTheLoop},
-    {kSlotFlickVel, kFlickVel},
-    {kSlotColourCycle, kColourCycle},
-    {kSlotShadow, kShadow},
-    {kSlotBallMode, kBallMode},
-    {kSlotTwoTone, kTwoTone},
-    {kSlotHelix, kHelix},
-    {kSlotStarTrail, kStarTrail},
-    {kSlotVariableWidth, kVariableWidth},
-    {kSlotCurvyTrails, kCurvyTrails},
-    {kSlotMirroredRadial, kMirroredRadial},
-    {kSlotPaletted, kPaletted},
-    {kSlotSpeedXY, kSpeedXY},
-    {kSlotColourfulArms, kColourfulArms},
-    {kSlotComplementaryMirror, kComplementaryMirror},
-    {kSlotInverseDistance, kInverseDistance},
-    {kSlotRadialEcho, kRadialEcho},
-};
-
-bool EqualIgnoringCase(const char* a, const char* b) {
-  for (; *a && *b; ++a, ++b) {
-    char ca = *a >= 'A' && *a <= 'Z' ? char(*a + 32) : *a;
-    char cb = *b >= 'A' && *b <= 'Z' ? char(*b + 32) : *b;
-    if (ca != cb) return false;
-  }
-  return *a == *b;
-}
 
 bool StoredPatternExists(const char* name) {
   std::string path = std::string(kPatternsKeyPath) + "\\" + name;
@@ -107,8 +51,12 @@ void FreeGrabName(const char* base, char* name, uint32_t capacity) {
 
 void CaptureGrabbedSettings(uint8_t block[]) {
   Preset holder;
-  for (const GrabbedFlag& flag : kGrabbedFlags)
-    SetGrabbedSlot(holder, flag.slot, gEffects.slot[flag.effect].on);
+  auto capture = [&holder](const SlotEffect& flag) {
+    SetGrabbedSlot(holder, flag.slot, gEffects.slot[flag.id].on);
+  };
+  for (const SlotEffect& flag : kGrabbedCopiedEffects) capture(flag);
+  for (const SlotEffect& flag : kGrabbedSwitchedEffects) capture(flag);
+  for (const SlotEffect& flag : kGrabbedRuledEffects) capture(flag);
   const EffectParamsRec& p = gEffects.params;
   SetGrabbedSlot(holder, kSlotOneColourSpeedMode, p.oneColourSpeedMode);
   for (int channel = 0; channel < 3; ++channel) {
@@ -221,7 +169,7 @@ bool CheckPatternName(const char* name) {
     return false;
   }
   for (uint32_t i = 0; gPresets && i < gPatternCount; ++i) {
-    if (EqualIgnoringCase(name, gPresets[i].Name)) {
+    if (NamesEqualIgnoringCase(name, gPresets[i].Name)) {
       std::snprintf(text, sizeof text, "There is already a pattern called \"%s\".\nChoose a different name.",
                     name);
       ReportError(text);

@@ -17,15 +17,6 @@
 
 namespace {
 
-bool EqualIgnoringCase(const char* a, const char* b) {
-  for (; *a && *b; ++a, ++b) {
-    char ca = *a >= 'A' && *a <= 'Z' ? char(*a + 32) : *a;
-    char cb = *b >= 'A' && *b <= 'Z' ? char(*b + 32) : *b;
-    if (ca != cb) return false;
-  }
-  return *a == *b;
-}
-
 void ReadOptions(HKEY main, bool patternsOnly, const char* defaultResolution) {
   OptionsRec defaults;
   gCurrentPattern = uint32_t(ReadDword(main, "Preset", 17));
@@ -78,7 +69,7 @@ bool ReadStoredPatterns(const Preset& defaults) {
     name[31] = '\0';
     int target = -1;
     for (uint32_t i = 0; i < kStandardPatternCount && target < 0; ++i)
-      if (EqualIgnoringCase(name, gPresets[i].Name)) target = int(i);
+      if (NamesEqualIgnoringCase(name, gPresets[i].Name)) target = int(i);
     if (target >= 0) gPresets[target].Modified = 1;
     HKEY key = nullptr;
     if (RegOpenKeyEx(patterns, name, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {

@@ -2,6 +2,15 @@
 
 #include <cstring>
 
+bool NamesEqualIgnoringCase(const char* a, const char* b) {
+  for (; *a && *b; ++a, ++b) {
+    char ca = *a >= 'A' && *a <= 'Z' ? char(*a + 32) : *a;
+    char cb = *b >= 'A' && *b <= 'Z' ? char(*b + 32) : *b;
+    if (ca != cb) return false;
+  }
+  return *a == *b;
+}
+
 int32_t ReadDword(HKEY key, const char* name, int32_t fallback) {
   uint8_t data[4];
   uint32_t type = 0, size = sizeof data;

@@ -11,6 +11,9 @@ constexpr const char* kPatternsKeyPath = "Software\\Quillfen\\Prismora\\Patterns
 constexpr const char* kFrequenciesKeyPath = "Software\\Quillfen\\Prismora\\Frequencies";
 constexpr const char* kWindowKeyPath = "Software\\Quillfen\\Prismora\\Window";
 
+// Key and value names compare as the store compares them: ASCII case aside.
+bool NamesEqualIgnoringCase(const char* a, const char* b);
+
 int32_t ReadDword(HKEY key, const char* name, int32_t fallback);
 // Reads text into buffer (capacity bytes, always terminated); fallback when
 // the value is missing, not text, or does not fit.

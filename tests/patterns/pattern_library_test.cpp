@@ -8,6 +8,7 @@
 #include <string>
 
 #include "engine/effects.h"
+#include "engine/grabbed_slots.h"
 #include "patterns/options.h"
 #include "patterns/pattern_selection.h"
 #include "patterns/preset.h"
@@ -214,4 +215,20 @@ TEST_F(PatternLibraryTest, NamesThatAreTakenOrCannotBeStoredAreRefused) {
           << gHeadless.messageBoxes[0].text;
     }
   }
+}
+
+TEST_F(PatternLibraryTest, AGrabComesBackWithTheStatesItCaptured) {
+  gCurrentPattern = 1;
+  int n = 0;
+  for (const SlotEffect& e : kGrabbedCopiedEffects) gEffects.slot[e.id].on = n++ % 3 == 0 ? 1 : 0;
+  gEffects.slot[kReverse].on = 2;
+  EffectsRec captured = gEffects;
+  GrabPattern();
+  uint32_t grab = gPatternCount - 1;
+  ResetEffects();
+  gCurrentPattern = grab;
+  RestoreGrabbedEffects();
+  for (const SlotEffect& e : kGrabbedCopiedEffects)
+    EXPECT_EQ(gEffects.slot[e.id].on, captured.slot[e.id].on)
+        << "effect " << int(e.id) << ", slot " << e.slot;
 }
