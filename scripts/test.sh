@@ -11,14 +11,13 @@
 # The window tests start their own Xvfb, so no display is needed.
 # Usage: scripts/test.sh        Exit status: 0 when every step passed.
 #
-# PRISMORA_FORMAT_STRICT=1 makes unformatted files fail the run; until the tree
-# has been formatted once they are only listed. PRISMORA_RELEASE_DIR and
-# PRISMORA_ASAN_DIR put the two build trees somewhere else.
+# An unformatted file fails the run; PRISMORA_FORMAT_STRICT=0 only lists them.
+# PRISMORA_RELEASE_DIR and PRISMORA_ASAN_DIR put the two build trees somewhere else.
 set -uo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root" || exit 1
-format_strict=${PRISMORA_FORMAT_STRICT:-0}
+format_strict=${PRISMORA_FORMAT_STRICT:-1}
 release_dir=${PRISMORA_RELEASE_DIR:-$root/build/release}
 asan_dir=${PRISMORA_ASAN_DIR:-$root/build/asan}
 build_timeout=$((25 * 60))

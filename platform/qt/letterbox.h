@@ -4,7 +4,7 @@
 #pragma once
 
 struct LetterboxRect {
-  int x = 0, y = 0;          // top-left corner of the picture in the window
+  int x = 0, y = 0;           // top-left corner of the picture in the window
   int width = 0, height = 0;  // its size; 0 when either size is 0
 };
 

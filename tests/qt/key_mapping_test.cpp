@@ -1,9 +1,8 @@
 // The Qt key to virtual-key table, over the keys the window procedures test.
 #include "platform/qt/key_mapping.h"
 
-#include <gtest/gtest.h>
-
 #include <QtCore/qnamespace.h>
+#include <gtest/gtest.h>
 
 namespace {
 

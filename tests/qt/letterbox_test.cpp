@@ -17,9 +17,9 @@ TEST(Letterbox, FitsKeepingTheAspectRatio) {
       {1920, 1080, 1920, 1080, {0, 0, 1920, 1080}},  // same size
       {1280, 1024, 640, 360, {0, 152, 1280, 720}},   // bars above and below
       {800, 300, 640, 480, {200, 0, 400, 300}},
-      {152, 112, 640, 480, {1, 0, 149, 112}},        // 149.33 rounds to 149
+      {152, 112, 640, 480, {1, 0, 149, 112}},  // 149.33 rounds to 149
       {400, 200, 2, 2, {100, 0, 200, 200}},
-      {0, 480, 640, 480, {0, 0, 0, 0}},              // nothing to draw into
+      {0, 480, 640, 480, {0, 0, 0, 0}},  // nothing to draw into
   };
   for (const FitCase& c : cases) {
     LetterboxRect r = FitLetterbox(c.windowWidth, c.windowHeight, c.frameWidth, c.frameHeight);

@@ -64,7 +64,8 @@ TEST_F(QtEventSourceTest, PumpProcessesToolkitEventsAtMostOnceAMillisecond) {
 
 TEST_F(QtEventSourceTest, KeyReachesTheQueueWithinMillisecondsOfPumping) {
   WindowHandle handle = CreateWindow();
-  QCoreApplication::postEvent(QtHostWindow(handle), new QKeyEvent(QEvent::KeyPress, Qt::Key_S, Qt::NoModifier));
+  QCoreApplication::postEvent(QtHostWindow(handle),
+                              new QKeyEvent(QEvent::KeyPress, Qt::Key_S, Qt::NoModifier));
   Clock::time_point start = Clock::now();
   Message message;
   while (!PeekMessage(&message, true) && MillisecondsSince(start) < 100.0) {

@@ -34,7 +34,8 @@ void AnswerNextBox(SeenBox* seen, QMessageBox::StandardButton click) {
     seen->text = box->text();
     seen->icon = box->icon();
     seen->buttons = box->standardButtons();
-    seen->defaultButton = box->defaultButton() ? box->standardButton(box->defaultButton()) : QMessageBox::NoButton;
+    seen->defaultButton =
+        box->defaultButton() ? box->standardButton(box->defaultButton()) : QMessageBox::NoButton;
     seen->onTop = (box->windowFlags() & Qt::WindowStaysOnTopHint) != 0;
     if (click == QMessageBox::NoButton) {
       QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);

@@ -25,12 +25,12 @@
 #include "patterns/options.h"
 #include "patterns/preset.h"
 #include "platform/headless/headless.h"
+#include "platform/image/png_writer.h"
 #include "render/display.h"
 #include "render/pixel_format.h"
 #include "render/text_overlay.h"
 #include "saver/program_reset.h"
 #include "tests/support/heap_hooks.h"
-#include "platform/image/png_writer.h"
 #include "tests/support/test_host.h"
 
 namespace {
