@@ -4,31 +4,17 @@
 # Run as `render_test.sh PRISMORA`; prints "N passed, N failed".
 set -u
 
-PRISMORA=${1:-}
-NAME=$(basename "$0" .sh)
-PASSED=0
-FAILED=0
-
-pass() {
-  PASSED=$((PASSED + 1))
-  printf '%s: ok   %s\n' "$NAME" "$*"
-}
-fail() {
-  FAILED=$((FAILED + 1))
-  printf '%s: FAIL %s\n' "$NAME" "$*"
-}
-check() {
-  local description=$1
-  shift
-  if "$@"; then pass "$description"; else fail "$description"; fi
-}
+# Only the pass/fail bookkeeping of the shared library: this test needs no
+# display and starts none.
+# shellcheck source-path=SCRIPTDIR source=e2e_lib.sh
+source "$(dirname "$0")/e2e_lib.sh"
 
 if [ -z "$PRISMORA" ] || [ ! -x "$PRISMORA" ]; then
-  echo "$NAME: prismora not found or not executable: '$PRISMORA'" >&2
+  echo "$E2E_NAME: prismora not found or not executable: '$PRISMORA'" >&2
   exit 1
 fi
 for tool in identify cmp od timeout; do
-  command -v "$tool" >/dev/null 2>&1 || { echo "$NAME: '$tool' is missing" >&2; exit 1; }
+  command -v "$tool" >/dev/null 2>&1 || { echo "$E2E_NAME: '$tool' is missing" >&2; exit 1; }
 done
 
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/prismora-render.XXXXXX") || exit 1
@@ -66,48 +52,48 @@ png_header() {
 
 # Twelve frames, every fourth written: three files, numbered by file.
 render a --frames 12 --every 4
-check "12 frames every 4th: exit code 0 (got $STATUS)" [ "$STATUS" = 0 ]
-check "12 frames every 4th: three files (got: $(files_in a))" \
+e2e_check "12 frames every 4th: exit code 0 (got $STATUS)" [ "$STATUS" = 0 ]
+e2e_check "12 frames every 4th: three files (got: $(files_in a))" \
   [ "$(files_in a)" = "frame-00001.png frame-00002.png frame-00003.png " ]
-check "the last line on stderr tells what was done ($(tail -n 1 "$ERR"))" \
+e2e_check "the last line on stderr tells what was done ($(tail -n 1 "$ERR"))" \
   grep -q -F "12 frames drawn, 3 written to $WORK/a" "$ERR"
 for f in "$WORK"/a/*.png; do
-  check "$(basename "$f") is an 8-bit RGB PNG of 640x480 (IHDR: $(png_header "$f"))" \
+  e2e_check "$(basename "$f") is an 8-bit RGB PNG of 640x480 (IHDR: $(png_header "$f"))" \
     [ "$(png_header "$f")" = "640 480 8 2" ]
-  check "$(basename "$f") reads back whole" identify -regard-warnings "$f" >/dev/null 2>&1
+  e2e_check "$(basename "$f") reads back whole" identify -regard-warnings "$f" >/dev/null 2>&1
 done
 
 render a2 --frames 12 --every 4
-check "a second run writes the same files" same_files a a2
+e2e_check "a second run writes the same files" same_files a a2
 
 render b --frames 12 --every 5
-check "12 frames every 5th: two files (got: $(files_in b))" [ "$(files_in b)" = "frame-00001.png frame-00002.png " ]
+e2e_check "12 frames every 5th: two files (got: $(files_in b))" [ "$(files_in b)" = "frame-00001.png frame-00002.png " ]
 
 # Size, depth, pattern and seed, each run twice.
 for depth in 16 24 32; do
   render "d$depth" --frames 240 --every 80 --size 800x600 --depth "$depth" --pattern 3 --seed 7
-  check "--depth $depth --size 800x600: exit code 0 (got $STATUS)" [ "$STATUS" = 0 ]
-  check "--depth $depth: 800x600 RGB files (IHDR: $(png_header "$WORK/d$depth/frame-00003.png"))" \
+  e2e_check "--depth $depth --size 800x600: exit code 0 (got $STATUS)" [ "$STATUS" = 0 ]
+  e2e_check "--depth $depth: 800x600 RGB files (IHDR: $(png_header "$WORK/d$depth/frame-00003.png"))" \
     [ "$(png_header "$WORK/d$depth/frame-00003.png")" = "800 600 8 2" ]
   render "d${depth}again" --frames 240 --every 80 --size 800x600 --depth "$depth" --pattern 3 --seed 7
-  check "--depth $depth: a second run writes the same files" same_files "d$depth" "d${depth}again"
+  e2e_check "--depth $depth: a second run writes the same files" same_files "d$depth" "d${depth}again"
 done
 max=$(identify -format '%[max]' "$WORK/d16/frame-00003.png" 2>/dev/null)
-check "after 240 frames something is drawn (brightest channel $max)" [ "${max:-0}" -gt 0 ]
+e2e_check "after 240 frames something is drawn (brightest channel $max)" [ "${max:-0}" -gt 0 ]
 
 render p17 --frames 240 --every 80 --size 800x600 --depth 24 --pattern 17 --seed 7
 render pdefault --frames 240 --every 80 --size 800x600 --depth 24 --seed 7
-check "--pattern 17 draws what the saver's own start draws" same_files p17 pdefault
-check "--pattern 3 draws something else" bash -c "! cmp -s '$WORK/d24/frame-00003.png' '$WORK/p17/frame-00003.png'"
+e2e_check "--pattern 17 draws what the saver's own start draws" same_files p17 pdefault
+e2e_check "--pattern 3 draws something else" bash -c "! cmp -s '$WORK/d24/frame-00003.png' '$WORK/p17/frame-00003.png'"
 render seed8 --frames 240 --every 80 --size 800x600 --depth 24 --seed 8
-check "another --seed draws something else" bash -c "! cmp -s '$WORK/seed8/frame-00003.png' '$WORK/pdefault/frame-00003.png'"
+e2e_check "another --seed draws something else" bash -c "! cmp -s '$WORK/seed8/frame-00003.png' '$WORK/pdefault/frame-00003.png'"
 
 render nested/deeper/still --frames 1
-check "a missing directory is made, parents too (exit code $STATUS)" [ -f "$WORK/nested/deeper/still/frame-00001.png" ]
+e2e_check "a missing directory is made, parents too (exit code $STATUS)" [ -f "$WORK/nested/deeper/still/frame-00001.png" ]
 
 : >"$WORK/plainfile"
 render plainfile --frames 1
-check "a directory that is a file: exit code 1 (got $STATUS)" [ "$STATUS" = 1 ]
+e2e_check "a directory that is a file: exit code 1 (got $STATUS)" [ "$STATUS" = 1 ]
 
 # Bad values: one line on stderr, exit code 2, nothing written.
 bad_command_lines=(
@@ -132,9 +118,9 @@ for line in "${bad_command_lines[@]}"; do
   read -r -a args <<<"$line"
   render bad "${args[@]}"
   lines=$(wc -l <"$ERR")
-  check "'--render DIR $line': exit code 2 and one line on stderr (got $STATUS, $lines lines)" \
+  e2e_check "'--render DIR $line': exit code 2 and one line on stderr (got $STATUS, $lines lines)" \
     [ "$STATUS:$lines" = "2:1" ]
-  check "'--render DIR $line' writes nothing" [ ! -e "$WORK/bad" ]
+  e2e_check "'--render DIR $line' writes nothing" [ ! -e "$WORK/bad" ]
 done
 # The patterns come from the settings: a user pattern of --config-dir renders
 # by its index in the loaded table, and the same settings give the same files.
@@ -147,23 +133,22 @@ Windows Registry Editor Version 5.00
 "Number Of Trails"=dword:00000009
 REG
 render user --frames 120 --every 60 --config-dir "$WORK/mine" --pattern 20 --seed 7
-check "--pattern 20 renders the user's pattern of --config-dir (got $STATUS: $(head -c 200 "$ERR"))" \
+e2e_check "--pattern 20 renders the user's pattern of --config-dir (got $STATUS: $(head -c 200 "$ERR"))" \
   [ "$STATUS" = 0 ] && [ "$(files_in user)" = "frame-00001.png frame-00002.png " ]
 render user-again --frames 120 --every 60 --config-dir "$WORK/mine" --pattern 20 --seed 7
-check "the same settings give the same files" same_files user user-again
-check "a user pattern draws something else than pattern 17" \
+e2e_check "the same settings give the same files" same_files user user-again
+e2e_check "a user pattern draws something else than pattern 17" \
   bash -c "! cmp -s '$WORK/user/frame-00002.png' '$WORK/p17/frame-00002.png'"
-check "the first run recorded the installation in --config-dir" grep -q '^@=' "$WORK/mine/settings.reg"
+e2e_check "the first run recorded the installation in --config-dir" grep -q '^@=' "$WORK/mine/settings.reg"
 render nouser --frames 3 --pattern 20
 lines=$(wc -l <"$ERR")
-check "--pattern 20 without user patterns: exit code 2 and one line (got $STATUS, $lines lines)" \
+e2e_check "--pattern 20 without user patterns: exit code 2 and one line (got $STATUS, $lines lines)" \
   [ "$STATUS:$lines" = "2:1" ]
-check "... naming the last pattern" grep -q "past the last pattern, 19" "$ERR"
-check "a render without --config-dir leaves the user's settings alone" [ ! -e "$WORK/config/settings.reg" ]
+e2e_check "... naming the last pattern" grep -q "past the last pattern, 19" "$ERR"
+e2e_check "a render without --config-dir leaves the user's settings alone" [ ! -e "$WORK/config/settings.reg" ]
 
 timeout 10 "$PRISMORA" --frames 3 --every 2 >/dev/null 2>"$WORK/stray.err"
 STATUS=$?
-check "--frames without --render: exit code 2 (got $STATUS)" [ "$STATUS" = 2 ]
+e2e_check "--frames without --render: exit code 2 (got $STATUS)" [ "$STATUS" = 2 ]
 
-printf '%s: %d passed, %d failed\n' "$NAME" "$PASSED" "$FAILED"
-[ "$FAILED" -eq 0 ] && [ "$PASSED" -gt 0 ]
+e2e_finish

@@ -98,17 +98,3 @@ std::vector<std::string> ValueNames(const std::string& path) {
   RegCloseKey(key);
   return names;
 }
-
-std::vector<std::string> SubkeyNames(const std::string& path) {
-  std::vector<std::string> names;
-  HKEY key = nullptr;
-  if (RegOpenKeyEx(HKEY_CURRENT_USER, path.c_str(), KEY_READ, &key) != ERROR_SUCCESS) return names;
-  for (uint32_t index = 0;; ++index) {
-    char name[256];
-    uint32_t size = sizeof name;
-    if (RegEnumKeyEx(key, index, name, &size) != ERROR_SUCCESS) break;
-    names.emplace_back(name);
-  }
-  RegCloseKey(key);
-  return names;
-}

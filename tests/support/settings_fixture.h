@@ -18,4 +18,3 @@ uint32_t StoredBinarySize(const std::string& path, const char* name);
 bool KeyExists(const std::string& path);
 // In the store's order; "" stands for the default value.
 std::vector<std::string> ValueNames(const std::string& path);
-std::vector<std::string> SubkeyNames(const std::string& path);
