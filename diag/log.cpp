@@ -3,6 +3,7 @@
 // the log survives a crash up to its last line and can be deleted at any time.
 #include "diag/log.h"
 
+#include <charconv>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
@@ -36,6 +37,34 @@ void StartLogTiming() {
   }
 }
 
+// Seconds with six decimals and a point, whatever the user's locale says:
+// the toolkit switches the C library to it, and a comma would make the log
+// read differently from one machine to the next.
+void FormatSeconds(double seconds, char* text, size_t capacity) {
+  std::to_chars_result result =
+      std::to_chars(text, text + capacity - 1, seconds, std::chars_format::fixed, 6);
+  *(result.ec == std::errc() ? result.ptr : text) = '\0';
+}
+
+void WritePrefix(FILE* file) {
+  LocalTime now{};
+  gClock->localTime(&now);
+  uint64_t count = 0;
+  if (gLogTiming.haveCounter && gClock->highResCounter(&count)) {
+    // The full 64-bit difference and rate: the low 32 bits of a nanosecond
+    // counter wrap every 4.3 seconds.
+    double elapsed = double(count - gLogTiming.startCount) / double(gLogTiming.frequency);
+    char total[32], step[32];
+    FormatSeconds(elapsed, total, sizeof total);
+    FormatSeconds(elapsed - gLogTiming.previousElapsed, step, sizeof step);
+    fprintf(file, "%u/%u/%u %u:%02u:%02u (%s - %s)> ", now.day, now.month, now.year, now.hour, now.minute,
+            now.second, total, step);
+    gLogTiming.previousElapsed = elapsed;
+  } else {
+    fprintf(file, "%u/%u/%u %u:%02u:%02u> ", now.day, now.month, now.year, now.hour, now.minute, now.second);
+  }
+}
+
 }  // namespace
 
 std::string LogFilePath() { return StateDirectory() + "/Prismora.txt"; }
@@ -43,25 +72,18 @@ std::string LogFilePath() { return StateDirectory() + "/Prismora.txt"; }
 void ResetLog() { gLogTiming = LogTimingRec{}; }
 
 void LogDebug(const char* format, ...) {
-  if (!gLogTiming.initialised) StartLogTiming();
+  // The store can report a damaged file before any host is installed; such
+  // a line has no time to give, but it is still written.
+  if (!gLogTiming.initialised && gClock) StartLogTiming();
 
   if (!MakeDirectories(StateDirectory())) return;
   FILE* file = fopen(LogFilePath().c_str(), "a");
   if (!file) return;
 
-  LocalTime now{};
-  gClock->localTime(&now);
-
-  uint64_t count = 0;
-  if (gLogTiming.haveCounter && gClock->highResCounter(&count)) {
-    // The full 64-bit difference and rate: the low 32 bits of a nanosecond
-    // counter wrap every 4.3 seconds.
-    double elapsed = double(count - gLogTiming.startCount) / double(gLogTiming.frequency);
-    fprintf(file, "%u/%u/%u %u:%02u:%02u (%f - %f)> ", now.day, now.month, now.year, now.hour, now.minute,
-            now.second, elapsed, elapsed - gLogTiming.previousElapsed);
-    gLogTiming.previousElapsed = elapsed;
+  if (gClock) {
+    WritePrefix(file);
   } else {
-    fprintf(file, "%u/%u/%u %u:%02u:%02u> ", now.day, now.month, now.year, now.hour, now.minute, now.second);
+    fputs("> ", file);
   }
 
   va_list args;

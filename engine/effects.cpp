@@ -56,18 +56,15 @@ bool EffectCounts(EffectId id) {
 }
 
 void SetEffect(EffectId id, int on) {
-  EffectSlot& slot = gEffects.slot[id];
-  bool was = slot.on != 0;
-  bool counts = EffectCounts(id);
-  slot.on = on;
-  if (!counts) return;
-  if (!was && on) ++gActiveEffects;
-  if (was && !on) --gActiveEffects;
-  ClampActiveEffects();
+  gEffects.slot[id].on = on;
+  if (EffectCounts(id)) RecountActiveEffects();
 }
 
-void ClampActiveEffects() {
-  if (gActiveEffects < 0) gActiveEffects = 0;
+void RecountActiveEffects() {
+  int on = 0;
+  for (int id = 0; id < kEffectCount; ++id)
+    if (EffectOn(EffectId(id)) && EffectCounts(EffectId(id))) ++on;
+  gActiveEffects = on;
 }
 
 bool EffectAllowed(EffectId id) {

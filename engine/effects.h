@@ -134,7 +134,7 @@ void ScheduleAllEffects(uint32_t now);
 // RunDisplayEffectScheduling, after the rest period's own pass.
 void RunEffectScheduler(uint32_t now);
 // Copies the current pattern's grabbed effect states into the slots once;
-// a running rest ends, gActiveEffects is left alone.
+// a running rest ends, and gActiveEffects counts what the states switched on.
 void RestoreGrabbedEffects();
 // The automaton passes of Spherical, Paletted, SpeedXY and Mirrored Radial,
 // which run for grabbed patterns too.
@@ -197,7 +197,10 @@ void StopOnAction();
 // The trail length and sparkliness of the current pattern, put back.
 void RestoreTrailLength();
 void RestoreSparkliness();
-void ClampActiveEffects();
+// gActiveEffects becomes the number of counted effects that are on. States
+// written directly (a grabbed pattern's) would otherwise leave the count
+// behind, and a count stuck at the limit lets no effect come on again.
+void RecountActiveEffects();
 // The fade amount (0..1) and fade-out flag of Mirrored Radial, Inverse
 // Distance or Radial Echo.
 struct EffectFade {

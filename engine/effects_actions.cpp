@@ -94,12 +94,15 @@ void FocusOnCentreOnAction() {
   e.keepOut[0] = strength < 0 ? 2.0f : 5.0f;
   bool gentle = gCurrentPattern == 10 || EffectOn(kPaintMode) || e.is3D;
   e.edgeForce = 70.0f * (gentle ? 25.0f : 50.0f);
+  e.edgeBoosted = 0;
   JumpEmitter();
 }
 
 void FocusOnCentreOffAction() {
   PlaceAttractors();
+  // 175 is the small-screen boost of 70 already.
   EngineState.edgeForce = gScreenWidth == 640 ? 175.0f : 70.0f;
+  EngineState.edgeBoosted = gScreenWidth == 640;
 }
 
 void CentreOnAction() {

@@ -118,7 +118,9 @@ void FadingPass(EffectId id, uint32_t now) {
 void SphericalPass(uint32_t now) {
   EffectSlot& slot = gEffects.slot[kSpherical];
   if (gOptions.SphereLevel >= 10) {
-    slot.toggleRequest = 0;  // on for good
+    // On for good: its key is ignored, and whatever ran it out brings it back.
+    slot.toggleRequest = 0;
+    if (!slot.on && !gSphereEnding) TurnEffectOn(kSpherical, now);
     return;
   }
   if (!EffectAllowed(kSpherical)) return;
@@ -160,7 +162,7 @@ void BeginRest(uint32_t now) {
   RequestEffectStop(kMirroredRadial);
   RestoreTrailLength();
   if (paletted) RestoreSparkliness();
-  ClampActiveEffects();
+  RecountActiveEffects();
 }
 
 void RestPass(uint32_t now) {
@@ -231,7 +233,7 @@ void RunEffectScheduler(uint32_t now) {
         break;
     }
   }
-  ClampActiveEffects();
+  RecountActiveEffects();
 }
 
 void RunDisplayEffectScheduling(uint32_t now) {
@@ -239,7 +241,7 @@ void RunDisplayEffectScheduling(uint32_t now) {
   PlainPass(kPaletted, now);
   PlainPass(kSpeedXY, now);
   FadingPass(kMirroredRadial, now);
-  ClampActiveEffects();
+  RecountActiveEffects();
 }
 
 void RunWhirlAndBurstTimers(uint32_t now) {
@@ -264,5 +266,5 @@ void SwitchOffDisallowedEffects(uint32_t now) {
   }
   for (EffectId id : {kMirroredRadial, kInverseDistance, kRadialEcho})
     if (EffectOn(id) && !EffectAllowed(id)) RequestEffectStop(id);
-  ClampActiveEffects();
+  RecountActiveEffects();
 }

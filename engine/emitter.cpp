@@ -1,5 +1,6 @@
 // The emitter: its motion among the attractors, its jumps, its colour drift
 // and its reset.
+#include <algorithm>
 #include <cmath>
 
 #include "engine/colour.h"
@@ -37,6 +38,20 @@ void MoveEmitter() {
   m.vy += e.dt * fy;
 }
 
+namespace {
+
+// A random position margin..size-margin-1 on one axis. A size with no room
+// inside its margins (the smallest drawing sizes) spreads over the whole
+// size instead; the draw is made either way, so the random sequence stays
+// the same for every size.
+int RandomPlace(uint32_t size, uint32_t margin) {
+  uint32_t draw = uint32_t(prismora::rand());
+  if (size > 2 * margin) return int(margin + draw % (size - 2 * margin));
+  return int(draw % (size > 0 ? size : 1));
+}
+
+}  // namespace
+
 void PlaceAttractors() {
   EngineStateRec& e = EngineState;
   for (uint32_t i = 0; i < e.attractorCount && i < uint32_t(kMaxAttractors); ++i) {
@@ -44,8 +59,8 @@ void PlaceAttractors() {
     float strength = float(2000 + prismora::rand() % 500);
     if (prismora::rand() % 10 == 0) strength = -strength;
     a.strength = strength;
-    a.x = 20 + int(uint32_t(prismora::rand()) % (gScreenWidth - 40));
-    a.y = 20 + int(uint32_t(prismora::rand()) % (gScreenHeight - 40));
+    a.x = RandomPlace(gScreenWidth, 20);
+    a.y = RandomPlace(gScreenHeight, 20);
     a.spare = 0;
     e.keepOut[i] = (std::fabs(strength) - 2000) / 500 + 1.5f;
   }
@@ -65,11 +80,13 @@ void JumpEmitter() {
   Emitter& m = EngineState.emitter;
   uint32_t w = gScreenWidth, h = gScreenHeight;
   if (EffectOn(kFocusOnCentre) || EffectOn(kSpherical)) {
-    m.x = float(int(w / 2 - w / 20) + prismora::rand() % int(w / 10));
-    m.y = float(int(h / 2) - int(w / 20) + prismora::rand() % int(w / 10));
+    // A tenth of the width around the centre; at least one pixel wide.
+    int spread = std::max(int(w / 10), 1);
+    m.x = float(int(w / 2 - w / 20) + prismora::rand() % spread);
+    m.y = float(int(h / 2) - int(w / 20) + prismora::rand() % spread);
   } else {
-    m.x = float(100 + uint32_t(prismora::rand()) % (w - 200));
-    m.y = float(100 + uint32_t(prismora::rand()) % (h - 200));
+    m.x = float(RandomPlace(w, 100));
+    m.y = float(RandomPlace(h, 100));
   }
   m.vx = JumpVelocity();
   m.vy = JumpVelocity();
@@ -144,7 +161,10 @@ void InitialiseEngine() {
   e.forceGain = 5.0e-7f;
   if (gScreenWidth <= 640) {
     e.attractorScale = 1.0f;
-    e.edgeForce *= 2.5f;
+    // Small screens get a stronger edge once per edge value, not once more
+    // at every reset: repeated resets would make the edge a wall.
+    if (!e.edgeBoosted) e.edgeForce *= 2.5f;
+    e.edgeBoosted = 1;
   } else {
     e.attractorScale = float(gScreenWidth) / 640 * 1.5f;
   }

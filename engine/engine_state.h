@@ -47,6 +47,7 @@ struct EngineStateRec {
   float dt = 0.001f;
   float forceGain = 5.0e-7f;
   float edgeForce = 70.0f;
+  int edgeBoosted = 0;  // flag: edgeForce already holds the small-screen boost
   float attractorScale = 1.0f;
   Attractor attractors[kMaxAttractors];
   float keepOut[kMaxAttractors] = {};

@@ -63,9 +63,8 @@ void MorphToPattern(int index) {
 
 void RunMorphStateMachine(uint32_t now) {
   if (!gMorphing) {
-    // 0 means never scheduled: the first pattern of a run gets a whole
-    // interval before the first automatic morph.
-    if (EngineState.nextMorph == 0) ScheduleNextMorph(now);
+    // nextMorph starts at 0, so with automatic morphing a run opens with a
+    // morph to its first automatic target.
     if ((gOptions.MorphSettings && EngineState.nextMorph < now) || gMorph.morphRequest) StartMorph(now);
   } else if (gMorphTick < gMorph.morphEndTick) {
     MorphStep();

@@ -64,13 +64,19 @@ bool LoadMusicList() {
     // Numbers of any length are read whole, so entries from 100 up keep theirs.
     char name[16] = {};
     char data[260] = {};
-    uint32_t nameSize = sizeof name, type = 0, dataSize = sizeof data - 1;
+    // Text comes with its terminator: 259 characters fill the record.
+    uint32_t nameSize = sizeof name, type = 0, dataSize = sizeof data;
     long result =
         RegEnumValue(key, index, name, &nameSize, &type, reinterpret_cast<uint8_t*>(data), &dataSize);
     if (result != ERROR_SUCCESS && result != ERROR_MORE_DATA) break;
     // A location too long to open, or a name too long to be a number, would
     // come through empty: an entry that plays something else.
-    if (result == ERROR_MORE_DATA || type != REG_SZ) continue;
+    if (result == ERROR_MORE_DATA) {
+      LogDebug("LoadMusicList: music entry %u does not fit and was left out (%lu bytes)\n", index,
+               (unsigned long)dataSize);
+      continue;
+    }
+    if (type != REG_SZ) continue;
     if (!GrowMusicList()) {
       ReportError("A system error occurred reading music settings.");
       ok = false;

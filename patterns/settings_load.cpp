@@ -7,6 +7,7 @@
 #include "engine/effects.h"
 #include "music/music_list.h"
 #include "patterns/options.h"
+#include "patterns/pattern_bounds.h"
 #include "patterns/pattern_selection.h"
 #include "patterns/preset.h"
 #include "patterns/settings_layout.h"
@@ -87,6 +88,7 @@ bool ReadStoredPatterns(const Preset& defaults) {
     Preset& record = gPresets[target];
     std::snprintf(record.Name, sizeof record.Name, "%s", name);
     ReadPattern(key, record, defaults);
+    BoundPatternValues(record, defaults.SpiralInc);
     if (target >= int(kStandardPatternCount)) record.PaintRule = 0;
     RegCloseKey(key);
   }
@@ -105,6 +107,8 @@ void ReadFrequencies() {
     long result = RegEnumValue(key, index, name, &nameSize, &type, data, &dataSize);
     if (result != ERROR_SUCCESS && result != ERROR_MORE_DATA) break;
     name[31] = '\0';
+    // Anything but a four-byte number is unreadable and leaves the default.
+    if (result != ERROR_SUCCESS || type != REG_DWORD || dataSize != 4) continue;
     for (uint32_t i = 0; i < gPatternCount; ++i) {
       if (std::strcmp(gPresets[i].Name, name) == 0) {
         gPresets[i].Frequency = data[0];

@@ -24,6 +24,14 @@ void RecordKeyUp(int vk) {
   if (Valid(vk)) gKeys.down[vk] = false;
 }
 
+void RecordKeyHeld(int vk, bool held) {
+  if (Valid(vk)) gKeys.down[vk] = held;
+}
+
+void ReleaseAllKeys() {
+  for (bool& down : gKeys.down) down = false;
+}
+
 int16_t GetAsyncKeyState(int vk) {
   if (!Valid(vk)) return 0;
   int16_t state = gKeys.down[vk] ? int16_t(0x8000) : int16_t(0);

@@ -60,6 +60,12 @@ enum : int {
 // Host side: a key went down or up.
 void RecordKeyDown(int vk);
 void RecordKeyUp(int vk);
+// Host side: whether a modifier is held, as an input event reports it. It
+// corrects the held state only and counts as no press.
+void RecordKeyHeld(int vk, bool held);
+// Host side: the window lost the keyboard, so no release will reach it;
+// every key counts as up. Presses not yet queried are kept.
+void ReleaseAllKeys();
 
 // Bit 15 set while the key is down; bit 0 set when the key was pressed since
 // the previous query of that key (the query clears it).

@@ -566,7 +566,9 @@ bool DDCreateBgSurface() {
   FrameBuffer.width = gDisplay.width;
   FrameBuffer.height = gDisplay.height;
   int width = int(gDisplay.width), height = int(gDisplay.height);
-  double brightness = double(gOptions.BackgroundBrightness);
+  // A hand-edited value beyond one channel would spill into green.
+  int stored = gOptions.BackgroundBrightness;
+  double brightness = double(stored < 0 ? 0 : stored > 255 ? 255 : stored);
   // One row and one column past the surface, which PutPixel drops.
   for (int i = 0; i <= height; ++i) {
     uint32_t c = uint32_t(brightness * double(i) / double(height) + 0.5);

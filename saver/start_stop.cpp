@@ -22,6 +22,9 @@ bool StartSaver(WindowHandle window) {
   gOldWindowsNT = false;
   uint32_t depth = 0;
   gWindows->desktop(&gDesktopWidth, &gDesktopHeight, &depth);
+  // A restart (after the password check) begins from a fresh engine, as the
+  // first start does: nothing of the last run's edge, effects or morph lingers.
+  ResetEngine();
   prismora::srand(uint32_t(CalendarTime() >> 1));
   FreePatternTable();
   // Without its installation the saver has been told so and cannot go on.

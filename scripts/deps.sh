@@ -15,7 +15,9 @@ build_packages=(build-essential cmake ninja-build pkg-config qt6-base-dev libqt6
   libx11-dev libgtest-dev libgmock-dev libbenchmark-dev libpng-dev clang clang-format clang-tidy
   libclang-rt-14-dev)
 run_packages=(libqt6widgets6 libqt6opengl6 libqt6openglwidgets6 libgl1-mesa-dri fonts-liberation2)
-test_packages=(xvfb xauth xdotool x11-utils imagemagick)
+# locales: the tests run the log under a comma-decimal locale (de_DE.UTF-8),
+# which this script generates when it is missing.
+test_packages=(xvfb xauth xdotool x11-utils imagemagick locales)
 
 groups=("$@")
 if [ ${#groups[@]} -eq 0 ]; then
@@ -43,12 +45,23 @@ for package in "${wanted[@]}"; do
   fi
 done
 
+# The comma-decimal locale of the log tests, made once.
+ensure_test_locale() {
+  case " ${groups[*]} " in *" test "*) ;; *) return 0 ;; esac
+  if locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then return 0; fi
+  echo "deps.sh: generating the de_DE.UTF-8 locale"
+  "${as_root[@]}" localedef -i de_DE -c -f UTF-8 de_DE.UTF-8 ||
+    echo "deps.sh: could not generate de_DE.UTF-8; the locale test will be skipped" >&2
+}
+
+as_root=()
 if [ ${#missing[@]} -eq 0 ]; then
   echo "deps.sh: all packages for '${groups[*]}' are installed"
+  if [ "$(id -u)" -ne 0 ] && command -v sudo >/dev/null 2>&1; then as_root=(sudo); fi
+  ensure_test_locale
   exit 0
 fi
 
-as_root=()
 if [ "$(id -u)" -ne 0 ]; then
   if command -v sudo >/dev/null 2>&1; then
     as_root=(sudo)
@@ -71,3 +84,4 @@ if ! "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --
   exit 1
 fi
 echo "deps.sh: installed ${missing[*]}"
+ensure_test_locale

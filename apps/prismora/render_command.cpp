@@ -144,13 +144,14 @@ int RunRenderCommand(const CommandLine& commandLine) {
     std::fprintf(stderr, "prismora: cannot make the directory %s\n", directory);
     return 1;
   }
+  // The host first: opening the store may already log (a damaged file is moved aside).
+  InstallHeadlessHost();
   std::string scratch;
   if (!OpenRenderSettings(commandLine, &scratch)) {
     std::fprintf(stderr, "prismora: cannot use the settings directory %s\n",
                  scratch.empty() ? commandLine.configDirectory.c_str() : scratch.c_str());
     return 1;
   }
-  InstallHeadlessHost();
   gHeadless.desktopWidth = commandLine.width;
   gHeadless.desktopHeight = commandLine.height;
   gHeadless.calendarStart = int64_t(commandLine.seed);

@@ -116,6 +116,11 @@ class HostWindow final : public QWindow {
         return true;
       case QEvent::MouseButtonDblClick:
         return true;  // the press before it was already posted
+      case QEvent::FocusOut:
+        // A grab or a switch of virtual terminal takes the keyboard while a
+        // key is down; its release then never comes here.
+        ReleaseAllKeys();
+        break;
       default:
         break;
     }
@@ -147,6 +152,10 @@ class HostWindow final : public QWindow {
  private:
   void PostKey(QKeyEvent* e) {
     int vk = QtKeyToVirtualKey(e->key(), (e->modifiers() & Qt::KeypadModifier) != 0, e->nativeScanCode());
+    // Ctrl is held when the event says so, whatever was recorded before
+    // (its release may have gone to another window). Its own press and
+    // release are recorded as they come.
+    if (vk != VK_CONTROL) RecordKeyHeld(VK_CONTROL, (e->modifiers() & Qt::ControlModifier) != 0);
     if (vk == 0) return;
     bool alt = (e->modifiers() & Qt::AltModifier) != 0;
     bool system = alt || vk == VK_MENU || vk == VK_F10;
@@ -177,6 +186,7 @@ class HostWindow final : public QWindow {
     if (buttons & Qt::MiddleButton) keys |= MK_MBUTTON;
     if (e->modifiers() & Qt::ShiftModifier) keys |= MK_SHIFT;
     if (e->modifiers() & Qt::ControlModifier) keys |= MK_CONTROL;
+    RecordKeyHeld(VK_CONTROL, (e->modifiers() & Qt::ControlModifier) != 0);
     if (e->type() == QEvent::MouseMove) {
       PostMessage(rec_->handle, WM_MOUSEMOVE, keys, PackPoint(x, y));
       return;

@@ -3,12 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 
+#include "platform/clock.h"
 #include "platform/headless/headless.h"
 #include "platform/message_box.h"
 
@@ -112,6 +115,36 @@ TEST_F(DiagnosticLog, UnwritableDirectoryIsSilentAndRetried) {
   HeadlessAdvance(500);
   LogDebug("found\n");
   EXPECT_EQ(LogText(), "1/1/1970 0:00:01 (0.500000 - 0.500000)> found\n");
+}
+
+// The toolkit switches the C library to the user's locale; the log reads
+// the same everywhere all the same.
+TEST_F(DiagnosticLog, ThePrefixIgnoresACommaDecimalLocale) {
+  std::string before = setlocale(LC_ALL, nullptr);
+  if (!setlocale(LC_ALL, "de_DE.UTF-8"))
+    GTEST_SKIP() << "no de_DE.UTF-8 locale (scripts/deps.sh test makes it)";
+  char probe[16];
+  std::snprintf(probe, sizeof probe, "%.1f", 0.5);
+  EXPECT_STREQ(probe, "0,5") << "the locale really uses a comma";
+  LogDebug("first\n");
+  HeadlessAdvance(1250);
+  LogDebug("second\n");
+  setlocale(LC_ALL, before.c_str());
+  EXPECT_EQ(LogText(),
+            "1/1/1970 0:00:01 (0.000000 - 0.000000)> first\n"
+            "1/1/1970 0:00:02 (1.250000 - 1.250000)> second\n");
+}
+
+// The store can report a damaged settings file before a host is installed.
+TEST_F(DiagnosticLog, ALineBeforeAnyClockIsWrittenWithoutTime) {
+  const ClockService* installed = gClock;
+  gClock = nullptr;
+  LogDebug("early %d\n", 8);
+  gClock = installed;
+  HeadlessAdvance(1000);
+  LogDebug("later\n");
+  EXPECT_EQ(LogText(), "> early 8\n1/1/1970 0:00:02 (0.000000 - 0.000000)> later\n")
+      << "timing starts with the first line that has a clock";
 }
 
 class MessageBoxes : public testing::Test {

@@ -147,6 +147,20 @@ e2e_check "--pattern 20 without user patterns: exit code 2 and one line (got $ST
 e2e_check "... naming the last pattern" grep -q "past the last pattern, 19" "$ERR"
 e2e_check "a render without --config-dir leaves the user's settings alone" [ ! -e "$WORK/config/settings.reg" ]
 
+# A settings file that cannot be read is moved aside and logged before any
+# host is up; the render goes on from defaults.
+mkdir -p "$WORK/broken"
+printf 'not a settings file\0\377' >"$WORK/broken/settings.reg"
+render broken --frames 3 --config-dir "$WORK/broken"
+e2e_check "an unreadable settings file: the render still runs (got $STATUS: $(head -c 200 "$ERR"))" \
+  [ "$STATUS" = 0 ]
+e2e_check "... the file is moved aside" bash -c "ls '$WORK/broken' | grep -q '^settings.reg.broken-'"
+e2e_check "... and the log says so" grep -q "settings.reg" "$WORK/state/Prismora.txt"
+
+# The smallest size the command takes runs through jumps (15 s of pattern 0).
+render smallest --size 320x200 --frames 3000 --every 3000 --pattern 0
+e2e_check "--size 320x200 runs 3000 frames of pattern 0 (got $STATUS: $(head -c 200 "$ERR"))" [ "$STATUS" = 0 ]
+
 timeout 10 "$PRISMORA" --frames 3 --every 2 >/dev/null 2>"$WORK/stray.err"
 STATUS=$?
 e2e_check "--frames without --render: exit code 2 (got $STATUS)" [ "$STATUS" = 2 ]

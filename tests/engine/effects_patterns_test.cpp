@@ -2,6 +2,7 @@
 // the stored states of grabbed patterns.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <initializer_list>
 #include <vector>
@@ -9,6 +10,7 @@
 #include "engine/effects.h"
 #include "engine/engine.h"
 #include "engine/engine_state.h"
+#include "engine/morph.h"
 #include "engine/random.h"
 #include "patterns/options.h"
 #include "patterns/pattern_apply.h"
@@ -152,10 +154,11 @@ TEST_F(EffectsPatternsTest, StandardGrabbedPatternsRestoreTheirStates) {
   struct Case {
     unsigned pattern;
     std::vector<EffectId> on;
+    int counted;  // Tunnel and Reverse ride on Double Bounce
   } cases[] = {
-      {16, {kCentre, kZeroAngle, kAngleSpeed}},
-      {18, {kZeroAngle, kReverse, kTunnel, kDoubleBounce, kHelix}},
-      {19, {kZeroAngle, kReverse, kTunnel, kDoubleBounce, kHelix}},
+      {16, {kCentre, kZeroAngle, kAngleSpeed}, 3},
+      {18, {kZeroAngle, kReverse, kTunnel, kDoubleBounce, kHelix}, 3},
+      {19, {kZeroAngle, kReverse, kTunnel, kDoubleBounce, kHelix}, 3},
   };
   for (const Case& c : cases) {
     Start(0);
@@ -174,7 +177,7 @@ TEST_F(EffectsPatternsTest, StandardGrabbedPatternsRestoreTheirStates) {
     if (c.pattern != 16) {
       EXPECT_EQ(gEffects.slot[kReverse].on, 3);
     }
-    EXPECT_EQ(gActiveEffects, 2) << "the copy leaves the count alone";
+    EXPECT_EQ(gActiveEffects, c.counted) << "the count follows the copied states, pattern " << c.pattern;
   }
 }
 
@@ -235,4 +238,71 @@ TEST_F(EffectsPatternsTest, GrabbedValuesAndSwitchedEffects) {
   EXPECT_TRUE(EffectOn(kPaintMode)) << "\"Painting Mode\" 10 paints";
   EXPECT_EQ(gPainting, 1);
   EXPECT_EQ(gSphereEnding, 1) << "stored off while on: asked to run out";
+}
+
+namespace {
+
+int CountedEffectsOn() {
+  int on = 0;
+  for (int id = 0; id < kEffectCount; ++id)
+    if (EffectOn(EffectId(id)) && EffectCounts(EffectId(id))) ++on;
+  return on;
+}
+
+// Frames of 450 ms: a frame update is then a second of effect timers for
+// three frames' work; morphs take a few updates.
+void UseSlowFrames() {
+  gOptions.MaxFps = 2;
+  gOptions.MorphDuration = 100;
+}
+
+// Runs frame updates until the current pattern is index (at most a minute).
+void RunUntilPattern(uint32_t index) {
+  MorphToPattern(int(index));
+  for (int call = 0; call < 60 && (gCurrentPattern != index || gMorphing); ++call) AddTrailParticle(1);
+  AddTrailParticle(1);  // the grabbed states arrive at the next frame
+  ASSERT_EQ(gCurrentPattern, index);
+}
+
+}  // namespace
+
+// A grabbed pattern's copied states used to bypass the count: entering one
+// with two effects on under "Simple" left the count at its limit with
+// nothing on, and no counted effect came on again.
+TEST_F(EffectsPatternsTest, UnderSimpleEffectsComeOnAgainAfterAGrabbedPattern) {
+  Start(0);
+  UseSlowFrames();
+  gOptions.Simple = 1;
+  gMaxEffects = 2;
+  TurnEffectOn(kCoriolis, Now());
+  TurnEffectOn(kTwisty, Now());
+  ASSERT_EQ(gActiveEffects, 2);
+  RunUntilPattern(16);
+  EXPECT_EQ(gActiveEffects, CountedEffectsOn());
+  RunUntilPattern(0);
+  int mostOn = 0;
+  for (int call = 0; call < 20 * 60; ++call) {
+    AddTrailParticle(1);
+    ASSERT_EQ(gActiveEffects, CountedEffectsOn()) << "at call " << call;
+    mostOn = std::max(mostOn, CountedEffectsOn());
+  }
+  EXPECT_EQ(mostOn, 2) << "in twenty minutes the effects fill the two places again";
+}
+
+TEST_F(EffectsPatternsTest, SphereLevelTenKeepsTheSphereThroughGrabbedPatterns) {
+  Start(0);
+  UseSlowFrames();
+  gOptions.SphereLevel = 10;
+  ScheduleAllEffects(Now());
+  ASSERT_TRUE(EffectOn(kSpherical));
+  RunUntilPattern(16);  // its stored block has Spherical off
+  RunUntilPattern(0);
+  RunUntilPattern(18);
+  for (int call = 0; call < 120; ++call) {
+    AddTrailParticle(1);
+    ASSERT_TRUE(EffectOn(kSpherical)) << "at call " << call;
+  }
+  RequestEffectToggle(kSpherical);
+  AddTrailParticle(1);
+  EXPECT_TRUE(EffectOn(kSpherical)) << "its key is ignored at level 10";
 }

@@ -22,7 +22,8 @@ class MorphStateTest : public HeadlessTest {
     StartHeadlessEngine(640, 480, pattern);
     gOptions.MorphDuration = 50;
     now_ = gHeadless.tick;
-    Tick();  // schedules the first automatic morph
+    // As after a morph: the next automatic one an interval away.
+    ScheduleNextMorph(now_);
   }
 
   void Tick() {
@@ -120,12 +121,28 @@ TEST_F(MorphStateTest, EndOfAMorphUndoesWhatThePatternLeftHadFixed) {
   }
 }
 
+TEST_F(MorphStateTest, ARunOpensWithAMorphToItsFirstAutomaticTarget) {
+  for (int automatic : {1, 0}) {
+    InstallHeadlessHost();
+    ResetProgram();
+    StartHeadlessEngine(640, 480, 0);
+    gOptions.MorphSettings = automatic;
+    now_ = gHeadless.tick;
+    Tick();
+    EXPECT_EQ(gMorphing, automatic) << "automatic " << automatic;
+    if (automatic) {
+      EXPECT_EQ(gMorphBlend.targetPattern, 3) << "Spirograph first";
+      EXPECT_EQ(EngineState.nextMorph - now_, 20000u) << "the next one an interval after this one began";
+    }
+  }
+}
+
 TEST_F(MorphStateTest, FrameUpdatesCarryAMorphThrough) {
   StartHeadlessEngine(640, 480, 0);
-  gOptions.MorphInterval = 1;
   gOptions.MorphDuration = 200;
-  AddTrailParticle(1);  // schedules the first morph a second ahead
-  EXPECT_EQ(gCurrentPattern, 0u);
-  for (int call = 0; call < 3 && gCurrentPattern == 0; ++call) AddTrailParticle(1);
+  // The opening morph begins at the first tick; a call's second of steps
+  // is some 1,500 ticks of the morph clock.
+  AddTrailParticle(1);
+  EXPECT_EQ(gMorphing, 0);
   EXPECT_EQ(gCurrentPattern, 3u);
 }

@@ -111,6 +111,10 @@ TEST_P(SoakTest, AnHourOfEffectsAndMorphsStaysBounded) {
     ASSERT_LT(gCurrentPattern, gPatternCount) << "at call " << calls;
     ASSERT_LE(gActiveEffects, gMaxEffects) << "at call " << calls;
     ASSERT_GE(gActiveEffects, 0) << "at call " << calls;
+    int countedOn = 0;
+    for (int id = 0; id < kEffectCount; ++id)
+      if (EffectOn(EffectId(id)) && EffectCounts(EffectId(id))) ++countedOn;
+    ASSERT_EQ(gActiveEffects, countedOn) << "the count follows the effects at call " << calls;
     maxLive = std::max(maxLive, LiveParticleCount());
     for (int id = 0; id < kEffectCount; ++id)
       if (EffectOn(EffectId(id))) seenOn[size_t(id)] = true;

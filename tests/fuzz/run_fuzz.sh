@@ -1,24 +1,41 @@
 #!/bin/sh
-# Builds the fuzz targets with clang in their own build directory and runs
-# each for a bounded time on a copy of its seed corpus. Exits non-zero when
-# a target finds a crash (the reproducer is left in the build directory).
+# Builds the fuzz targets with clang in their own build directory, the whole
+# tree instrumented, and runs each for a bounded time on a copy of its seed
+# corpus. Exits non-zero when a target finds a crash (the reproducer is left
+# in the build directory).
 #
-#   tests/fuzz/run_fuzz.sh [seconds per target] [build directory]
+#   tests/fuzz/run_fuzz.sh [seconds per target] [build directory] [target...]
 set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
 source_dir=$(cd "$here/../.." && pwd)
 seconds=${1:-60}
 build_dir=${2:-$source_dir/build-fuzz}
+shift $(($# < 2 ? $# : 2))
+targets=${*:-reg_parser_fuzz saver_run_fuzz}
 
 CC=clang CXX=clang++ cmake -S "$source_dir" -B "$build_dir" -G Ninja \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPRISMORA_BUILD_BENCH=OFF >/dev/null
-ninja -C "$build_dir" reg_parser_fuzz
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPRISMORA_BUILD_BENCH=OFF -DPRISMORA_FUZZ=ON >/dev/null
+# shellcheck disable=SC2086
+ninja -C "$build_dir" $targets
 
-# The corpus grows while fuzzing; keep the checked-in seeds as they are.
-work="$build_dir/fuzz/reg_parser"
-mkdir -p "$work/corpus" "$work/artifacts"
-cp "$here"/corpus/* "$work/corpus/"
-"$build_dir/tests/fuzz/reg_parser_fuzz" "$work/corpus" \
-  -max_total_time="$seconds" -max_len=8192 -timeout=10 -print_final_stats=1 \
-  -artifact_prefix="$work/artifacts/"
+export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1"
+export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
+status=0
+for target in $targets; do
+  case $target in
+    reg_parser_fuzz) seeds=$here/corpus max_len=8192 dict= ;;
+    saver_run_fuzz) seeds=$here/saver_corpus max_len=65536 dict=-dict=$here/saver_run_fuzz.dict ;;
+    *) echo "run_fuzz.sh: no such target $target" >&2; exit 2 ;;
+  esac
+  # The corpus grows while fuzzing; keep the checked-in seeds as they are.
+  work="$build_dir/fuzz/$target"
+  mkdir -p "$work/corpus" "$work/artifacts"
+  cp "$seeds"/* "$work/corpus/"
+  echo "=== $target for $seconds s"
+  # shellcheck disable=SC2086
+  "$build_dir/tests/fuzz/$target" "$work/corpus" $dict \
+    -max_total_time="$seconds" -max_len="$max_len" -timeout=60 -rss_limit_mb=4096 -print_final_stats=1 \
+    -artifact_prefix="$work/artifacts/" || status=1
+done
+exit $status

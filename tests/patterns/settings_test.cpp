@@ -2,6 +2,7 @@
 // real store in the test's own directory.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -346,4 +347,84 @@ TEST_F(SettingsTest, MusicListHoldsTheBuiltInsThenTheUsersEntries) {
   EXPECT_STREQ(MusicEntryLocation(7), "/music/seven.ogg");
   EXPECT_STREQ(MusicEntryLocation(123), "/music/many.ogg");
   EXPECT_STREQ(MusicEntryLocation(9), "");
+}
+
+// A hand-edited pattern holds any number; what the engine gets is held to
+// the pattern's ranges, and the file keeps what its author wrote.
+TEST_F(SettingsTest, PatternValuesOutsideTheirRangesAreHeldToThemInMemoryOnly) {
+  struct Case {
+    const char* name;
+    int32_t stored;
+    int32_t Preset::*field;
+    int32_t loaded;
+  } cases[] = {
+      {"Trail Density", 0, &Preset::TrailDensity, 1},
+      {"Trail Length", -5, &Preset::TrailLength, 1},
+      {"Number Of Trails", 0x7fffffff, &Preset::NumberOfTrails, 100},
+      {"Sparkliness", 0, &Preset::Sparkliness, 4},
+      {"Trail Kinkiness", 1000, &Preset::TrailKinkiness, 50},
+      {"Trail Width", -90, &Preset::TrailWidth, 0},
+      {"Fade Speed", 500, &Preset::FadeSpeed, 100},
+      {"Colour Speed", -1, &Preset::ColourSpeed, 1},
+      {"Jump Speed", int32_t(0x80000000u), &Preset::JumpSpeed, 1},
+      {"Trail Length", 1000, &Preset::TrailLength, 1000},
+  };
+  for (const Case& c : cases) {
+    StoreDword(PatternPath("Mine"), c.name, c.stored);
+    ASSERT_TRUE(GetSettings(false));
+    ASSERT_EQ(gPatternCount, 21u);
+    EXPECT_EQ(gPresets[20].*c.field, c.loaded) << c.name << " " << c.stored;
+    EXPECT_EQ(StoredDword(PatternPath("Mine"), c.name), c.stored) << c.name;
+    FreePatternTable();
+  }
+}
+
+TEST_F(SettingsTest, SpiralIncThatIsNoFiniteNumberReadsAsTheDefault) {
+  struct Case {
+    uint32_t bits;
+    float loaded;
+  } cases[] = {
+      {0x7fc00000u, 3.144093f},                     // NaN
+      {0x7f800000u, 3.144093f},                     // +infinity
+      {0xff800000u, 3.144093f},                     // -infinity
+      {0x3f8612c4u, 1.0474477f},                    // an ordinary value stays bit for bit
+      {0x42c80000u, std::fmod(100.0f, 6.283186f)},  // 100 rad: the same angle within a turn
+  };
+  for (const Case& c : cases) {
+    StoreBinary(PatternPath("Mine"), "Spiral Inc",
+                {uint8_t(c.bits), uint8_t(c.bits >> 8), uint8_t(c.bits >> 16), uint8_t(c.bits >> 24)});
+    ASSERT_TRUE(GetSettings(false));
+    EXPECT_EQ(gPresets[20].SpiralInc, c.loaded) << std::hex << c.bits;
+    FreePatternTable();
+  }
+}
+
+TEST_F(SettingsTest, AFrequencyOfTheWrongTypeOrSizeReadsAsFifty) {
+  StoreText(kFrequenciesKeyPath, "Zelo", "50");
+  StoreBinary(kFrequenciesKeyPath, "Pentagonal Lines", {0, 0, 0, 0, 0});
+  StoreBinary(kFrequenciesKeyPath, "Slow Ripples", {7, 0, 0, 0});
+  StoreDword(kFrequenciesKeyPath, "Spirograph", 0);
+  ASSERT_TRUE(GetSettings(false));
+  EXPECT_EQ(gPresets[0].Frequency, 50) << "text \"50\" is not the byte '5'";
+  EXPECT_EQ(gPresets[1].Frequency, 50) << "five bytes are not a number";
+  EXPECT_EQ(gPresets[2].Frequency, 50) << "binary, even of four bytes, is not a DWORD";
+  EXPECT_EQ(gPresets[3].Frequency, 0);
+  EXPECT_EQ(gOptions.MorphSettings, 1) << "only one pattern is at never";
+}
+
+TEST_F(SettingsTest, AMusicLocationFillsItsRecordAndALongerOneIsLoggedAndLeftOut) {
+  const std::string music = std::string(kMainKeyPath) + "\\Music";
+  const std::string longest = "/" + std::string(258, 'm');  // 259 characters: 260 bytes with the end
+  StoreText(music, "4", longest.c_str());
+  StoreText(music, "5", (longest + "x").c_str());
+  ASSERT_TRUE(GetSettings(false));
+  ASSERT_EQ(gMusicCount, 5);
+  EXPECT_EQ(gMusicList[4].number, 4);
+  EXPECT_EQ(std::string(gMusicList[4].location), longest);
+  std::ifstream log(StateDirectory() + "/Prismora.txt");
+  std::stringstream text;
+  text << log.rdbuf();
+  EXPECT_NE(text.str().find("LoadMusicList: music entry 1 does not fit and was left out (261 bytes)"),
+            std::string::npos)
+      << text.str();
 }

@@ -6,6 +6,7 @@
 #include <QtCore/QAbstractEventDispatcher>
 #include <QtCore/QCoreApplication>
 #include <QtCore/QTimer>
+#include <QtGui/QFocusEvent>
 #include <QtGui/QKeyEvent>
 #include <QtGui/QWindow>
 #include <chrono>
@@ -176,3 +177,34 @@ TEST_F(QtEventSourceTest, TerminationWakesTheWaitAndPostsCloseOnce) {
 }
 
 }  // namespace
+
+// A grab or a switch of terminal takes the keyboard while Ctrl is down; its
+// release never arrives. Ctrl must not stay held, or every digit would be
+// read as Ctrl with a digit.
+TEST_F(QtEventSourceTest, CtrlIsNotLeftHeldWhenItsReleaseGoesElsewhere) {
+  WindowHandle handle = CreateWindow();
+  QWindow* window = QtHostWindow(handle);
+  auto held = [](int vk) {
+    uint8_t keys[256];
+    GetKeyboardState(keys);
+    return (keys[vk] & 0x80) != 0;
+  };
+  auto deliver = [](QWindow* target, QEvent* event) {
+    QCoreApplication::postEvent(target, event);
+    PumpAfterNextMillisecond();
+    TakeMessages();
+  };
+
+  deliver(window, new QKeyEvent(QEvent::KeyPress, Qt::Key_Control, Qt::ControlModifier));
+  ASSERT_TRUE(held(VK_CONTROL));
+  deliver(window, new QFocusEvent(QEvent::FocusOut, Qt::ActiveWindowFocusReason));
+  EXPECT_FALSE(held(VK_CONTROL)) << "focus lost: every key counts as up";
+
+  RecordKeyDown(VK_CONTROL);
+  deliver(window, new QKeyEvent(QEvent::KeyPress, Qt::Key_5, Qt::NoModifier));
+  EXPECT_FALSE(held(VK_CONTROL)) << "the key event says Ctrl is up";
+  deliver(window, new QKeyEvent(QEvent::KeyPress, Qt::Key_5, Qt::ControlModifier));
+  EXPECT_TRUE(held(VK_CONTROL)) << "the key event says Ctrl is down";
+  EXPECT_TRUE(held('5'));
+  EXPECT_EQ(GetAsyncKeyState(VK_CONTROL) & 1, 1) << "the real press is still reported once";
+}
