@@ -5,8 +5,9 @@
 #            UndefinedBehaviorSanitizer; the first report fails the run. (Debug
 #            made the multi-process store tests some ten times slower, past their
 #            timeout.)
-# plus a formatting check, a bounded libFuzzer run of the settings parser
-# (PRISMORA_FUZZ_SECONDS, default 120), and the core and toolkit tests once more shuffled and
+# plus a formatting check, bounded libFuzzer runs of the settings parser and
+# of the whole saver fed a settings file (PRISMORA_FUZZ_SECONDS each, default
+# 120), and the core and toolkit tests once more shuffled and
 # repeated, to catch tests that depend on order or on what another test left.
 # The window tests start their own Xvfb, so no display is needed.
 # Usage: scripts/test.sh        Exit status: 0 when every step passed.
@@ -158,14 +159,15 @@ suppressions="$root/tests/e2e/lsan.supp"
 run_configuration asan "$asan_dir" RelWithDebInfo -DPRISMORA_SANITIZE=ON
 unset ASAN_OPTIONS UBSAN_OPTIONS LSAN_OPTIONS
 
-# fuzz: the settings file parser under libFuzzer for a bounded time.
+# fuzz: the settings file's parser, and the whole saver run from a settings
+# file, each under libFuzzer for a bounded time.
 fuzz_seconds=${PRISMORA_FUZZ_SECONDS:-120}
-say "fuzz: reg_parser_fuzz for $fuzz_seconds s"
+say "fuzz: reg_parser_fuzz and saver_run_fuzz for $fuzz_seconds s each"
 fuzz_log="$root/build/fuzz.log"
 mkdir -p "$root/build"
 if "$root/tests/fuzz/run_fuzz.sh" "$fuzz_seconds" "$root/build/fuzz" >"$fuzz_log" 2>&1; then
-  runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$fuzz_log" | tail -n 1)
-  note fuzz "passed (${runs:-?} inputs in $fuzz_seconds s, nothing found)"
+  runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$fuzz_log" | paste -sd/ -)
+  note fuzz "passed (${runs:-?} inputs in $fuzz_seconds s each, nothing found)"
 else
   tail -n 40 "$fuzz_log"
   note fuzz "FAILED (see $fuzz_log)"

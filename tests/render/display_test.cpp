@@ -251,6 +251,10 @@ TEST_F(DisplayTest, BackgroundIsAVerticalBlueGradient) {
       {16, 255, 0, 0x0000, 0x0010, 0x001F},
       {16, 0, 0, 0, 0, 0},
       {32, 0, 0, 0, 0, 0},
+      // Hand-edited values beyond a channel are held to it, never spilling into green.
+      {32, int(0xffffffd0u), 0, 0, 0, 0},
+      {32, 4000, 0, 0x01, 0x80, 0xFE},
+      {16, 4000, 0, 0x0000, 0x0010, 0x001F},
   };
   for (const Case& c : cases) {
     ResetDisplay();
