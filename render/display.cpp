@@ -68,6 +68,7 @@ struct DisplayRec {
   SurfaceRec text;
   SurfaceRec background;
   TextRegionRec textRegions[kTextSlotCount];
+  bool backPresented = false;  // the back surface holds the picture last presented
 };
 
 // The test switches outlive DDCleanUp, since DDInitialise starts with one.
@@ -348,6 +349,7 @@ uint32_t Blit(const SurfaceRec& target, const DDRect& to, const SurfaceRec& sour
 DDRect WholeSurface() { return DDRect{0, 0, int32_t(gDisplay.width), int32_t(gDisplay.height)}; }
 
 uint32_t ClearOnce() {
+  gDisplay.backPresented = false;
   if (gUseBackground && gDisplay.background.pixels)
     return Blit(gDisplay.back, WholeSurface(), gDisplay.background, WholeSurface());
   if (gDisplay.back.lost) return DDERR_SURFACELOST;
@@ -368,6 +370,7 @@ uint32_t PresentOnce() {
   frame.height = gDisplay.height;
   frame.bitsPerPixel = gDisplay.bitsPerPixel;
   gWindows->present(gDisplay.window, frame);
+  gDisplay.backPresented = true;
   return DD_OK;
 }
 
@@ -483,6 +486,7 @@ bool DDLockBackSurface() {
   FrameBuffer.pitch = gDisplay.back.pitch;
   FrameBuffer.width = gDisplay.width;
   FrameBuffer.height = gDisplay.height;
+  gDisplay.backPresented = false;
   return true;
 }
 
@@ -496,8 +500,31 @@ void DDPresent() {
 void DDBlitTextRegion(int slot) {
   if (!gSurfacesReady || slot < 0 || slot >= kTextSlotCount || !gDisplay.text.pixels) return;
   const TextRegionRec& region = gDisplay.textRegions[slot];
+  gDisplay.backPresented = false;
   // A failed copy only misses this frame's text.
   Blit(gDisplay.back, region.destination, gDisplay.text, region.source);
+}
+
+void DDCopyBackgroundToText(const DDRect& area) {
+  if (!gDisplay.text.pixels || !gDisplay.background.pixels) return;
+  Blit(gDisplay.text, area, gDisplay.background, area);
+}
+
+void DDBlitTextArea(const DDRect& area) {
+  if (!gSurfacesReady || !gDisplay.text.pixels) return;
+  gDisplay.backPresented = false;
+  Blit(gDisplay.back, area, gDisplay.text, area);
+}
+
+bool DDGetPresentedFrame(SurfaceDescRec* out) {
+  const SurfaceRec& back = gDisplay.back;
+  if (!gSurfacesReady || !back.pixels || back.lost || !gDisplay.backPresented) return false;
+  out->pixels = back.pixels;
+  out->pitch = back.pitch;
+  out->width = back.width;
+  out->height = back.height;
+  out->bitsPerPixel = gDisplay.bitsPerPixel;
+  return true;
 }
 
 uint32_t DDRestoreSurfaces() {

@@ -101,6 +101,15 @@ void DDSetTextRegion(int slot, const DDRect& source, const DDRect& destination);
 // is none or it is lost.
 bool DDLockTextSurface(SurfaceDescRec* out);
 void DDUnlockTextSurface();
+// Copies area of the background picture into the same area of the text
+// surface, and area of the text surface onto the same area of the back
+// surface. An area not wholly on the surfaces copies nothing.
+void DDCopyBackgroundToText(const DDRect& area);
+void DDBlitTextArea(const DDRect& area);
+// The picture last presented, while the back surface still holds it
+// untouched (between frames): false when there is no display or the
+// next frame has begun drawing.
+bool DDGetPresentedFrame(SurfaceDescRec* out);
 // The vertical gradient from black to blue of strength "Background
 // Brightness", redrawn into a new background surface.
 bool DDCreateBgSurface();

@@ -17,6 +17,7 @@
 #include "patterns/preset.h"
 #include "patterns/settings_session.h"
 #include "platform/directories.h"
+#include "platform/font/freetype_text.h"
 #include "platform/headless/headless.h"
 #include "platform/image/png_writer.h"
 #include "platform/messages.h"
@@ -151,6 +152,7 @@ int RunRenderCommand(const CommandLine& commandLine) {
     return 1;
   }
   InstallHeadlessHost();
+  InstallFreeTypeText();
   gHeadless.desktopWidth = commandLine.width;
   gHeadless.desktopHeight = commandLine.height;
   gHeadless.calendarStart = int64_t(commandLine.seed);
