@@ -124,6 +124,20 @@ const SizeRec* SizeOf(int faceIndex, uint32_t height) {
   return &gFontText->sizes.emplace(key, size).first->second;
 }
 
+GlyphRec* GlyphOf(int faceIndex, uint32_t height, unsigned char c, bool needBitmap);
+
+// A size's first use renders every printable ASCII character, so that
+// text that changes from frame to frame (the frame rate) never meets an
+// uncached glyph, and so never allocates, once the size is in use.
+const SizeRec* WarmSizeOf(int faceIndex, uint32_t height) {
+  uint64_t key = uint64_t(faceIndex) << 16 | height;
+  if (gFontText->sizes.count(key)) return &gFontText->sizes.find(key)->second;
+  const SizeRec* size = SizeOf(faceIndex, height);
+  if (!size) return nullptr;
+  for (unsigned char c = 32; c < 127; ++c) GlyphOf(faceIndex, height, c, true);
+  return size;
+}
+
 GlyphRec* GlyphOf(int faceIndex, uint32_t height, unsigned char c, bool needBitmap) {
   uint64_t key = uint64_t(faceIndex) << 24 | uint64_t(height) << 8 | c;
   auto found = gFontText->glyphs.find(key);
@@ -164,7 +178,7 @@ bool FreeTypeMeasure(const TextFontRec& font, const char* text, uint32_t* width,
   int faceIndex = FaceIndex(font);
   if (faceIndex < 0) return false;
   uint32_t pixelHeight = ClampedHeight(font.pixelHeight);
-  const SizeRec* size = SizeOf(faceIndex, pixelHeight);
+  const SizeRec* size = WarmSizeOf(faceIndex, pixelHeight);
   if (!size) return false;
   int64_t total = 0;
   for (const unsigned char* c = reinterpret_cast<const unsigned char*>(text); c && *c; ++c) {
@@ -207,7 +221,7 @@ void FreeTypeDraw(const TextFontRec& font, const char* text, int32_t x, int32_t 
   if (bitsPerPixel != 16 && bitsPerPixel != 24 && bitsPerPixel != 32) return;
   uint32_t bytesPerPixel = bitsPerPixel / 8;
   uint32_t pixelHeight = ClampedHeight(font.pixelHeight);
-  const SizeRec* size = SizeOf(faceIndex, pixelHeight);
+  const SizeRec* size = WarmSizeOf(faceIndex, pixelHeight);
   if (!size) return;
   int64_t pen = x;
   int64_t baseline = int64_t(y) + size->ascent;
