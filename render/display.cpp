@@ -79,6 +79,9 @@ struct DisplayTestRec {
 
 DisplayRec gDisplay;
 DisplayTestRec gDisplayTest;
+// Counts every change of the text surface's memory that its users did not
+// make (creation, loss, restore); only ResetDisplay sets it back.
+uint32_t gTextSurfaceGeneration = 0;
 
 constexpr uint32_t MakeDDResult(uint32_t code) { return 0x88760000u | code; }
 
@@ -543,6 +546,7 @@ uint32_t DDRestoreSurfaces() {
       continue;
     }
     surface->lost = false;
+    if (surface == &gDisplay.text) gTextSurfaceGeneration += 1;
     result = DD_OK;
     if (surface == &gDisplay.background) DDCreateBgSurface();
   }
@@ -557,8 +561,11 @@ bool DDCreateTextSurface() {
     return false;
   }
   FillSurface(gDisplay.text, 0);
+  gTextSurfaceGeneration += 1;
   return true;
 }
+
+uint32_t DDTextSurfaceGeneration() { return gTextSurfaceGeneration; }
 
 bool DDTextSurfaceExists() { return gDisplay.text.pixels != nullptr; }
 
@@ -612,6 +619,7 @@ const char* DDErrorName(uint32_t code) {
 
 void DDSimulateSurfaceLoss(int failingRestores) {
   gDisplayTest.failingRestores = failingRestores;
+  gTextSurfaceGeneration += 1;
   for (SurfaceRec* surface : {&gDisplay.back, &gDisplay.text, &gDisplay.background}) {
     if (!surface->pixels) continue;
     surface->lost = true;
@@ -624,6 +632,7 @@ void DDSimulateOutOfMemory(DisplaySurface surface) { gDisplayTest.failNext[int(s
 
 void ResetDisplay() {
   DDCleanUp();
+  gTextSurfaceGeneration = 0;
   gDisplayTest = DisplayTestRec{};
   ResetResolutionList();
   gScreenWidth = 640;

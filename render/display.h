@@ -93,6 +93,10 @@ uint32_t DDRestoreSurfaces();
 // reported failure.
 bool DDCreateTextSurface();
 bool DDTextSurfaceExists();
+// Changes whenever the text surface's contents change other than by its
+// users' own drawing (made, lost, restored), so text kept there can be
+// known to be still there.
+uint32_t DDTextSurfaceGeneration();
 // Where slot's text lies on the text surface and where it goes on the back
 // surface, kept until DDCleanUp; equal sizes copy pixel for pixel, others
 // are stretched. A rectangle not wholly on its surface copies nothing.

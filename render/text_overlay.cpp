@@ -108,6 +108,7 @@ uint32_t WriteSlot(const TextFontRec& font, const char* label, const char* text,
   int64_t left = (int64_t(gScreenWidth) - int64_t(w)) >> 1;
   DDRect region = ClipToSurface(left, top, w, h);
   gTextOverlay.slots[slot] = region;
+  gTextOverlay.slotWrites += 1;
   DDSetTextRegion(slot, region, region);
 
   SurfaceDescRec surface;
@@ -217,12 +218,29 @@ const char* EffectLabel(int effect) {
 
 void DrawEffectsList() {
   if (!HaveTextSurface()) return;
+  TextOverlayRec& t = gTextOverlay;
   TextFontRec font;
   font.pixelHeight = 10;
-  Extent cell = Measure(font, "XXXXXXXXXXXXXXXXXXXX");
+  uint64_t effectsOn = 0;
+  for (size_t i = 0; i < sizeof kEffectLabels / sizeof kEffectLabels[0]; ++i)
+    if (EffectOn(kEffectLabels[i].id)) effectsOn |= uint64_t(1) << i;
+  auto& kept = t.effectsListKept;
+  bool sameSurface = kept.valid && kept.generation == DDTextSurfaceGeneration() &&
+                     kept.width == gScreenWidth && kept.height == gScreenHeight;
+  if (!sameSurface) {
+    Extent measured = Measure(font, "XXXXXXXXXXXXXXXXXXXX");
+    kept.cellWidth = measured.width;
+    kept.cellHeight = measured.height;
+  }
+  Extent cell{kept.cellWidth, kept.cellHeight};
   if (cell.height == 0) return;
-  TextOverlayRec& t = gTextOverlay;
   int64_t bottom = gScreenHeight;
+  // The same list on an untouched surface is there already: copy it again.
+  if (sameSurface && t.effectsListShown && kept.effectsOn == effectsOn && kept.slotWrites == t.slotWrites &&
+      kept.background == gUseBackground) {
+    DDBlitTextArea(ClipToSurface(0, t.effectsListTop, cell.width, bottom - t.effectsListTop));
+    return;
+  }
   int64_t clearTop = t.effectsListShown ? t.effectsListTop : bottom - kEffectsListLines * cell.height;
   DDRect cleared = ClipToSurface(0, clearTop, cell.width, bottom - clearTop);
   if (gUseBackground) DDCopyBackgroundToText(cleared);
@@ -243,12 +261,28 @@ void DrawEffectsList() {
   DDBlitTextArea(ClipToSurface(0, copyTop, cell.width, bottom - copyTop));
   t.effectsListTop = int32_t(std::max<int64_t>(y, -(int64_t(1) << 30)));
   t.effectsListShown = 1;
+  kept.valid = 1;
+  kept.generation = DDTextSurfaceGeneration();
+  kept.slotWrites = t.slotWrites;
+  kept.width = gScreenWidth;
+  kept.height = gScreenHeight;
+  kept.effectsOn = effectsOn;
+  kept.background = gUseBackground;
 }
 
 void DrawFrameRateText(uint32_t fps) {
+  auto& kept = gTextOverlay.frameRateKept;
+  // The same rate, still in slot 2 of an untouched surface, needs no drawing.
+  if (kept.valid && kept.fps == fps && kept.slotWrites == gTextOverlay.slotWrites &&
+      kept.generation == DDTextSurfaceGeneration() && !gTextOverlay.playerRules)
+    return;
   char text[32];
   std::snprintf(text, sizeof text, "  %lu  ", (unsigned long)fps);
   DrawTextSlot(true, 16, "", text, 1.0f, true, kFrameRateSlot, kTextRed, false);
+  kept.valid = DDTextSurfaceExists() ? 1 : 0;
+  kept.fps = fps;
+  kept.slotWrites = gTextOverlay.slotWrites;
+  kept.generation = DDTextSurfaceGeneration();
 }
 
 void ShowTimedNotice(TimedNoticeRec* notice, const char* text) {

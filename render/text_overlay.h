@@ -25,6 +25,20 @@ struct TextOverlayRec {
   int32_t effectsListTop = 0;      // pixels, top edge of the list drawn last time
   DDRect slots[4];                 // each slot's region as last written, clipped to the surface
   uint32_t keyHelpHeight = 0;      // pixels, the size the key-help lines fitted at
+  uint32_t slotWrites = 0;         // slot writes so far
+  // What the text surface still holds from the last frame-rate text and
+  // effects list, so an unchanged one is only copied again.
+  struct {
+    int valid = 0;
+    uint32_t generation = 0, slotWrites = 0, fps = 0;
+  } frameRateKept;
+  struct {
+    int valid = 0;
+    uint32_t generation = 0, slotWrites = 0, width = 0, height = 0;
+    uint64_t effectsOn = 0;  // bit per effect
+    int background = 0;
+    uint32_t cellWidth = 0, cellHeight = 0;  // pixels, 20 "X" in the list's font
+  } effectsListKept;
 };
 
 extern TextOverlayRec gTextOverlay;

@@ -326,6 +326,30 @@ TEST_F(TextOverlayTest, EffectsListGrowsUpwardInItsOrder) {
   EXPECT_EQ(bg.mostCommon.r, 0);
 }
 
+// Text that is redrawn only when it changes comes back whenever something
+// else has touched its place on the surface.
+TEST_F(TextOverlayTest, UnchangedTextIsRedrawnAfterItsPlaceWasTouched) {
+  StartDisplay(640, 480);
+  DrawFrameRateText(60);
+  ShowTimedNotice(&gTextOverlay.grabNotice, "Grabbed Aura #1");
+  DrawFrameRateText(60);
+  EXPECT_EQ(TextSurfaceInk(gTextOverlay.slots[2]).mostCommon, (Colour{255, 0, 0}));
+  EXPECT_EQ(gTextOverlay.slots[2].right - gTextOverlay.slots[2].left, int32_t(Width("  60  ", 16, true)));
+
+  SetEffect(kTunnel, 1);
+  DrawEffectsList();
+  DDRect list{0, gTextOverlay.effectsListTop, 120, 480};
+  Ink drawn = TextSurfaceInk(list);
+  ASSERT_GT(drawn.count, 10);
+  DDSimulateSurfaceLoss(0);
+  DDRestoreSurfaces();
+  DrawEffectsList();
+  Ink again = TextSurfaceInk(list);
+  EXPECT_EQ(again.count, drawn.count) << "the lost surface's leftovers are cleared and the list drawn again";
+  DrawFrameRateText(60);
+  EXPECT_EQ(TextSurfaceInk(gTextOverlay.slots[2]).mostCommon, (Colour{255, 0, 0}));
+}
+
 TEST_F(TextOverlayTest, EffectLabelsFollowTheListOrder) {
   EXPECT_STREQ(EffectLabel(kCurvyTrails), "Curvy Trails");
   EXPECT_STREQ(EffectLabel(kBallMode), "Ball Mode (F3)");
