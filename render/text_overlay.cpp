@@ -26,6 +26,8 @@ namespace {
 
 constexpr int kSlotCount = 4;
 constexpr uint32_t kPlayerTextHeight = 16;  // pixels, bold, whatever the caller asks
+// Each slot's top: so many display heights plus so many line heights.
+constexpr int64_t kSlotRows[kSlotCount][2] = {{0, 0}, {0, 1}, {1, -2}, {1, -1}};
 
 struct Extent {
   uint32_t width = 0, height = 0;
@@ -100,8 +102,7 @@ uint32_t WriteSlot(const TextFontRec& font, const char* label, const char* text,
   if (fromBottom) {
     top = height - (4 - slot) * int64_t(std::max(h, 1u));
   } else {
-    static constexpr int64_t kRows[kSlotCount][2] = {{0, 0}, {0, 1}, {1, -2}, {1, -1}};  // height share, h
-    top = kRows[slot][0] * height + kRows[slot][1] * int64_t(h);
+    top = kSlotRows[slot][0] * height + kSlotRows[slot][1] * int64_t(h);
   }
   // Centred; a text wider than the surface gets a negative left edge here
   // (the region is then cut to the surface) rather than a wrapped one.

@@ -5,6 +5,7 @@
 #include "platform/desktop/desktop_wallpaper.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <strings.h>
@@ -63,16 +64,27 @@ int RunTool(const std::vector<std::string>& argv, std::string* output) {
     if (output) close(pipeFds[0]);
     return spawned;
   }
+  int waited = 0;
   if (output) {
-    // Reading to the end also waits for the tool; its output is small.
+    // To the end of its output, or until the tool has had its time.
     char buffer[4096];
-    ssize_t n;
-    while ((n = read(pipeFds[0], buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR))
-      if (n > 0) output->append(buffer, size_t(n));
+    while (waited < kToolTimeoutMs) {
+      pollfd ready{pipeFds[0], POLLIN, 0};
+      int polled = poll(&ready, 1, 100);
+      if (polled == 0) {
+        waited += 100;
+        continue;
+      }
+      if (polled < 0 && errno == EINTR) continue;
+      ssize_t n = polled > 0 ? read(pipeFds[0], buffer, sizeof buffer) : -1;
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      output->append(buffer, size_t(n));
+    }
     close(pipeFds[0]);
   }
   int status = 0;
-  for (int waited = 0;; waited += 10) {
+  for (;; waited += 10) {
     pid_t done = waitpid(pid, &status, WNOHANG);
     if (done == pid) break;
     if (done < 0 && errno != EINTR) return ECHILD;
