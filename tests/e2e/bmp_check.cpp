@@ -15,6 +15,7 @@ int main(int argc, char** argv) {
   int x = argc > 3 ? std::atoi(argv[2]) : 0;
   int y = argc > 3 ? std::atoi(argv[3]) : 0;
   QRgb pixel = image.valid(x, y) ? image.pixel(x, y) : 0;
-  std::printf("%dx%d #%02X%02X%02X\n", image.width(), image.height(), qRed(pixel), qGreen(pixel), qBlue(pixel));
+  std::printf("%dx%d #%02X%02X%02X\n", image.width(), image.height(), qRed(pixel), qGreen(pixel),
+              qBlue(pixel));
   return 0;
 }
