@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Command keys on a plain X11 screen (no desktop): N shows the pattern name at
 # the bottom centre, Y toggles Tunnel and F6 lists it at the bottom left, F12
-# shows the frame rate in red, F1 the two help lines at the top, and F5 writes
+# shows the frame rate in red (and hides it again), F1 the two help lines at
+# the top, and F5 shows "Wallpaper set!", writes
 # Prismora.bmp (then PrismoraOld.bmp) and makes it the root window's
 # background, which shows once the saver has ended. The files open in
 # ImageMagick, gdk-pixbuf and Qt at 16, 24 and 32 bits.
@@ -86,8 +87,14 @@ before=$(count_colour "$E2E_WORK/rate.png" 1280x70+0+0 808080)
 e2e_check "F1 shows the two help lines at the top ($before grey pixels before, $help after)" \
   [ "$help" -gt 300 -a "$before" -lt 10 ]
 
+# The frame rate off again, so that slot 2 shows the wallpaper's notice.
+press F12
 press F5
-sleep 0.5
+shot notice
+yellow=$(count_colour "$E2E_WORK/notice.png" 300x19+490+986 FFFF00)
+red=$(count_colour "$E2E_WORK/notice.png" 300x19+490+986 FF0000)
+e2e_check "F12 again hides the rate, and F5 shows \"Wallpaper set!\" in yellow ($red red, $yellow yellow pixels)" \
+  [ "$yellow" -gt 30 -a "$red" -eq 0 ]
 e2e_check "F5 writes Prismora.bmp in the data directory" [ -s "$PRISMORA_DATA_DIR/Prismora.bmp" ]
 press F5
 sleep 0.5

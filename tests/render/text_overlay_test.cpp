@@ -12,6 +12,7 @@
 
 #include "engine/effects.h"
 #include "engine/engine.h"
+#include "patterns/morph_setup.h"
 #include "patterns/options.h"
 #include "patterns/preset.h"
 #include "platform/headless/headless.h"
@@ -225,6 +226,22 @@ TEST_F(TextOverlayTest, ClearMeasureOnlyAndCrossFadingNames) {
   DrawTextSlot(true, 16, "Aura", "Anenome", 0.1f, false, 3, 0, false);
   Ink twice = TextSurfaceInk(gTextOverlay.slots[3]);
   EXPECT_GE(twice.count, once.count);
+}
+
+TEST_F(TextOverlayTest, MorphNamesCrossFadeInTheNameSlot) {
+  StartDisplay(640, 480);
+  // From "Spirograph" (3) to "Pentagonal Lines" (1), a quarter of the way.
+  DrawPatternNames(1, 3, 0.75f, 1, kNameSlot);
+  const DDRect& r = gTextOverlay.slots[kNameSlot];
+  uint32_t w = std::max(Width(gPresets[1].Name, 16, true), Width(gPresets[3].Name, 16, true));
+  EXPECT_EQ(r.right - r.left, int32_t(w));
+  EXPECT_EQ(r.bottom, 480);
+  Ink ink = TextSurfaceInk(r);
+  EXPECT_EQ(ink.brightest, Grey(96)) << "the name being left, still the brighter";
+  DrawPatternName(1);
+  EXPECT_EQ(TextSurfaceInk(gTextOverlay.slots[kNameSlot]).brightest, Grey(128));
+  EXPECT_EQ(gTextOverlay.slots[kNameSlot].right - gTextOverlay.slots[kNameSlot].left,
+            int32_t(Width(gPresets[1].Name, 16, true)));
 }
 
 TEST_F(TextOverlayTest, TextWiderThanTheDisplayIsCutToIt) {
