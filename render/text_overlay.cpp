@@ -71,7 +71,11 @@ TextTargetRec TargetOf(const SurfaceDescRec& surface) {
   return target;
 }
 
-void FillBlack(const SurfaceDescRec& surface, const DDRect& r) {
+void FillBlack(const SurfaceDescRec& surface, const DDRect& area) {
+  // The surface itself bounds the fill, whatever the display size says.
+  DDRect r = area;
+  r.right = std::min(r.right, int32_t(surface.width));
+  r.bottom = std::min(r.bottom, int32_t(surface.height));
   if (IsEmpty(r)) return;
   uint32_t bytesPerPixel = surface.bitsPerPixel / 8;
   for (int32_t y = r.top; y < r.bottom; ++y)
