@@ -92,7 +92,7 @@ void DrawString(const TextFontRec& font, const char* s, int64_t x, int64_t y, Rg
   gText->draw(font, s, int32_t(x), int32_t(y), c.red, c.green, c.blue, TargetOf(surface));
 }
 
-// Steps 3 to 5 of a slot write, with the row chosen by the caller's rules.
+// Measures, places, clears and draws one slot, its row by the caller's rules.
 uint32_t WriteSlot(const TextFontRec& font, const char* label, const char* text, float weight, bool clear,
                    int slot, uint32_t colour, bool measureOnly, bool fromBottom) {
   if (!label) label = "";
@@ -120,13 +120,15 @@ uint32_t WriteSlot(const TextFontRec& font, const char* label, const char* text,
   if (!DDLockTextSurface(&surface)) return w;
   if (clear) FillBlack(surface, region);
   if (!measureOnly) {
-    uint8_t g = uint8_t(int32_t(weight * 128.0f));
+    // Weights outside 0..1 (or none at all) wrap as 8-bit greys, never overflow.
+    float bounded = weight >= -16.0f ? std::min(weight, 16.0f) : 0.0f;
+    uint8_t g = uint8_t(int32_t(bounded * 128.0f));
     uint8_t dim = uint8_t(128 - g);
     int64_t textX = left + (int64_t(w) - int64_t(textExtent.width)) / 2;
     int64_t labelX = left + (int64_t(w) - int64_t(labelExtent.width)) / 2;
     bool hasLabel = label[0] != '\0';
     // The dimmer string first, so that the brighter one lies on top.
-    if (weight < 0.5f) {
+    if (bounded < 0.5f) {
       DrawString(font, text, textX, top, Grey(g), surface);
       if (hasLabel) DrawString(font, label, labelX, top, Grey(dim), surface);
     } else {
