@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <map>
 #include <string>
 
@@ -226,6 +227,10 @@ TEST_F(TextOverlayTest, ClearMeasureOnlyAndCrossFadingNames) {
   DrawTextSlot(true, 16, "Aura", "Anenome", 0.1f, false, 3, 0, false);
   Ink twice = TextSurfaceInk(gTextOverlay.slots[3]);
   EXPECT_GE(twice.count, once.count);
+  // Weights far outside 0..1, or none, still draw (the sanitizer build
+  // checks that nothing overflows on the way).
+  for (float weight : {std::nanf(""), 1e9f, -1e9f, 2.0f})
+    EXPECT_EQ(DrawTextSlot(true, 16, "Aura", "Aura", weight, true, 3, 0, false), Width("Aura", 16, true));
 }
 
 TEST_F(TextOverlayTest, MorphNamesCrossFadeInTheNameSlot) {
