@@ -2,7 +2,7 @@
 # Command keys on a plain X11 screen (no desktop): N shows the pattern name at
 # the bottom centre, Y toggles Tunnel and F6 lists it at the bottom left, F12
 # shows the frame rate in red (and hides it again), F1 the two help lines at
-# the top, and F5 shows "Wallpaper set!", writes
+# the top, Space grabs the pattern, and F5 shows "Wallpaper set!", writes
 # Prismora.bmp (then PrismoraOld.bmp) and makes it the root window's
 # background, which shows once the saver has ended. The files open in
 # ImageMagick, gdk-pixbuf and Qt at 16, 24 and 32 bits.
@@ -87,8 +87,13 @@ before=$(count_colour "$E2E_WORK/rate.png" 1280x70+0+0 808080)
 e2e_check "F1 shows the two help lines at the top ($before grey pixels before, $help after)" \
   [ "$help" -gt 300 -a "$before" -lt 10 ]
 
-# The frame rate off again, so that slot 2 shows the wallpaper's notice.
+# The frame rate off again, so that slot 2 shows the notices.
 press F12
+press space
+shot grab
+yellow=$(count_colour "$E2E_WORK/grab.png" 400x19+440+986 FFFF00)
+e2e_check "Space grabs the pattern and says so in yellow ($yellow yellow pixels)" [ "$yellow" -gt 30 ]
+e2e_check "the grabbed pattern is stored" grep -q 'Patterns\\.* #1\]' "$PRISMORA_CONFIG_DIR/settings.reg"
 press F5
 shot notice
 yellow=$(count_colour "$E2E_WORK/notice.png" 300x19+490+986 FFFF00)
