@@ -3,3 +3,5 @@
 void MusicPoll() {}
 
 void MUSICClose() {}
+
+void MusicTogglePause() {}

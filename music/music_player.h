@@ -3,3 +3,5 @@
 
 void MusicPoll();
 void MUSICClose();
+// Pauses the playing music, or resumes it when paused; nothing without music.
+void MusicTogglePause();

@@ -14,6 +14,7 @@
 #include "patterns/pattern_selection.h"
 #include "patterns/preset.h"
 #include "render/display.h"
+#include "render/text_overlay.h"
 
 MorphSetupRec gMorphSetup;
 PatternNamesRec gPatternNames;
@@ -141,9 +142,13 @@ void ResetMorphSetup() {
 void DrawPatternNames(uint32_t target, uint32_t from, float weight, int clear, int slot) {
   gPatternNames.morphCalls += 1;
   gPatternNames.lastMorph = PatternNamesCall{target, from, weight, clear, slot};
+  if (!gPresets || target >= gPatternCount || from >= gPatternCount) return;
+  DrawTextSlot(true, 16, gPresets[target].Name, gPresets[from].Name, weight, clear != 0, slot, 0, false);
 }
 
 void DrawPatternName(uint32_t index) {
   gPatternNames.nameCalls += 1;
   gPatternNames.lastName = index;
+  if (!gPresets || index >= gPatternCount) return;
+  DrawTextSlot(true, 16, "", gPresets[index].Name, 1.0f, true, kNamesSlot, 0, false);
 }

@@ -28,8 +28,8 @@ void EndMorph();
 
 void ResetMorphSetup();
 
-// The on-screen pattern names. The text routines do not exist yet: these
-// record their calls (gPatternNames) and draw nothing.
+// The on-screen pattern names, drawn into a text slot; the calls are also
+// counted in gPatternNames.
 //
 // During a morph: the name of from fading out under the name of target
 // fading in; weight is the from-name's share, 1 at the start. clear asks

@@ -84,10 +84,9 @@ void GrabPattern() {
   CaptureGrabbedSettings(grab.GrabbedSettings);
   SavePattern(index);
   SaveFrequency(index);
-  TimedNoticeRec& notice = gTextOverlay.grabNotice;
-  std::snprintf(notice.text, sizeof notice.text, "Grabbed %s", grab.Name);
-  notice.on = 1;
-  notice.endTick = GetTickCount() + 4000;
+  char notice[64];
+  std::snprintf(notice, sizeof notice, "Grabbed %s", grab.Name);
+  ShowTimedNotice(&gTextOverlay.grabNotice, notice);
 }
 
 bool CopyPattern(uint32_t source, const PatternControlValues& controls, const char* name) {

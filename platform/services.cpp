@@ -4,6 +4,8 @@
 #include "platform/fault_guard.h"
 #include "platform/message_box.h"
 #include "platform/power.h"
+#include "platform/text.h"
+#include "platform/wallpaper.h"
 #include "platform/window.h"
 
 const ClockService* gClock = nullptr;
@@ -12,3 +14,5 @@ const MessageBoxService* gMessageBoxes = nullptr;
 const WindowService* gWindows = nullptr;
 const FaultGuardService* gFaultGuard = nullptr;
 const PowerService* gPower = nullptr;
+const TextService* gText = nullptr;
+const WallpaperService* gWallpaper = nullptr;

@@ -68,6 +68,7 @@ struct DisplayRec {
   SurfaceRec text;
   SurfaceRec background;
   TextRegionRec textRegions[kTextSlotCount];
+  bool backPresented = false;  // the back surface holds the picture last presented
 };
 
 // The test switches outlive DDCleanUp, since DDInitialise starts with one.
@@ -78,6 +79,9 @@ struct DisplayTestRec {
 
 DisplayRec gDisplay;
 DisplayTestRec gDisplayTest;
+// Counts every change of the text surface's memory that its users did not
+// make (creation, loss, restore); only ResetDisplay sets it back.
+uint32_t gTextSurfaceGeneration = 0;
 
 constexpr uint32_t MakeDDResult(uint32_t code) { return 0x88760000u | code; }
 
@@ -348,6 +352,7 @@ uint32_t Blit(const SurfaceRec& target, const DDRect& to, const SurfaceRec& sour
 DDRect WholeSurface() { return DDRect{0, 0, int32_t(gDisplay.width), int32_t(gDisplay.height)}; }
 
 uint32_t ClearOnce() {
+  gDisplay.backPresented = false;
   if (gUseBackground && gDisplay.background.pixels)
     return Blit(gDisplay.back, WholeSurface(), gDisplay.background, WholeSurface());
   if (gDisplay.back.lost) return DDERR_SURFACELOST;
@@ -368,6 +373,7 @@ uint32_t PresentOnce() {
   frame.height = gDisplay.height;
   frame.bitsPerPixel = gDisplay.bitsPerPixel;
   gWindows->present(gDisplay.window, frame);
+  gDisplay.backPresented = true;
   return DD_OK;
 }
 
@@ -483,6 +489,7 @@ bool DDLockBackSurface() {
   FrameBuffer.pitch = gDisplay.back.pitch;
   FrameBuffer.width = gDisplay.width;
   FrameBuffer.height = gDisplay.height;
+  gDisplay.backPresented = false;
   return true;
 }
 
@@ -496,8 +503,31 @@ void DDPresent() {
 void DDBlitTextRegion(int slot) {
   if (!gSurfacesReady || slot < 0 || slot >= kTextSlotCount || !gDisplay.text.pixels) return;
   const TextRegionRec& region = gDisplay.textRegions[slot];
+  gDisplay.backPresented = false;
   // A failed copy only misses this frame's text.
   Blit(gDisplay.back, region.destination, gDisplay.text, region.source);
+}
+
+void DDCopyBackgroundToText(const DDRect& area) {
+  if (!gDisplay.text.pixels || !gDisplay.background.pixels) return;
+  Blit(gDisplay.text, area, gDisplay.background, area);
+}
+
+void DDBlitTextArea(const DDRect& area) {
+  if (!gSurfacesReady || !gDisplay.text.pixels) return;
+  gDisplay.backPresented = false;
+  Blit(gDisplay.back, area, gDisplay.text, area);
+}
+
+bool DDGetPresentedFrame(SurfaceDescRec* out) {
+  const SurfaceRec& back = gDisplay.back;
+  if (!gSurfacesReady || !back.pixels || back.lost || !gDisplay.backPresented) return false;
+  out->pixels = back.pixels;
+  out->pitch = back.pitch;
+  out->width = back.width;
+  out->height = back.height;
+  out->bitsPerPixel = gDisplay.bitsPerPixel;
+  return true;
 }
 
 uint32_t DDRestoreSurfaces() {
@@ -516,6 +546,7 @@ uint32_t DDRestoreSurfaces() {
       continue;
     }
     surface->lost = false;
+    if (surface == &gDisplay.text) gTextSurfaceGeneration += 1;
     result = DD_OK;
     if (surface == &gDisplay.background) DDCreateBgSurface();
   }
@@ -530,8 +561,11 @@ bool DDCreateTextSurface() {
     return false;
   }
   FillSurface(gDisplay.text, 0);
+  gTextSurfaceGeneration += 1;
   return true;
 }
+
+uint32_t DDTextSurfaceGeneration() { return gTextSurfaceGeneration; }
 
 bool DDTextSurfaceExists() { return gDisplay.text.pixels != nullptr; }
 
@@ -587,6 +621,7 @@ const char* DDErrorName(uint32_t code) {
 
 void DDSimulateSurfaceLoss(int failingRestores) {
   gDisplayTest.failingRestores = failingRestores;
+  gTextSurfaceGeneration += 1;
   for (SurfaceRec* surface : {&gDisplay.back, &gDisplay.text, &gDisplay.background}) {
     if (!surface->pixels) continue;
     surface->lost = true;
@@ -599,6 +634,7 @@ void DDSimulateOutOfMemory(DisplaySurface surface) { gDisplayTest.failNext[int(s
 
 void ResetDisplay() {
   DDCleanUp();
+  gTextSurfaceGeneration = 0;
   gDisplayTest = DisplayTestRec{};
   ResetResolutionList();
   gScreenWidth = 640;

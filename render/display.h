@@ -93,6 +93,10 @@ uint32_t DDRestoreSurfaces();
 // reported failure.
 bool DDCreateTextSurface();
 bool DDTextSurfaceExists();
+// Changes whenever the text surface's contents change other than by its
+// users' own drawing (made, lost, restored), so text kept there can be
+// known to be still there.
+uint32_t DDTextSurfaceGeneration();
 // Where slot's text lies on the text surface and where it goes on the back
 // surface, kept until DDCleanUp; equal sizes copy pixel for pixel, others
 // are stretched. A rectangle not wholly on its surface copies nothing.
@@ -101,6 +105,15 @@ void DDSetTextRegion(int slot, const DDRect& source, const DDRect& destination);
 // is none or it is lost.
 bool DDLockTextSurface(SurfaceDescRec* out);
 void DDUnlockTextSurface();
+// Copies area of the background picture into the same area of the text
+// surface, and area of the text surface onto the same area of the back
+// surface. An area not wholly on the surfaces copies nothing.
+void DDCopyBackgroundToText(const DDRect& area);
+void DDBlitTextArea(const DDRect& area);
+// The picture last presented, while the back surface still holds it
+// untouched (between frames): false when there is no display or the
+// next frame has begun drawing.
+bool DDGetPresentedFrame(SurfaceDescRec* out);
 // The vertical gradient from black to blue of strength "Background
 // Brightness", redrawn into a new background surface.
 bool DDCreateBgSurface();

@@ -5,12 +5,14 @@
 #include "engine/random.h"
 #include "music/music_list.h"
 #include "music/music_player.h"
+#include "patterns/morph_setup.h"
 #include "patterns/options.h"
 #include "patterns/pattern_apply.h"
 #include "patterns/preset.h"
 #include "platform/clock.h"
 #include "platform/window.h"
 #include "render/display.h"
+#include "render/text_overlay.h"
 #include "saver/screen_saver.h"
 
 uint32_t gDesktopWidth = 0;
@@ -46,6 +48,8 @@ bool StartSaver(WindowHandle window) {
   else
     gUseBackground = gOptions.BackgroundBrightness != 0;
   if (!DDInitialise(window)) return false;
+  DrawKeyHelpLines();
+  if (gPresets && gCurrentPattern < gPatternCount) DrawPatternName(gCurrentPattern);
   InitialiseEngine();
   gFrameTimer = SetTimer(window, kFrameTimerId, 1);
   return true;

@@ -12,12 +12,13 @@ set -euo pipefail
 # libclang-rt-14-dev holds clang's sanitizer and libFuzzer runtimes, which clang
 # only recommends.
 build_packages=(build-essential cmake ninja-build pkg-config qt6-base-dev libqt6opengl6-dev libxcb1-dev
-  libx11-dev libgtest-dev libgmock-dev libbenchmark-dev libpng-dev clang clang-format clang-tidy
-  libclang-rt-14-dev)
-run_packages=(libqt6widgets6 libqt6opengl6 libqt6openglwidgets6 libgl1-mesa-dri fonts-liberation2)
-# locales: the tests run the log under a comma-decimal locale (de_DE.UTF-8),
-# which this script generates when it is missing.
-test_packages=(xvfb xauth xdotool x11-utils imagemagick locales)
+  libx11-dev libgtest-dev libgmock-dev libbenchmark-dev libpng-dev libfreetype-dev libfontconfig-dev clang
+  clang-format clang-tidy libclang-rt-14-dev)
+run_packages=(libqt6widgets6 libqt6opengl6 libqt6openglwidgets6 libgl1-mesa-dri fonts-liberation2 libfreetype6
+  libfontconfig1)
+# libgdk-pixbuf2.0-bin reads the wallpaper files as GTK image viewers do; locales: the tests run the
+# log under a comma-decimal locale (de_DE.UTF-8), which this script generates when it is missing.
+test_packages=(xvfb xauth xdotool x11-utils imagemagick libgdk-pixbuf2.0-bin locales)
 
 groups=("$@")
 if [ ${#groups[@]} -eq 0 ]; then

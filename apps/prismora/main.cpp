@@ -9,7 +9,9 @@
 #include "apps/prismora/render_command.h"
 #include "diag/log.h"
 #include "patterns/settings_session.h"
+#include "platform/desktop/desktop_wallpaper.h"
 #include "platform/directories.h"
+#include "platform/font/freetype_text.h"
 #include "platform/qt/qt_host.h"
 #include "platform/termination.h"
 #include "render/display.h"
@@ -81,6 +83,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   InstallTerminationHandler();
+  InstallFreeTypeText();
+  InstallDesktopWallpaper();
   std::string configDirectory =
       commandLine.configDirectory.empty() ? ConfigDirectory() : commandLine.configDirectory;
   // A store that cannot be used is reported when the settings are loaded.

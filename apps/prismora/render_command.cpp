@@ -17,6 +17,7 @@
 #include "patterns/preset.h"
 #include "patterns/settings_session.h"
 #include "platform/directories.h"
+#include "platform/font/freetype_text.h"
 #include "platform/headless/headless.h"
 #include "platform/image/png_writer.h"
 #include "platform/messages.h"
@@ -152,6 +153,7 @@ int RunRenderCommand(const CommandLine& commandLine) {
                  scratch.empty() ? commandLine.configDirectory.c_str() : scratch.c_str());
     return 1;
   }
+  InstallFreeTypeText();
   gHeadless.desktopWidth = commandLine.width;
   gHeadless.desktopHeight = commandLine.height;
   gHeadless.calendarStart = int64_t(commandLine.seed);

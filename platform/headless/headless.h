@@ -34,6 +34,13 @@ struct HeadlessHostRec {
   int messageBoxAnswer = 0;  // 0: IDOK or IDYES as the box offers; else this
   std::vector<RecordedMessageBox> messageBoxes;
   uint64_t waitedMilliseconds = 0;  // total virtual time spent in waits
+  // The wallpaper calls: how many, the last file and picture size, and the
+  // result every call returns (0 succeeds, else an errno code).
+  unsigned wallpaperCalls = 0;
+  std::string wallpaperPath;
+  uint32_t wallpaperWidth = 0;
+  uint32_t wallpaperHeight = 0;
+  int wallpaperResult = 0;
   // Called at every pump, so a test can feed messages at chosen moments.
   void (*onPump)() = nullptr;
 };

@@ -7,6 +7,7 @@
 #include "platform/fault_guard.h"
 #include "platform/headless/headless.h"
 #include "platform/message_box.h"
+#include "platform/wallpaper.h"
 
 HeadlessHostRec gHeadless;
 
@@ -104,6 +105,14 @@ bool HeadlessRunGuarded(void (*work)(void*), void* context, FaultReport*) {
   return true;
 }
 
+int HeadlessSetWallpaper(const char* path, const FrameImage& picture) {
+  ++gHeadless.wallpaperCalls;
+  gHeadless.wallpaperPath = path ? path : "";
+  gHeadless.wallpaperWidth = picture.width;
+  gHeadless.wallpaperHeight = picture.height;
+  return gHeadless.wallpaperResult;
+}
+
 const ClockService kClock = {HeadlessTick, HeadlessCalendar, HeadlessCounter, HeadlessFrequency,
                              HeadlessLocalTime};
 const EventSourceService kEvents = {HeadlessPump, HeadlessWait};
@@ -111,6 +120,7 @@ const WindowService kWindows = {HeadlessCreate,  HeadlessDestroy, HeadlessClient
                                 HeadlessPresent, HeadlessDesktop, HeadlessDepths};
 const MessageBoxService kMessageBoxes = {HeadlessMessageBox};
 const FaultGuardService kFaultGuard = {HeadlessRunGuarded};
+const WallpaperService kWallpaper = {HeadlessSetWallpaper};
 
 }  // namespace
 
@@ -121,6 +131,7 @@ void InstallHeadlessHost() {
   gWindows = &kWindows;
   gMessageBoxes = &kMessageBoxes;
   gFaultGuard = &kFaultGuard;
+  gWallpaper = &kWallpaper;
 }
 
 void HeadlessAdvance(uint32_t ms) { gHeadless.tick += ms; }

@@ -960,6 +960,15 @@ TEST_F(FrameRendererTest, SteadyFramesAllocateNothing) {
     EffectId effect;
     int on;
   } settings[] = {{kSpherical, 1}, {kMirroredRadial, 1}, {kInverseDistance, 1}, {kColourfulArms, 1}};
+  // Every text on: names, the frame rate, the effects list and the help.
+  gOptions.ShowNames = 1;
+  gTextOverlay.frameRate = 1;
+  gTextOverlay.effectsList = 1;
+  gTextOverlay.keyHelp = 1;
+  DrawKeyHelpLines();
+  DrawTextSlot(true, 16, gPresets[1].Name, gPresets[0].Name, 0.5f, true, kNameSlot, 0, false);
+  SetEffect(kTunnel, 1);
+  DrawFrame();
   HeapHooksScope hooks;
   gShedRate = 8;
   gHeadless.keepFrames = false;
@@ -976,6 +985,10 @@ TEST_F(FrameRendererTest, SteadyFramesAllocateNothing) {
     gOptions.SquareTiled = 1;
     DrawFrame();
     gOptions.SquareTiled = 0;
+    // A new frame rate and a new notice are drawn without the heap too.
+    gFps = 10 + uint32_t(round) * 37;
+    ShowTimedNotice(&gTextOverlay.grabNotice, "Grabbed Twirlies #12");
+    DrawFrame();
     gHeapHooks.counting = false;
     // Particles die and are born between the frames, from the free list.
     for (int i = 0; i < 5; ++i) {

@@ -10,6 +10,7 @@
 #include "patterns/pattern_apply.h"
 #include "patterns/preset.h"
 #include "patterns/settings_session.h"
+#include "platform/font/freetype_text.h"
 #include "platform/headless/headless.h"
 #include "platform/key_state.h"
 #include "platform/messages.h"
@@ -20,6 +21,7 @@
 
 void HeadlessTest::SetUp() {
   InstallHeadlessHost();
+  InstallFreeTypeText();
   ResetProgram();
   ResetMessageQueue();
   ResetKeyState();
