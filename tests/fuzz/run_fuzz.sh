@@ -21,6 +21,8 @@ ninja -C "$build_dir" $targets
 
 export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
+# fontconfig keeps its configuration for the life of the process.
+export LSAN_OPTIONS="suppressions=$here/../e2e/lsan.supp:print_suppressions=0"
 status=0
 for target in $targets; do
   case $target in

@@ -10,11 +10,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 #include "engine/effects.h"
 #include "engine/morph.h"
 #include "patterns/settings_session.h"
+#include "platform/font/freetype_text.h"
 #include "platform/headless/headless.h"
 #include "platform/key_state.h"
 #include "platform/messages.h"
@@ -53,7 +55,23 @@ WindowHandle FuzzCreate(const WindowRequest& request) {
   return gRun.window;
 }
 
+// The saver's command keys, less Pause and Esc (a paused saver presents
+// nothing, and Esc only ends the run early).
+constexpr int kCommandKeys[] = {
+    '0',   '1',   '2',   '3',   '4',   '5',   '6',       '7',       '8',        '9',    'A', 'C',
+    'D',   'E',   'F',   'G',   'H',   'I',   'J',       'K',       'L',        'M',    'N', 'O',
+    'P',   'Q',   'R',   'S',   'T',   'U',   'V',       'W',       'X',        'Y',    'Z', VK_SPACE,
+    VK_F1, VK_F2, VK_F3, VK_F4, VK_F5, VK_F6, VK_F1 + 7, VK_F1 + 8, VK_F1 + 10, VK_F12,
+};
+
 void MakeRandomRequest() {
+  if (NextRandom() % 2 == 0) {
+    int key = kCommandKeys[NextRandom() % std::size(kCommandKeys)];
+    RecordKeyDown(key);
+    PostMessage(gRun.window, WM_KEYDOWN, WParam(key), 1);
+    RecordKeyUp(key);
+    return;
+  }
   switch (NextRandom() % 8) {
     case 0:
       MorphToPattern(int(NextRandom() % 40) - 1);
@@ -126,6 +144,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   for (size_t i = 0; i < size; ++i) seed = (seed ^ bytes[i]) * 16777619u;
 
   InstallHeadlessHost();
+  InstallFreeTypeText();
   ResetProgram();
   ResetMessageQueue();
   ResetKeyState();
