@@ -8,13 +8,6 @@ namespace {
 using K = ControlKind;
 
 constexpr ControlTemplate kSettingsControls[] = {
-    // Buttons at the top right, in tab order after the options.
-    {IDOK, K::DefaultButton, 425, 5, 76, 14, "OK"},
-    {IDCANCEL, K::Button, 425, 22, 76, 14, "Cancel"},
-    {kIdHelp, K::Button, 425, 39, 76, 14, "&Help"},
-    {kIdShowMore, K::Button, 345, 5, 76, 14, "Show Pattern &Settings"},
-    {kIdPreview, K::Button, 345, 22, 76, 14, "Pre&view"},
-
     // Pattern and modes.
     {-1, K::Group, 3, 2, 184, 177, "Patterns and Modes"},
     {kIdPatternLabel, K::Label, 9, 15, 30, 8, "&Pattern:"},
@@ -26,8 +19,8 @@ constexpr ControlTemplate kSettingsControls[] = {
     {kIdRandomPattern, K::CheckBox, 9, 42, 172, 10, "Start with a &random pattern"},
     {kIdFrequencyTitle, K::Label, 9, 56, 62, 8, "&Use This Pattern"},
     {kIdMorphsLabel, K::Label, 66, 56, 72, 8, "(Every 125 morphs)"},
-    {kIdResetAll, K::Button, 141, 53, 40, 13, "Reset &All"},
     {kIdFrequency, K::Slider, 9, 66, 172, 13, nullptr},
+    {kIdResetAll, K::Button, 141, 53, 40, 13, "Reset &All"},
     {kIdFrequencyNever, K::Label, 9, 79, 50, 8, "Never"},
     {kIdFrequencyOften, K::Label, 121, 79, 60, 8, "More Often", kAlignRight},
     {kIdBallLabel, K::Label, 9, 90, 100, 8, "Use &Ball Mode"},
@@ -40,7 +33,7 @@ constexpr ControlTemplate kSettingsControls[] = {
     {kIdPaintingNever, K::Label, 9, 142, 50, 8, "Never"},
     {kIdPaintingRandomly, K::Label, 65, 142, 60, 8, "Randomly", kAlignCentre},
     {kIdPaintingAlways, K::Label, 131, 142, 50, 8, "Always", kAlignRight},
-    {kIdSphereLabel, K::Label, 9, 152, 100, 8, "Use Sp&here Mode"},
+    {kIdSphereLabel, K::Label, 9, 152, 100, 8, "Use Sph&ere Mode"},
     {kIdSphere, K::Slider, 9, 160, 172, 13, nullptr},
     {kIdSphereNever, K::Label, 9, 170, 50, 8, "Never"},
     {kIdSphereRandomly, K::Label, 65, 170, 60, 8, "Randomly", kAlignCentre},
@@ -55,7 +48,7 @@ constexpr ControlTemplate kSettingsControls[] = {
     {kIdDoubleSize, K::CheckBox, 198, 52, 137, 10, "Draw &double size particles"},
     {kIdSquareTiled, K::CheckBox, 198, 64, 137, 10, "S&quare tiled pattern"},
     {kIdStandby, K::CheckBox, 198, 76, 137, 10, "Allow computer to enter standb&y mode"},
-    {kIdStretchWallpaper, K::CheckBox, 198, 88, 137, 10, "Stretch &wallpaper to fit"},
+    {kIdStretchWallpaper, K::CheckBox, 198, 88, 137, 10, "Stretch wallpaper to &fit"},
     {kIdSimple, K::CheckBox, 198, 100, 137, 10, "&Keep effects simple"},
     {kIdBackgroundLabel, K::Label, 198, 116, 137, 8, "Background Colour Brigh&tness"},
     {kIdBackground, K::Slider, 198, 124, 135, 13, nullptr},
@@ -63,6 +56,13 @@ constexpr ControlTemplate kSettingsControls[] = {
     {kIdBackgroundDarker, K::Label, 245, 137, 40, 8, "Darker", kAlignCentre},
     {kIdBackgroundLighter, K::Label, 293, 137, 40, 8, "Lighter", kAlignRight},
     {kIdRandomBackground, K::CheckBox, 198, 152, 137, 10, "Use back&ground colour randomly"},
+
+    // Buttons at the top right, in tab order after the options.
+    {IDOK, K::DefaultButton, 425, 5, 76, 14, "OK"},
+    {IDCANCEL, K::Button, 425, 22, 76, 14, "Cancel"},
+    {kIdHelp, K::Button, 425, 39, 76, 14, "&Help"},
+    {kIdShowMore, K::Button, 345, 5, 76, 14, "Show Pattern &Settings"},
+    {kIdPreview, K::Button, 345, 22, 76, 14, "Pre&view"},
 
     // About.
     {-1, K::Group, 344, 53, 163, 67, nullptr},
@@ -72,29 +72,29 @@ constexpr ControlTemplate kSettingsControls[] = {
 
     // Speed.
     {-1, K::Group, 344, 122, 163, 57, "Speed"},
-    {kIdMaxFpsLabel, K::Label, 350, 137, 46, 8, "Max Spee&d:"},
+    {kIdMaxFpsLabel, K::Label, 350, 137, 46, 8, "Ma&x Speed:"},
     {kIdMaxFps, K::Edit, 398, 135, 40, 12, nullptr},
     {kIdMaxFpsSpin, K::Spin, 438, 135, 0, 12, nullptr, kAlignLeft, kIdMaxFps},
     {kIdMaxFpsUnits, K::Label, 441, 137, 62, 8, "(frames/second)"},
-    {kIdMorphSpeedLabel, K::Label, 350, 152, 150, 8, "Pattern Morph Spe&ed"},
+    {kIdMorphSpeedLabel, K::Label, 350, 152, 150, 8, "Pattern Morph Speed"},
     {kIdMorphSlow, K::Label, 350, 164, 20, 8, "Slow"},
     {kIdMorphSpeed, K::Slider, 372, 161, 106, 13, nullptr},
     {kIdMorphFast, K::Label, 480, 164, 22, 8, "Fast", kAlignRight},
 
     // Music.
-    {-1, K::Group, 3, 177, 504, 45, "Music"},
-    {kIdMusicLabel, K::Label, 9, 189, 26, 8, "M&usic:"},
+    {-1, K::Group, 3, 177, 504, 45, nullptr},
+    {kIdMusicLabel, K::Label, 9, 189, 26, 8, "Mus&ic:"},
     {kIdMusic, K::DropEdit, 38, 187, 463, 120, nullptr},
-    {kIdVolumeLabel, K::Label, 9, 206, 30, 8, "&Volume:"},
+    {kIdVolumeLabel, K::Label, 9, 206, 30, 8, "Vo&lume:"},
     {kIdVolumeOff, K::Label, 41, 206, 14, 8, "Off"},
     {kIdVolume, K::Slider, 57, 203, 130, 13, nullptr},
     {kIdVolumeMax, K::Label, 189, 206, 20, 8, "Max"},
-    {kIdBrowse, K::Button, 265, 203, 76, 14, "B&rowse..."},
+    {kIdBrowse, K::Button, 265, 203, 76, 14, "Bro&wse..."},
     {kIdRemove, K::Button, 345, 203, 76, 14, "Re&move"},
     {kIdMusicPreview, K::Button, 425, 203, 76, 14, "Preview"},
 
     // The pattern section.
-    {kIdPatternSection, K::Group, 3, 220, 504, 130, "Pattern Settings"},
+    {kIdPatternSection, K::Group, 3, 220, 504, 130, nullptr},
     {kIdTrailLengthLabel, K::Label, 9, 231, 160, 8, "Trail &Length"},
     {kIdTrailLengthLow, K::Label, 9, 242, 26, 8, "1"},
     {kIdTrailLength, K::Slider, 36, 239, 108, 13, nullptr},
