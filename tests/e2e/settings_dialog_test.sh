@@ -41,6 +41,16 @@ measure() {
   UY=$(awk -v h="${size#*x}" 'BEGIN {print h / 356}')
 }
 
+# Ends a process this shell did not start (the detached saver).
+stop_detached() {
+  kill -TERM "$1" 2>/dev/null
+  for _ in $(seq 50); do
+    e2e_is_running "$1" || return 0
+    sleep 0.1
+  done
+  kill -KILL "$1" 2>/dev/null
+}
+
 stored() { grep -A40 -F "$1" "$SETTINGS" 2>/dev/null | grep -m1 -F "\"$2\"=" | cut -d= -f2; }
 
 if ! open_dialog; then
@@ -108,6 +118,20 @@ cp "$SETTINGS" "$E2E_WORK/first.reg"
 if open_dialog; then
   measure
   e2e_screenshot "$DIALOG" "$E2E_WORK/reopened.png"
+  # Preview at (345, 22) saves first, then starts the saver full screen
+  # beside the open dialog.
+  click_du 383 29
+  saver=$(timeout 10 xdotool search --sync --onlyvisible --name '^Prismora$' 2>/dev/null | head -n 1)
+  if [ -n "$saver" ]; then
+    saver_pid=$(xdotool getwindowpid "$saver" 2>/dev/null)
+    e2e_pass "Preview starts the saver (window $saver, pid ${saver_pid:-unknown})"
+    e2e_check "the saver runs as prismora /s" grep -q -a -x -F /s <(tr '\0' '\n' <"/proc/${saver_pid:-0}/cmdline")
+    [ -n "$saver_pid" ] && stop_detached "$saver_pid"
+  else
+    e2e_fail "Preview showed no saver window within 10 s"
+  fi
+  e2e_check "the dialog stays open during the preview" e2e_is_running "$E2E_LAST_PID"
+  timeout 5 xdotool windowfocus --sync "$DIALOG" 2>/dev/null
   click_du 463 12
   e2e_wait_exit "$E2E_LAST_PID" 10 || e2e_stop "$E2E_LAST_PID"
   e2e_check "the second opening's OK keeps Max FPS 60" [ "$(stored "$main_key" "Max FPS")" = dword:0000003c ]
