@@ -362,8 +362,9 @@ void OnHorizontalScroll(WindowHandle d, int id) {
 void OnInitDialog(WindowHandle d) {
   FreePatternTable();
   FreeMusicList();
+  // GetSettings has told the user what is missing; the dialog cannot work.
   if (!GetSettings(false)) {
-    gDialogs->end(d, 0);
+    gDialogs->end(d, -1);
     return;
   }
   LoadControls(d, true, true);

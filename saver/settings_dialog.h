@@ -147,7 +147,7 @@ bool RegisterDialogClasses();
 LResult ScreenSaverConfigureDialog(WindowHandle dialog, uint32_t message, WParam wParam, LParam lParam);
 LResult NameDialogProc(WindowHandle dialog, uint32_t message, WParam wParam, LParam lParam);
 // Loads the settings and runs the dialog; its end code (1 OK, 0 Cancel, -1
-// when it could not be shown).
+// when it could not be shown or the settings could not be loaded).
 intptr_t RunSettingsDialog();
 // Asks for a pattern name; false when the user cancelled or gave "".
 bool AskPatternName(const char* prompt, const char* proposed, char* name, uint32_t capacity);
