@@ -5,9 +5,10 @@
 
 #include "platform/messages.h"
 
-// The music player as the preview uses it. The defaults play nothing: start
-// fails (the dialog says the music can't be played) until a player is
-// connected with SetMusicPreviewPlayer.
+// The music player as the preview uses it. The defaults (kNoPlayer in the
+// .cpp) play nothing: start fails, and the dialog says the music can't be
+// played, until the player's calls take their place there. Tests put their
+// own player here; ResetMusicPreviewPlayer brings the defaults back.
 struct MusicPreviewPlayer {
   // Starts location ("" = the built-in track) at volume 0..100; false when
   // it cannot be played.

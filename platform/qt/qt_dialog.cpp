@@ -29,6 +29,7 @@
 #include "platform/event_source.h"
 #include "platform/message_box.h"
 #include "platform/qt/qt_launch.h"
+#include "platform/termination.h"
 
 namespace {
 
@@ -489,6 +490,9 @@ intptr_t QtRun(const DialogTemplate& t, DialogProc procedure, LParam initParam) 
       PostMessage(m.window, WM_QUIT, m.wParam, m.lParam);
       break;
     }
+    // A termination request closes the dialog as Cancel would, saving
+    // nothing; the program then ends as the request asks.
+    if (TerminationRequested()) break;
     if (m.window == handle)
       procedure(handle, m.message, m.wParam, m.lParam);
     else
