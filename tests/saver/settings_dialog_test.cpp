@@ -396,6 +396,26 @@ TEST_F(SettingsDialogTest, CopyTakesTheControlsUnderANewNameProposedWithinThirty
   EXPECT_EQ(gPatternCount, 22u);
 }
 
+TEST_F(SettingsDialogTest, ClosingTheNameDialogCancelsTheCopy) {
+  Open();
+  gHeadlessDialogs.onModal = [](WindowHandle nameDialog) {
+    SendDlgItemMessage(nameDialog, kIdNameEdit, DLG_SETTEXT, 0, LParam("Wanted"));
+    HeadlessSend(nameDialog, WM_CLOSE, 0, 0);
+  };
+  HeadlessClick(dialog_, kIdCopy);
+  EXPECT_EQ(gPatternCount, 20u);
+  EXPECT_FALSE(KeyExists(PatternPath("Wanted")));
+  // The name dialog's edit holds at most a pattern name.
+  gHeadlessDialogs.onModal = [](WindowHandle nameDialog) {
+    EXPECT_EQ(HeadlessFindControl(nameDialog, kIdNameEdit)->limit, 30);
+    HeadlessType(nameDialog, kIdNameEdit, "0123456789012345678901234567890123456789");
+    HeadlessClick(nameDialog, IDOK);
+  };
+  HeadlessClick(dialog_, kIdCopy);
+  ASSERT_EQ(gPatternCount, 21u);
+  EXPECT_STREQ(gPresets[20].Name, "012345678901234567890123456789");
+}
+
 TEST_F(SettingsDialogTest, NamesTheStoreCannotKeepAreRefusedBeforeARenameTouchesAnything) {
   StoreUserPattern("Keep Me");
   Open();
