@@ -100,6 +100,12 @@ class DialogWidget : public QDialog {
     reject();
   }
   void keyPressEvent(QKeyEvent* event) override {
+    // Shift+F1 is the What's This button for desktops that show none in
+    // the caption: the next click asks for a control's help.
+    if (event->key() == Qt::Key_F1 && (event->modifiers() & Qt::ShiftModifier)) {
+      QWhatsThis::enterWhatsThisMode();
+      return;
+    }
     if (event->key() == Qt::Key_F1) {
       QWidget* focus = focusWidget();
       QVariant id = focus ? focus->property("dialogId") : QVariant();

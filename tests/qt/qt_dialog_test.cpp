@@ -14,6 +14,7 @@
 #include <QtWidgets/QPushButton>
 #include <QtWidgets/QSlider>
 #include <QtWidgets/QSpinBox>
+#include <QtWidgets/QWhatsThis>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -165,6 +166,16 @@ TEST_F(QtSettingsDialogTest, KeysReachTheProcedureAsItsMessages) {
   Key(window, Qt::Key_F1);
   QtDispatchDialogMessages();
   EXPECT_TRUE(Saw(WM_HELP, 0, kIdShowNames));
+
+  // Shift+F1, then a click: What's This for the clicked control.
+  QKeyEvent whatsThis(QEvent::KeyPress, Qt::Key_F1, Qt::ShiftModifier);
+  QApplication::sendEvent(window, &whatsThis);
+  EXPECT_TRUE(QWhatsThis::inWhatsThisMode());
+  QWhatsThis::leaveWhatsThisMode();
+  QHelpEvent help(QEvent::WhatsThis, QPoint(1, 1), QPoint(1, 1));
+  QApplication::sendEvent(Get<QSlider>(kIdTrailWidth), &help);
+  QtDispatchDialogMessages();
+  EXPECT_TRUE(Saw(WM_HELP, 0, kIdTrailWidth));
 
   // Escape is Cancel, which ends the dialog with 0.
   Key(window, Qt::Key_Escape);
