@@ -3,6 +3,8 @@
 #include "platform/qt/qt_dialog.h"
 
 #include <QtCore/QEvent>
+#include <QtCore/QPointer>
+#include <QtCore/QTimer>
 #include <QtGui/QFontMetricsF>
 #include <QtGui/QKeyEvent>
 #include <QtWidgets/QAbstractItemView>
@@ -22,6 +24,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <memory>
 #include <vector>
@@ -65,6 +68,8 @@ class ControlEvents : public QObject {
       case QEvent::QueryWhatsThis:
         return true;
       case QEvent::WhatsThis:
+        // The procedure shows the text; the mode ends with this click.
+        if (QWhatsThis::inWhatsThisMode()) QWhatsThis::leaveWhatsThisMode();
         PostMessage(dialog_, WM_HELP, 0, id_);
         return true;
       case QEvent::ContextMenu:
@@ -130,6 +135,25 @@ class SpinField : public QSpinBox {
 
  private:
   WindowHandle dialog_;
+};
+
+// Runs its action once, just after the next mouse button release.
+class ReleaseWaiter : public QObject {
+ public:
+  explicit ReleaseWaiter(std::function<void()> action) : action_(std::move(action)) {}
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::MouseButtonRelease) {
+      qApp->removeEventFilter(this);
+      QTimer::singleShot(0, qApp, action_);
+      deleteLater();
+    }
+    return false;
+  }
+
+ private:
+  std::function<void()> action_;
 };
 
 struct Units {
@@ -458,7 +482,17 @@ void QtShowHelpText(WindowHandle handle, int id, const char* text) {
   QtDialogRec* d = Find(handle);
   QWidget* w = d ? Control(d, id) : nullptr;
   if (!w) return;
-  QWhatsThis::showText(w->mapToGlobal(w->rect().center()), Text(text), w);
+  QPointer<QWidget> target = w;
+  QString shown = Text(text);
+  auto show = [target, shown] {
+    if (target) QWhatsThis::showText(target->mapToGlobal(target->rect().center()), shown, target);
+  };
+  // A text shown while the button that asked for it is still down would
+  // close again at its release.
+  if (QGuiApplication::mouseButtons() == Qt::NoButton)
+    show();
+  else
+    qApp->installEventFilter(new ReleaseWaiter(show));
 }
 
 bool QtOpenFile(WindowHandle handle, const char* const* filters, int count, int* filterIndex, char* path,
