@@ -226,6 +226,9 @@ void OnDefaults(WindowHandle d) {
   if (!AskYesNo(false, text)) return;
   DeletePatternKeys(gCurrentPattern);
   SetStandardPattern(gCurrentPattern);
+  // How often the pattern is used is no parameter of it: the revert keeps
+  // it, in the store as on screen.
+  SaveFrequency(gCurrentPattern);
   LoadControls(d, false, true);
 }
 

@@ -455,6 +455,7 @@ TEST_F(SettingsDialogTest, StandardPatternsCanBeRevertedButNotRenamedOrDeleted) 
   EXPECT_EQ(Boxes(), (std::vector<std::string>{"You can't rename the standard patterns.",
                                                "You can't delete the standard patterns."}));
   HeadlessMoveSlider(dialog_, kIdTrailWidth, original == 90 ? 0 : 90);
+  HeadlessMoveSlider(dialog_, kIdFrequency, 70);
   HeadlessFocusList(dialog_, kIdPatternList);  // Yes: saved, now Modified
   ASSERT_TRUE(KeyExists(PatternPath(name)));
   gHeadless.messageBoxAnswer = IDNO;
@@ -467,6 +468,8 @@ TEST_F(SettingsDialogTest, StandardPatternsCanBeRevertedButNotRenamedOrDeleted) 
   EXPECT_NE(gHeadless.messageBoxes.back().flags & MB_DEFBUTTON2, 0u);
   EXPECT_FALSE(KeyExists(PatternPath(name)));
   EXPECT_EQ(Pos(kIdTrailWidth), original);
+  EXPECT_EQ(Pos(kIdFrequency), 70);
+  EXPECT_EQ(StoredDword(kFrequenciesKeyPath, name.c_str()), 70);
   EXPECT_EQ(Ctl(kIdPatternList).items[4].first, name);
   // A user pattern has no defaults.
   SelectPattern(20);
