@@ -12,6 +12,7 @@
 #include "render/pixel_format.h"
 #include "saver/saver_host.h"
 #include "saver/screen_saver.h"
+#include "saver/settings_dialog.h"
 
 void ResetProgram() {
   ResetSaverHost();
@@ -25,5 +26,6 @@ void ResetProgram() {
   ResetOptions();
   ResetPatterns();
   ResetMusicList();
+  ResetConfigureDialog();
   ResetLog();
 }

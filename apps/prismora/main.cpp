@@ -12,12 +12,14 @@
 #include "platform/desktop/desktop_wallpaper.h"
 #include "platform/directories.h"
 #include "platform/font/freetype_text.h"
+#include "platform/qt/qt_dialog.h"
 #include "platform/qt/qt_host.h"
 #include "platform/termination.h"
 #include "render/display.h"
 #include "saver/command_line.h"
 #include "saver/saver_host.h"
 #include "saver/screen_saver.h"
+#include "saver/settings_dialog.h"
 
 namespace {
 
@@ -91,8 +93,9 @@ int main(int argc, char** argv) {
   OpenSettingsSession(configDirectory);
   int code;
   if (commandLine.mode == SaverMode::Settings) {
-    ReportError("The settings dialog is not built yet.");
-    code = 1;
+    InstallQtDialogHost();
+    // The dialog ends with 1 (OK) or 0 (Cancel); -1 when it could not be shown.
+    code = RunSettingsDialog() < 0 ? 1 : 0;
   } else {
     code = RunSaverMode(commandLine);
   }

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The command line: --help, the answers to bad options, and the settings
-# entry points, which for now show a message box and end with exit code 1.
+# entry points, which open the settings dialog.
 # shellcheck source-path=SCRIPTDIR source=e2e_lib.sh
 source "$(dirname "$0")/e2e_lib.sh"
 e2e_begin 1920x1080x24
@@ -42,34 +42,34 @@ for line in "${bad_command_lines[@]}"; do
   e2e_show_stderr
 done
 
-# The settings dialog is not built yet: each way in shows a box titled
-# "Prismora"; Return dismisses it and the program ends with exit code 1.
-check_settings_box() {
+# Each way into the settings shows the dialog titled "Prismora Settings";
+# Escape cancels it and the program ends with exit code 0.
+check_settings_dialog() {
   local label=$1
   shift
   e2e_run_prismora "$@"
-  local pid=$E2E_LAST_PID box=""
-  box=$(timeout 5 xdotool search --sync --onlyvisible --name '^Prismora$' 2>/dev/null | head -n 1)
-  if [ -z "$box" ]; then
-    e2e_fail "$label: no window titled Prismora within 5 s"
+  local pid=$E2E_LAST_PID dialog=""
+  dialog=$(timeout 10 xdotool search --sync --onlyvisible --name '^Prismora Settings$' 2>/dev/null | head -n 1)
+  if [ -z "$dialog" ]; then
+    e2e_fail "$label: no window titled \"Prismora Settings\" within 10 s"
     e2e_show_stderr
     e2e_stop "$pid"
     return
   fi
-  e2e_pass "$label: a box titled Prismora appeared"
+  e2e_pass "$label: the settings dialog appeared"
   sleep 0.5
-  timeout 5 xdotool windowfocus --sync "$box" 2>/dev/null
-  timeout 5 xdotool key Return
+  timeout 5 xdotool windowfocus --sync "$dialog" 2>/dev/null
+  timeout 5 xdotool key Escape
   if e2e_wait_exit "$pid" 5; then
-    e2e_check "$label: Return dismisses it, exit code 1 (got $E2E_STATUS)" [ "$E2E_STATUS" -eq 1 ]
+    e2e_check "$label: Escape cancels it, exit code 0 (got $E2E_STATUS)" [ "$E2E_STATUS" -eq 0 ]
   else
-    e2e_fail "$label: still running 5 s after Return"
+    e2e_fail "$label: still running 5 s after Escape"
     e2e_stop "$pid"
   fi
   e2e_show_stderr
 }
 
-check_settings_box /c /c
-check_settings_box --settings --settings
-check_settings_box "no arguments"
+check_settings_dialog /c /c
+check_settings_dialog --settings --settings
+check_settings_dialog "no arguments"
 e2e_finish

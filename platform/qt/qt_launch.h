@@ -1,0 +1,4 @@
+// Starting programs and opening pages in the user's browser, through Qt.
+#pragma once
+
+void InstallQtLaunchService();

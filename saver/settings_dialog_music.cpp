@@ -1,0 +1,164 @@
+// The settings dialog's music field. Items are "- No Music -" (data 0),
+// then the music list by display text with each entry's number as data.
+#include "saver/settings_dialog_music.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "diag/log.h"
+#include "music/music_list.h"
+#include "music/music_player.h"
+#include "patterns/options.h"
+#include "platform/dialog.h"
+#include "platform/registry.h"
+#include "saver/settings_dialog.h"
+
+namespace {
+
+constexpr const char* kMusicKeyPath = "Software\\Quillfen\\Prismora\\Music";
+constexpr int kFirstUserItem = 1 + kBuiltInMusicCount;  // after "- No Music -" and the built-in entries
+
+// Waiting for the music player: nothing can be previewed until one is
+// connected, and the user is told so rather than hearing silence.
+bool NoPlayerStart(const char*, int) {
+  LogDebug("Music preview: no music player is connected\n");
+  return false;
+}
+void NoPlayerSetVolume(int) {}
+
+const MusicPreviewPlayer kNoPlayer = {NoPlayerStart, MusicPoll, NoPlayerSetVolume, MUSICClose};
+
+int SelectedItem(WindowHandle d) { return int(SendDlgItemMessage(d, kIdMusic, DLG_GETCURSEL)); }
+
+void AddItem(WindowHandle d, const char* text, intptr_t data, bool select) {
+  LResult item = SendDlgItemMessage(d, kIdMusic, DLG_ADDITEM, 0, LParam(text));
+  SendDlgItemMessage(d, kIdMusic, DLG_SETITEMDATA, WParam(item), data);
+  if (select) SendDlgItemMessage(d, kIdMusic, DLG_SETCURSEL, WParam(item));
+  SendDlgItemMessage(d, kIdMusic, DLG_SETVISIBLEITEMS,
+                     WParam(SendDlgItemMessage(d, kIdMusic, DLG_GETCOUNT) + 3));
+}
+
+// One more than every number in the field and the stored list, and never a
+// built-in entry's: numbers must stay unique for "Music Index" to find its
+// entry, even after entries were removed.
+int32_t NextMusicNumber(WindowHandle d) {
+  int32_t largest = kBuiltInMusicCount - 1;
+  int count = int(SendDlgItemMessage(d, kIdMusic, DLG_GETCOUNT));
+  for (int i = kFirstUserItem; i < count; ++i)
+    largest =
+        std::max<int32_t>(largest, int32_t(SendDlgItemMessage(d, kIdMusic, DLG_GETITEMDATA, WParam(i))));
+  for (int32_t i = 0; i < gMusicCount; ++i) largest = std::max(largest, gMusicList[i].number);
+  return largest + 1;
+}
+
+void StopPreview(WindowHandle d) {
+  gMusicPreviewPlayer.stop();
+  KillTimer(d, kMusicPreviewTimer);
+  gConfigDialog.musicPreview = false;
+  SendDlgItemMessage(d, kIdMusicPreview, DLG_SETTEXT, 0, LParam("Preview"));
+}
+
+}  // namespace
+
+MusicPreviewPlayer gMusicPreviewPlayer = kNoPlayer;
+
+void ResetMusicPreviewPlayer() { gMusicPreviewPlayer = kNoPlayer; }
+
+void FillMusicList(WindowHandle d) {
+  SendDlgItemMessage(d, kIdMusic, DLG_RESETCONTENT);
+  AddItem(d, "- No Music -", 0, gOptions.MusicIndex == -1);
+  for (int32_t i = 0; i < gMusicCount; ++i)
+    AddItem(d, gMusicList[i].display, gMusicList[i].number, gMusicList[i].number == gOptions.MusicIndex);
+}
+
+void BrowseForMusic(WindowHandle d) {
+  static const char* const kFilters[] = {
+      "Playlists (.asx;.m3u;.pls;.wax;.wpl)",
+      "*.m3u;*.pls;*.asx;*.wax;*.wpl",
+      "Music Files (.mid;.mp3;.ogg;.wav;.wma)",
+      "*.mid;*.mp3;*.ogg;*.wav;*.wma",
+      "All Files (*.*)",
+      "*",
+  };
+  int filter = gOptions.MusicType >= 1 && gOptions.MusicType <= 3 ? gOptions.MusicType : 1;
+  char path[260] = {};
+  if (!gDialogs->openFile(d, kFilters, 3, &filter, path, sizeof path)) return;
+  gOptions.MusicType = filter;
+  AddItem(d, path, NextMusicNumber(d), true);
+}
+
+void RemoveMusicEntry(WindowHandle d) {
+  int item = SelectedItem(d);
+  if (item <= 0) return;  // "- No Music -", or typed text that is no entry yet
+  if (item < kFirstUserItem) {
+    ReportError("You can't remove this entry.");
+    return;
+  }
+  SendDlgItemMessage(d, kIdMusic, DLG_DELETEITEM, WParam(item));
+  SendDlgItemMessage(d, kIdMusic, DLG_SETCURSEL, 0);
+}
+
+void ToggleMusicPreview(WindowHandle d) {
+  if (gConfigDialog.musicPreview) {
+    StopPreview(d);
+    return;
+  }
+  int item = SelectedItem(d);
+  if (item == 0) return;
+  char source[kDialogTextMax] = {};
+  if (item < 0) {
+    SendDlgItemMessage(d, kIdMusic, DLG_GETTEXT, sizeof source, LParam(source));
+    if (source[0] == '\0') return;
+  } else if (item < kFirstUserItem) {
+    int32_t number = int32_t(SendDlgItemMessage(d, kIdMusic, DLG_GETITEMDATA, WParam(item)));
+    std::snprintf(source, sizeof source, "%s", MusicEntryLocation(number));
+  } else {
+    SendDlgItemMessage(d, kIdMusic, DLG_GETITEMTEXT, WParam(item), LParam(source));
+  }
+  gDialogs->busyCursor(true);
+  bool started = gMusicPreviewPlayer.start(source, int(SendDlgItemMessage(d, kIdVolume, DLG_GETPOS)));
+  gDialogs->busyCursor(false);
+  if (!started) {
+    ReportError("This music can't be played.");
+    return;
+  }
+  SetTimer(d, kMusicPreviewTimer, kMusicPreviewPeriodMs);
+  gConfigDialog.musicPreview = true;
+  SendDlgItemMessage(d, kIdMusicPreview, DLG_SETTEXT, 0, LParam("Stop"));
+}
+
+void CommitMusic(WindowHandle d) {
+  int item = SelectedItem(d);
+  if (item == 0)
+    gOptions.MusicIndex = -1;
+  else if (item > 0)
+    gOptions.MusicIndex = int(SendDlgItemMessage(d, kIdMusic, DLG_GETITEMDATA, WParam(item)));
+  char typed[kDialogTextMax] = {};
+  if (item < 0) SendDlgItemMessage(d, kIdMusic, DLG_GETTEXT, sizeof typed, LParam(typed));
+  int32_t typedNumber = NextMusicNumber(d);
+
+  SHDeleteKey(HKEY_CURRENT_USER, kMusicKeyPath);
+  HKEY key = nullptr;
+  uint32_t disposition = 0;
+  if (RegCreateKeyEx(HKEY_CURRENT_USER, kMusicKeyPath, KEY_WRITE, &key, &disposition) != ERROR_SUCCESS)
+    return;
+  int count = int(SendDlgItemMessage(d, kIdMusic, DLG_GETCOUNT));
+  for (int i = kFirstUserItem; i < count; ++i) {
+    char name[16], text[kDialogTextMax] = {};
+    std::snprintf(name, sizeof name, "%d", int(SendDlgItemMessage(d, kIdMusic, DLG_GETITEMDATA, WParam(i))));
+    SendDlgItemMessage(d, kIdMusic, DLG_GETITEMTEXT, WParam(i), LParam(text));
+    RegSetValueEx(key, name, REG_SZ, reinterpret_cast<const uint8_t*>(text), uint32_t(std::strlen(text)));
+  }
+  if (typed[0] != '\0') {
+    char name[16];
+    std::snprintf(name, sizeof name, "%d", typedNumber);
+    RegSetValueEx(key, name, REG_SZ, reinterpret_cast<const uint8_t*>(typed), uint32_t(std::strlen(typed)));
+    gOptions.MusicIndex = typedNumber;
+  }
+  RegCloseKey(key);
+  // The field now shows what is stored, so a second save (Preview, then OK)
+  // does not add the typed entry again.
+  LoadMusicList();
+  FillMusicList(d);
+}
