@@ -11,7 +11,9 @@
 #include "patterns/settings_session.h"
 #include "platform/directories.h"
 #include "platform/qt/qt_host.h"
+#include "platform/sound/gst_sound.h"
 #include "platform/termination.h"
+#include "platform/track/embedded_track.h"
 #include "render/display.h"
 #include "saver/command_line.h"
 #include "saver/saver_host.h"
@@ -90,6 +92,10 @@ int main(int argc, char** argv) {
     ReportError("The settings dialog is not built yet.");
     code = 1;
   } else {
+    // The sound system starts here, before the first frame: its first start
+    // on a machine can take a second.
+    InstallGstSound();
+    InstallEmbeddedTrack();
     code = RunSaverMode(commandLine);
   }
   CloseSettingsSession();

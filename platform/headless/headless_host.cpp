@@ -6,6 +6,7 @@
 #include "platform/event_source.h"
 #include "platform/fault_guard.h"
 #include "platform/headless/headless.h"
+#include "platform/headless/scripted_sound.h"
 #include "platform/message_box.h"
 
 HeadlessHostRec gHeadless;
@@ -121,6 +122,7 @@ void InstallHeadlessHost() {
   gWindows = &kWindows;
   gMessageBoxes = &kMessageBoxes;
   gFaultGuard = &kFaultGuard;
+  InstallScriptedSound();
 }
 
 void HeadlessAdvance(uint32_t ms) { gHeadless.tick += ms; }

@@ -1,0 +1,14 @@
+// The real sound service: GStreamer playbin pipelines polled from the
+// program's thread (gst_bus_pop; no GLib main loop, no thread of ours),
+// playlists through our own reader, remote playlists through libcurl's
+// multi interface.
+#pragma once
+
+// Starts GStreamer (up to a second on a first run, so before the animation)
+// and probes the sound outputs, then installs the service. Without
+// GStreamer the service still installs and every system it opens fails
+// with FMOD_ERR_OUTPUT_INIT.
+void InstallGstSound();
+// The outputs found by the probe: "pulsesink", "alsasink"; empty without
+// any, when sounds play on a silent output that keeps time.
+int GstSoundDriverCount();
