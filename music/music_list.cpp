@@ -109,7 +109,8 @@ int32_t LargerNumber(int32_t largest, int32_t number) { return number > largest 
 int32_t NewMusicNumber(const MusicComboItem* items, int32_t itemCount) {
   // Never below the built-in numbers, which a user entry must not shadow.
   int32_t largest = kBuiltInMusicCount - 1;
-  for (int32_t i = kMusicComboFixedItems; i < itemCount; ++i) largest = LargerNumber(largest, items[i].number);
+  for (int32_t i = kMusicComboFixedItems; i < itemCount; ++i)
+    largest = LargerNumber(largest, items[i].number);
   return largest + 1;
 }
 

@@ -49,7 +49,8 @@ bool OpenSoundSystem() {
   if (!FmodCheck(FMOD_System_GetNumDrivers(gSystem, &drivers), "MUSICInitialise:FMOD_System_GetNumDrivers"))
     return false;
   if (drivers == 0) {
-    if (!FmodCheck(FMOD_System_SetOutput(gSystem, FMOD_OUTPUTTYPE_NOSOUND), "MUSICInitialise:FMOD_System_SetOutput"))
+    if (!FmodCheck(FMOD_System_SetOutput(gSystem, FMOD_OUTPUTTYPE_NOSOUND),
+                   "MUSICInitialise:FMOD_System_SetOutput"))
       return false;
   } else {
     uint32_t caps = 0;
@@ -59,7 +60,8 @@ bool OpenSoundSystem() {
       FmodCheck(FMOD_System_SetSpeakerMode(gSystem, speakerMode),
                 "MUSICInitialise:FMOD_System_SetSpeakerMode(SpeakerMode)");
       if (caps & FMOD_CAPS_HARDWARE_EMULATED)
-        FmodCheck(FMOD_System_SetDSPBufferSize(gSystem, 1024, 10), "MUSICInitialise:FMOD_System_SetDSPBufferSize");
+        FmodCheck(FMOD_System_SetDSPBufferSize(gSystem, 1024, 10),
+                  "MUSICInitialise:FMOD_System_SetDSPBufferSize");
     }
     char name[256] = {};
     if (FmodCheck(FMOD_System_GetDriverInfo(gSystem, 0, name, sizeof name, nullptr),
@@ -104,8 +106,9 @@ int MUSICInitialise(const char* location, unsigned volumePercent, bool fromMemor
     FMOD_CREATESOUNDEXINFO info = {};
     info.cbsize = 108;
     info.length = byteCount;
-    if (!FmodCheck(FMOD_System_CreateSound(gSystem, location, FMOD_OPENMEMORY | FMOD_HARDWARE, &info, &gPlaylist),
-                   "MUSICInitialise:FMOD_System_CreateSound(Mem)")) {
+    if (!FmodCheck(
+            FMOD_System_CreateSound(gSystem, location, FMOD_OPENMEMORY | FMOD_HARDWARE, &info, &gPlaylist),
+            "MUSICInitialise:FMOD_System_CreateSound(Mem)")) {
       MUSICClose();
       return 0;
     }
@@ -142,7 +145,8 @@ int MUSICInitialise(const char* location, unsigned volumePercent, bool fromMemor
     MUSICClose();
     return 0;
   }
-  if (!FmodCheck(FMOD_Sound_SetMode(gSound, FMOD_LOOP_NORMAL), "MUSICInitialise:FMOD_Sound_SetMode - Normal sound")) {
+  if (!FmodCheck(FMOD_Sound_SetMode(gSound, FMOD_LOOP_NORMAL),
+                 "MUSICInitialise:FMOD_Sound_SetMode - Normal sound")) {
     MUSICClose();
     return 0;
   }
@@ -183,12 +187,13 @@ void CreatePlaylistTrackSound(const char* track) {
       MUSICClose();
       return;
     }
-    result = FMOD_System_CreateSound(gSystem, track, FMOD_2D | FMOD_HARDWARE | FMOD_CREATESTREAM | FMOD_NONBLOCKING,
-                                     nullptr, &gSound);
+    result = FMOD_System_CreateSound(
+        gSystem, track, FMOD_2D | FMOD_HARDWARE | FMOD_CREATESTREAM | FMOD_NONBLOCKING, nullptr, &gSound);
     FmodCheck(result, "CreatePlaylistTrackSound:FMOD_System_CreateSound - Net playlist track");
   } else {
     uint32_t error = gSoundService->setCurrentDirectory(gSystem, gMusic.playlistDirectory);
-    if (error != 0) LogDebug("CreatePlaylistTrackSound: SetCurrentDirectory failed (%lu)\n", (unsigned long)error);
+    if (error != 0)
+      LogDebug("CreatePlaylistTrackSound: SetCurrentDirectory failed (%lu)\n", (unsigned long)error);
     result = FMOD_System_CreateSound(gSystem, track, FMOD_DEFAULT, nullptr, &gSound);
     FmodCheck(result, "CreatePlaylistTrackSound:FMOD_System_CreateSound");
   }
@@ -202,7 +207,8 @@ void PlaySoundIfReady() {
   gMusic.started = 0;
   if (!gSystem || !gSound) return;
   int state = FMOD_OPENSTATE_LOADING;
-  if (!FmodCheck(FMOD_Sound_GetOpenState(gSound, &state, nullptr, nullptr), "PlaySoundIfReady:FMOD_Sound_GetOpenState")) {
+  if (!FmodCheck(FMOD_Sound_GetOpenState(gSound, &state, nullptr, nullptr),
+                 "PlaySoundIfReady:FMOD_Sound_GetOpenState")) {
     MUSICClose();
     return;
   }
@@ -220,6 +226,8 @@ void PlaySoundIfReady() {
 void MusicUpdate() {
   if (!gSystem) return;
   if (!gMusic.started) PlaySoundIfReady();
+  // A failed start has closed the music.
+  if (!gSystem) return;
   if (gMusic.isPlaylist) {
     bool playing = false;
     if (gChannel) {

@@ -10,9 +10,9 @@
 
 struct MusicStateRec {
   int isPlaylist = 0;
-  int32_t trackIndex = 0;      // the playlist's next "FILE" tag to open
-  int started = 0;             // gSound has been started on gChannel
-  float volume = 0.0f;         // 0.0..1.0
+  int32_t trackIndex = 0;  // the playlist's next "FILE" tag to open
+  int started = 0;         // gSound has been started on gChannel
+  float volume = 0.0f;     // 0.0..1.0
   char playlistDirectory[260] = {};
   uint32_t lastUpdateTick = 0;  // GetTickCount of the poll's last real update
   int updatedOnce = 0;

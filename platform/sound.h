@@ -105,26 +105,27 @@ struct SoundService {
   FMOD_RESULT (*systemGetNumDrivers)(FMOD_SYSTEM* system, int* count);
   // FMOD_OUTPUTTYPE_NOSOUND: a silent output that keeps time as a real one.
   FMOD_RESULT (*systemSetOutput)(FMOD_SYSTEM* system, int output);
-  FMOD_RESULT (*systemGetDriverCaps)(FMOD_SYSTEM* system, int driver, uint32_t* caps, int* minFrequency,
-                                     int* maxFrequency, int* speakerMode);
+  FMOD_RESULT (*systemGetDriverCaps)
+  (FMOD_SYSTEM* system, int driver, uint32_t* caps, int* minFrequency, int* maxFrequency, int* speakerMode);
   FMOD_RESULT (*systemSetSpeakerMode)(FMOD_SYSTEM* system, int speakerMode);
   FMOD_RESULT (*systemSetDSPBufferSize)(FMOD_SYSTEM* system, uint32_t length, int count);
   FMOD_RESULT (*systemGetDriverInfo)(FMOD_SYSTEM* system, int driver, char* name, int nameLength, void* guid);
-  FMOD_RESULT (*systemSetSoftwareFormat)(FMOD_SYSTEM* system, int rate, int format, int outputChannels,
-                                         int inputChannels, int resampler);
+  FMOD_RESULT (*systemSetSoftwareFormat)
+  (FMOD_SYSTEM* system, int rate, int format, int outputChannels, int inputChannels, int resampler);
   FMOD_RESULT (*systemInit)(FMOD_SYSTEM* system, int channels, uint32_t flags, void* driverData);
   // nameOrData: a location (path or address), or the bytes with
   // FMOD_OPENMEMORY and exinfo->length. Memory is copied.
-  FMOD_RESULT (*systemCreateSound)(FMOD_SYSTEM* system, const char* nameOrData, FMOD_MODE mode,
-                                   FMOD_CREATESOUNDEXINFO* exinfo, FMOD_SOUND** sound);
+  FMOD_RESULT (*systemCreateSound)
+  (FMOD_SYSTEM* system, const char* nameOrData, FMOD_MODE mode, FMOD_CREATESOUNDEXINFO* exinfo,
+   FMOD_SOUND** sound);
   FMOD_RESULT (*soundGetFormat)(FMOD_SOUND* sound, int* type, int* format, int* channels, int* bits);
   FMOD_RESULT (*soundGetTag)(FMOD_SOUND* sound, const char* name, int index, FMOD_TAG* tag);
   FMOD_RESULT (*systemSetStreamBufferSize)(FMOD_SYSTEM* system, uint32_t size, uint32_t unit);
   FMOD_RESULT (*soundSetMode)(FMOD_SOUND* sound, FMOD_MODE mode);
   // The result is the open's own error once it failed (state ERROR).
   FMOD_RESULT (*soundGetOpenState)(FMOD_SOUND* sound, int* state, uint32_t* percent, bool* starving);
-  FMOD_RESULT (*systemPlaySound)(FMOD_SYSTEM* system, int channelIndex, FMOD_SOUND* sound, bool paused,
-                                 FMOD_CHANNEL** channel);
+  FMOD_RESULT (*systemPlaySound)
+  (FMOD_SYSTEM* system, int channelIndex, FMOD_SOUND* sound, bool paused, FMOD_CHANNEL** channel);
   FMOD_RESULT (*channelSetVolume)(FMOD_CHANNEL* channel, float volume);
   FMOD_RESULT (*channelIsPlaying)(FMOD_CHANNEL* channel, bool* playing);
   FMOD_RESULT (*channelGetPaused)(FMOD_CHANNEL* channel, bool* paused);
@@ -149,7 +150,9 @@ inline FMOD_RESULT FMOD_System_GetVersion(FMOD_SYSTEM* s, uint32_t* v) {
 inline FMOD_RESULT FMOD_System_GetNumDrivers(FMOD_SYSTEM* s, int* n) {
   return gSoundService->systemGetNumDrivers(s, n);
 }
-inline FMOD_RESULT FMOD_System_SetOutput(FMOD_SYSTEM* s, int o) { return gSoundService->systemSetOutput(s, o); }
+inline FMOD_RESULT FMOD_System_SetOutput(FMOD_SYSTEM* s, int o) {
+  return gSoundService->systemSetOutput(s, o);
+}
 inline FMOD_RESULT FMOD_System_GetDriverCaps(FMOD_SYSTEM* s, int d, uint32_t* c, int* lo, int* hi, int* m) {
   return gSoundService->systemGetDriverCaps(s, d, c, lo, hi, m);
 }
@@ -181,14 +184,19 @@ inline FMOD_RESULT FMOD_Sound_GetTag(FMOD_SOUND* s, const char* name, int i, FMO
 inline FMOD_RESULT FMOD_System_SetStreamBufferSize(FMOD_SYSTEM* s, uint32_t size, uint32_t unit) {
   return gSoundService->systemSetStreamBufferSize(s, size, unit);
 }
-inline FMOD_RESULT FMOD_Sound_SetMode(FMOD_SOUND* s, FMOD_MODE m) { return gSoundService->soundSetMode(s, m); }
+inline FMOD_RESULT FMOD_Sound_SetMode(FMOD_SOUND* s, FMOD_MODE m) {
+  return gSoundService->soundSetMode(s, m);
+}
 inline FMOD_RESULT FMOD_Sound_GetOpenState(FMOD_SOUND* s, int* st, uint32_t* p, bool* starving) {
   return gSoundService->soundGetOpenState(s, st, p, starving);
 }
-inline FMOD_RESULT FMOD_System_PlaySound(FMOD_SYSTEM* s, int i, FMOD_SOUND* snd, bool paused, FMOD_CHANNEL** c) {
+inline FMOD_RESULT FMOD_System_PlaySound(FMOD_SYSTEM* s, int i, FMOD_SOUND* snd, bool paused,
+                                         FMOD_CHANNEL** c) {
   return gSoundService->systemPlaySound(s, i, snd, paused, c);
 }
-inline FMOD_RESULT FMOD_Channel_SetVolume(FMOD_CHANNEL* c, float v) { return gSoundService->channelSetVolume(c, v); }
+inline FMOD_RESULT FMOD_Channel_SetVolume(FMOD_CHANNEL* c, float v) {
+  return gSoundService->channelSetVolume(c, v);
+}
 inline FMOD_RESULT FMOD_Channel_IsPlaying(FMOD_CHANNEL* c, bool* p) {
   return gSoundService->channelIsPlaying(c, p);
 }

@@ -1,10 +1,10 @@
 #include "platform/headless/scripted_sound.h"
 
-#include "platform/resources.h"
-
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+
+#include "platform/resources.h"
 
 ScriptedSoundRec gScriptedSound;
 
@@ -41,9 +41,9 @@ ScriptedSound* Live(FMOD_SOUND* sound) {
   return s && !s->released ? s : nullptr;
 }
 
-#define FAIL_IF_SCRIPTED(op)                 \
-  do {                                       \
-    FMOD_RESULT scripted_;                   \
+#define FAIL_IF_SCRIPTED(op)                       \
+  do {                                             \
+    FMOD_RESULT scripted_;                         \
     if (Failing(op, &scripted_)) return scripted_; \
   } while (0)
 
@@ -120,8 +120,8 @@ FMOD_RESULT Init(FMOD_SYSTEM* system, int channels, uint32_t flags, void*) {
   return SystemOk(system) ? FMOD_OK : FMOD_ERR_INVALID_HANDLE;
 }
 
-FMOD_RESULT CreateSound(FMOD_SYSTEM* system, const char* nameOrData, FMOD_MODE mode, FMOD_CREATESOUNDEXINFO* info,
-                        FMOD_SOUND** out) {
+FMOD_RESULT CreateSound(FMOD_SYSTEM* system, const char* nameOrData, FMOD_MODE mode,
+                        FMOD_CREATESOUNDEXINFO* info, FMOD_SOUND** out) {
   ScriptedSound sound;
   if (mode & FMOD_OPENMEMORY) {
     sound.location = "<memory " + std::to_string(info ? info->length : 0) + " bytes>";
@@ -207,7 +207,8 @@ FMOD_RESULT GetOpenState(FMOD_SOUND* handle, int* state, uint32_t*, bool*) {
   return FMOD_OK;
 }
 
-FMOD_RESULT PlaySound(FMOD_SYSTEM* system, int index, FMOD_SOUND* handle, bool paused, FMOD_CHANNEL** channel) {
+FMOD_RESULT PlaySound(FMOD_SYSTEM* system, int index, FMOD_SOUND* handle, bool paused,
+                      FMOD_CHANNEL** channel) {
   Record("System_PlaySound %d %d", index, paused ? 1 : 0);
   FAIL_IF_SCRIPTED(kOpSystemPlaySound);
   if (!SystemOk(system)) return FMOD_ERR_INVALID_HANDLE;
@@ -297,11 +298,11 @@ uint32_t SetDirectory(FMOD_SYSTEM*, const char* directory) {
 }
 
 const SoundService kScriptedSound = {
-    Create,         GetVersion,    GetNumDrivers,    SetOutput,     GetDriverCaps, SetSpeakerMode,
-    SetDSPBufferSize, GetDriverInfo, SetSoftwareFormat, Init,        CreateSound,   GetFormat,
-    GetTag,         SetStreamBufferSize, SetMode,    GetOpenState,  PlaySound,     SetVolume,
-    IsPlaying,      GetPaused,     SetPaused,        Update,        Release,       Close,
-    SystemRelease,  SetDirectory,
+    Create,           GetVersion,          GetNumDrivers,     SetOutput,    GetDriverCaps, SetSpeakerMode,
+    SetDSPBufferSize, GetDriverInfo,       SetSoftwareFormat, Init,         CreateSound,   GetFormat,
+    GetTag,           SetStreamBufferSize, SetMode,           GetOpenState, PlaySound,     SetVolume,
+    IsPlaying,        GetPaused,           SetPaused,         Update,       Release,       Close,
+    SystemRelease,    SetDirectory,
 };
 
 constexpr uint32_t kErrorStepFailed = 1812;  // "the image has no resource section"

@@ -130,11 +130,11 @@ FMOD_RESULT StartPipeline(SoundRec* sound) {
                  gint64(GST_SECOND), nullptr);
   }
   if (sound->memory)
-    g_signal_connect_data(playbin, "source-setup", G_CALLBACK(OnSourceSetup), g_bytes_ref(sound->memory), FreeBytes,
-                          GConnectFlags(0));
+    g_signal_connect_data(playbin, "source-setup", G_CALLBACK(OnSourceSetup), g_bytes_ref(sound->memory),
+                          FreeBytes, GConnectFlags(0));
   if (sound->loop && !sound->net)
-    g_signal_connect_data(playbin, "about-to-finish", G_CALLBACK(OnAboutToFinish), g_strdup(sound->uri.c_str()),
-                          FreeUri, GConnectFlags(0));
+    g_signal_connect_data(playbin, "about-to-finish", G_CALLBACK(OnAboutToFinish),
+                          g_strdup(sound->uri.c_str()), FreeUri, GConnectFlags(0));
   sound->pipeline = playbin;
   sound->bus = gst_element_get_bus(playbin);
   if (gst_element_set_state(playbin, GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE) {
@@ -313,7 +313,8 @@ void PollFetches(FMOD_SYSTEM* system) {
     if (result != CURLE_OK) {
       sound->openState = FMOD_OPENSTATE_ERROR;
       sound->error = FetchError(result);
-    } else if (ParsePlaylist(sound->body.data(), sound->body.size(), sound->kind, sound->location, &sound->entries)) {
+    } else if (ParsePlaylist(sound->body.data(), sound->body.size(), sound->kind, sound->location,
+                             &sound->entries)) {
       sound->openState = FMOD_OPENSTATE_READY;
     } else {
       sound->openState = FMOD_OPENSTATE_ERROR;
@@ -403,7 +404,8 @@ FMOD_RESULT AcceptFormat(FMOD_SYSTEM*, int, int, int, int, int) { return FMOD_OK
 
 FMOD_RESULT GetDriverInfo(FMOD_SYSTEM*, int driver, char* name, int length, void*) {
   if (driver < 0 || size_t(driver) >= gGst.drivers.size() || length <= 0) return FMOD_ERR_INVALID_PARAM;
-  std::snprintf(name, size_t(length), "%s", gGst.drivers[size_t(driver)] == "pulsesink" ? "PulseAudio" : "ALSA");
+  std::snprintf(name, size_t(length), "%s",
+                gGst.drivers[size_t(driver)] == "pulsesink" ? "PulseAudio" : "ALSA");
   return FMOD_OK;
 }
 
@@ -440,8 +442,8 @@ SoundRec* LoadingListOf(const std::string& location, int* index) {
   return nullptr;
 }
 
-FMOD_RESULT CreateSound(FMOD_SYSTEM* system, const char* nameOrData, FMOD_MODE mode, FMOD_CREATESOUNDEXINFO* info,
-                        FMOD_SOUND** out) {
+FMOD_RESULT CreateSound(FMOD_SYSTEM* system, const char* nameOrData, FMOD_MODE mode,
+                        FMOD_CREATESOUNDEXINFO* info, FMOD_SOUND** out) {
   if (!system->initialised) return FMOD_ERR_INITIALIZATION;
   if (!nameOrData) return FMOD_ERR_INVALID_PARAM;
   auto sound = std::make_unique<SoundRec>();
@@ -472,7 +474,8 @@ FMOD_RESULT CreateSound(FMOD_SYSTEM* system, const char* nameOrData, FMOD_MODE m
         struct stat info_ = {};
         if (stat(path.c_str(), &info_) != 0) return FMOD_ERR_FILE_NOTFOUND;
         if (!ReadSmallFile(path, &body)) return FMOD_ERR_FILE_BAD;
-        if (!ParsePlaylist(body.data(), body.size(), sound->kind, path, &sound->entries)) return FMOD_ERR_FORMAT;
+        if (!ParsePlaylist(body.data(), body.size(), sound->kind, path, &sound->entries))
+          return FMOD_ERR_FORMAT;
         sound->openState = FMOD_OPENSTATE_READY;
       }
     } else if (sound->net || sound->location.compare(0, 7, "file://") == 0) {
@@ -548,7 +551,7 @@ FMOD_RESULT GetOpenState(FMOD_SOUND* handle, int* state, uint32_t* percent, bool
   if (!sound) return FMOD_ERR_INVALID_HANDLE;
   PollSound(sound);
   *state = sound->buffering && sound->openState == FMOD_OPENSTATE_READY ? FMOD_OPENSTATE_BUFFERING
-                                                                         : sound->openState;
+                                                                        : sound->openState;
   if (percent) *percent = sound->openState == FMOD_OPENSTATE_READY ? 100 : 0;
   if (starving) *starving = sound->buffering;
   return sound->openState == FMOD_OPENSTATE_ERROR ? sound->error : FMOD_OK;
@@ -652,12 +655,10 @@ uint32_t SetDirectory(FMOD_SYSTEM* system, const char* directory) {
 }
 
 const SoundService kGstSound = {
-    Create,      GetVersion,   GetNumDrivers, SetOutput,    GetDriverCaps,
-    Accept,      AcceptBuffer, GetDriverInfo, AcceptFormat, Init,
-    CreateSound, GetFormat,    GetTag,        SetStreamBufferSize, SetMode,
-    GetOpenState, PlaySound,   SetVolume,     IsPlaying,    GetPaused,
-    SetPaused,   Update,       Release,       Close,        SystemRelease,
-    SetDirectory,
+    Create,        GetVersion,   GetNumDrivers, SetOutput,     GetDriverCaps, Accept,    AcceptBuffer,
+    GetDriverInfo, AcceptFormat, Init,          CreateSound,   GetFormat,     GetTag,    SetStreamBufferSize,
+    SetMode,       GetOpenState, PlaySound,     SetVolume,     IsPlaying,     GetPaused, SetPaused,
+    Update,        Release,      Close,         SystemRelease, SetDirectory,
 };
 
 // An output counts when its element reaches READY, that is, opens a device.

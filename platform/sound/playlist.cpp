@@ -1,10 +1,11 @@
 #include "platform/sound/playlist.h"
 
+#include <strings.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
-#include <strings.h>
 #include <map>
 #include <pugixml.hpp>
 

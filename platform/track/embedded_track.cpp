@@ -19,7 +19,9 @@ ResourceHandle Load(ModuleHandle, ResourceHandle found, uint32_t*) { return foun
 
 const void* Lock(ResourceHandle, uint32_t*) { return prismora_track_start; }
 
-uint32_t Size(ModuleHandle, ResourceHandle, uint32_t*) { return uint32_t(prismora_track_end - prismora_track_start); }
+uint32_t Size(ModuleHandle, ResourceHandle, uint32_t*) {
+  return uint32_t(prismora_track_end - prismora_track_start);
+}
 
 const ResourceService kEmbeddedTrack = {Find, Load, Lock, Size};
 

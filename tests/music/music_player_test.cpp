@@ -1,6 +1,8 @@
 // The music player's logic on the scripted sound service: every failing
 // step with its log line, the ignored failures, sources of every kind,
 // playlists moving on and wrapping, pause, volume and the cheap poll.
+#include "music/music_player.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -10,7 +12,6 @@
 
 #include "diag/log.h"
 #include "music/music_list.h"
-#include "music/music_player.h"
 #include "patterns/options.h"
 #include "platform/headless/headless.h"
 #include "platform/headless/scripted_sound.h"
@@ -57,8 +58,8 @@ TEST_F(MusicPlayerTest, FmodCheckLogsTheLabelCodeAndText) {
   EXPECT_TRUE(FmodCheck(FMOD_OK, "Nothing"));
   EXPECT_FALSE(FmodCheck(FMOD_ERR_FILE_NOTFOUND, "Here:There"));
   EXPECT_FALSE(FmodCheck(999, "Odd"));
-  EXPECT_EQ(LogMessages(),
-            (std::vector<std::string>{"FMOD error in Here:There: (23) File not found.", "FMOD error in Odd: (999) Unknown error."}));
+  EXPECT_EQ(LogMessages(), (std::vector<std::string>{"FMOD error in Here:There: (23) File not found.",
+                                                     "FMOD error in Odd: (999) Unknown error."}));
 }
 
 // Each step whose failure ends the start: its label, a result of 0 and
@@ -72,24 +73,52 @@ TEST_F(MusicPlayerTest, AFailingStepLogsItsLabelAndClosesEverything) {
   };
   const std::string e = "FMOD error in ";
   const std::vector<Case> cases = {
-      {kOpSystemCreate, "/m/a.ogg", 0, {e + "MUSICInitialise:FMOD_System_Create: (43) Not enough memory or resources."}},
-      {kOpSystemGetVersion, "/m/a.ogg", 0, {e + "MUSICInitialise:FMOD_System_GetVersion: (43) Not enough memory or resources."}},
-      {kOpSystemGetNumDrivers, "/m/a.ogg", 0, {e + "MUSICInitialise:FMOD_System_GetNumDrivers: (43) Not enough memory or resources."}},
-      {kOpSystemSetOutput, "/m/a.ogg", 0, {e + "MUSICInitialise:FMOD_System_SetOutput: (43) Not enough memory or resources."}},
-      {kOpSystemInit, "/m/a.ogg", 1, {e + "MUSICInitialise:FMOD_System_Init: (43) Not enough memory or resources."}},
+      {kOpSystemCreate,
+       "/m/a.ogg",
+       0,
+       {e + "MUSICInitialise:FMOD_System_Create: (43) Not enough memory or resources."}},
+      {kOpSystemGetVersion,
+       "/m/a.ogg",
+       0,
+       {e + "MUSICInitialise:FMOD_System_GetVersion: (43) Not enough memory or resources."}},
+      {kOpSystemGetNumDrivers,
+       "/m/a.ogg",
+       0,
+       {e + "MUSICInitialise:FMOD_System_GetNumDrivers: (43) Not enough memory or resources."}},
+      {kOpSystemSetOutput,
+       "/m/a.ogg",
+       0,
+       {e + "MUSICInitialise:FMOD_System_SetOutput: (43) Not enough memory or resources."}},
+      {kOpSystemInit,
+       "/m/a.ogg",
+       1,
+       {e + "MUSICInitialise:FMOD_System_Init: (43) Not enough memory or resources."}},
       {kOpSystemCreateSound,
        "/m/a.ogg",
        0,
        {e + "MUSICInitialise:FMOD_System_CreateSound: (43) Not enough memory or resources.",
         "Trying to create sound for /m/a.ogg"}},
-      {kOpSoundGetFormat, "/m/a.ogg", 0, {e + "MUSICInitialise:FMOD_Sound_GetFormat: (43) Not enough memory or resources."}},
-      {kOpSoundGetTag, "/m/list.m3u", 0, {e + "MUSICInitialise:FMOD_Sound_GetTag(FILE): (43) Not enough memory or resources."}},
+      {kOpSoundGetFormat,
+       "/m/a.ogg",
+       0,
+       {e + "MUSICInitialise:FMOD_Sound_GetFormat: (43) Not enough memory or resources."}},
+      {kOpSoundGetTag,
+       "/m/list.m3u",
+       0,
+       {e + "MUSICInitialise:FMOD_Sound_GetTag(FILE): (43) Not enough memory or resources."}},
       {kOpSystemSetStreamBufferSize,
        "http://radio.test/live",
        0,
-       {e + "MUSICInitialise:FMOD_System_SetStreamBufferSize - Normal sound: (43) Not enough memory or resources."}},
-      {kOpSoundSetMode, "/m/a.ogg", 0, {e + "MUSICInitialise:FMOD_Sound_SetMode - Normal sound: (43) Not enough memory or resources."}},
-      {kOpSystemPlaySound, "/m/a.ogg", 0, {e + "PlaySoundIfReady:FMOD_System_PlaySound: (43) Not enough memory or resources."}},
+       {e + "MUSICInitialise:FMOD_System_SetStreamBufferSize - Normal sound: (43) Not enough memory or "
+            "resources."}},
+      {kOpSoundSetMode,
+       "/m/a.ogg",
+       0,
+       {e + "MUSICInitialise:FMOD_Sound_SetMode - Normal sound: (43) Not enough memory or resources."}},
+      {kOpSystemPlaySound,
+       "/m/a.ogg",
+       0,
+       {e + "PlaySoundIfReady:FMOD_System_PlaySound: (43) Not enough memory or resources."}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.lines[0]);
@@ -151,14 +180,18 @@ TEST_F(MusicPlayerTest, AnOutputBufferFailureRetriesInStereo) {
   gScriptedSound.failures[kOpSystemInit] = {FMOD_ERR_OUTPUT_CREATEBUFFER, 0};
   EXPECT_EQ(MUSICInitialise("/m/a.ogg", 100, false, 0), 0);
   ASSERT_EQ(LogMessages().size(), 1u);
-  EXPECT_EQ(LogMessages()[0], "FMOD error in MUSICInitialise:FMOD_System_Init (re-init): (57) Error creating the output buffer.");
+  EXPECT_EQ(
+      LogMessages()[0],
+      "FMOD error in MUSICInitialise:FMOD_System_Init (re-init): (57) Error creating the output buffer.");
 }
 
 TEST_F(MusicPlayerTest, AnOldSoundLibraryIsRefused) {
   gScriptedSound.version = 0x00042203;
   EXPECT_EQ(MUSICInitialise("/m/a.ogg", 100, false, 0), 0);
-  EXPECT_EQ(LogMessages(), (std::vector<std::string>{
-                               "Music error: You are using an old version of FMOD 00042203.  This program requires 00042204"}));
+  EXPECT_EQ(
+      LogMessages(),
+      (std::vector<std::string>{
+          "Music error: You are using an old version of FMOD 00042203.  This program requires 00042204"}));
   EXPECT_EQ(gScriptedSound.systemsOpen, 0);
   EXPECT_EQ(MUSICInitialise(nullptr, 100, false, 0), 0);
   EXPECT_EQ(ScriptedCallCount("System_Create"), 1) << "an absent location touches nothing";
@@ -196,7 +229,8 @@ TEST_F(MusicPlayerTest, AMissingEmbeddedTrackLogsTheStepThatCameUpEmpty) {
   std::remove(LogFilePath().c_str());
   InstallScriptedSound();
   EXPECT_EQ(MUSICInitialiseFromResource(0, 100), 0);
-  EXPECT_EQ(LogMessages(), std::vector<std::string>{"MUSICInitialiseFromResource: FindResource returned NULL 1814"});
+  EXPECT_EQ(LogMessages(),
+            std::vector<std::string>{"MUSICInitialiseFromResource: FindResource returned NULL 1814"});
 }
 
 TEST_F(MusicPlayerTest, ANetworkLocationStreamsWithARawBufferAndLoops) {
@@ -257,13 +291,16 @@ TEST_F(MusicPlayerTest, APlaylistTrackThatCannotOpenEndsTheMusicWithOneLine) {
     std::vector<std::string> lines;
   };
   const std::vector<Case> cases = {
-      {"missing file", [] { gScriptedSound.missing["/m/b.ogg"] = FMOD_ERR_FILE_NOTFOUND; },
+      {"missing file",
+       [] { gScriptedSound.missing["/m/b.ogg"] = FMOD_ERR_FILE_NOTFOUND; },
        {"FMOD error in CreatePlaylistTrackSound:FMOD_System_CreateSound: (23) File not found.",
         "Trying to play track /m/b.ogg of playlist"}},
-      {"open fails later", [] { gScriptedSound.failingOpens["/m/b.ogg"] = FMOD_ERR_FORMAT; },
+      {"open fails later",
+       [] { gScriptedSound.failingOpens["/m/b.ogg"] = FMOD_ERR_FORMAT; },
        {"FMOD error in PlaySoundIfReady:FMOD_Sound_GetOpenState: (25) Unsupported file or audio format."}},
       // Not fatal: one line for each track opened, and the music goes on.
-      {"no such directory", [] { gScriptedSound.setDirectoryError = 2; },
+      {"no such directory",
+       [] { gScriptedSound.setDirectoryError = 2; },
        {"CreatePlaylistTrackSound: SetCurrentDirectory failed (2)",
         "CreatePlaylistTrackSound: SetCurrentDirectory failed (2)"}},
   };
@@ -275,7 +312,8 @@ TEST_F(MusicPlayerTest, APlaylistTrackThatCannotOpenEndsTheMusicWithOneLine) {
     c.script();
     ASSERT_EQ(MUSICInitialise("/m/list.wpl", 100, false, 0), 1);
     for (int update = 0; update < 50; ++update) {
-      if (gSound && PlayingSound()->playing && PlayingSound()->location == "/m/a.ogg") ScriptedEndTrack(gSound);
+      if (gSound && PlayingSound()->playing && PlayingSound()->location == "/m/a.ogg")
+        ScriptedEndTrack(gSound);
       MusicUpdate();
     }
     EXPECT_EQ(LogMessages(), c.lines);
@@ -312,10 +350,11 @@ TEST_F(MusicPlayerTest, ReleaseFailuresOnCloseAreLogged) {
   gScriptedSound.failures[kOpSystemRelease] = {FMOD_ERR_INTERNAL, 0};
   MUSICClose();
   const std::string tail = ": (36) An internal error occurred in the sound system.";
-  EXPECT_EQ(LogMessages(), (std::vector<std::string>{"FMOD error in MUSICClose:FMOD_Sound_Release(gSound)" + tail,
-                                                     "FMOD error in MUSICClose:FMOD_Sound_Release(gPlaylist)" + tail,
-                                                     "FMOD error in MUSICClose:FMOD_System_Close" + tail,
-                                                     "FMOD error in MUSICClose:FMOD_System_Release" + tail}));
+  EXPECT_EQ(LogMessages(),
+            (std::vector<std::string>{"FMOD error in MUSICClose:FMOD_Sound_Release(gSound)" + tail,
+                                      "FMOD error in MUSICClose:FMOD_Sound_Release(gPlaylist)" + tail,
+                                      "FMOD error in MUSICClose:FMOD_System_Close" + tail,
+                                      "FMOD error in MUSICClose:FMOD_System_Release" + tail}));
   EXPECT_EQ(gSystem, nullptr);
   EXPECT_EQ(gChannel, nullptr);
 }
@@ -345,11 +384,9 @@ TEST_F(MusicPlayerTest, TheSaverStartsTheChosenMusicAndStopsIt) {
     std::vector<std::string> created;
   };
   const std::vector<Case> cases = {
-      {0, false, {"<memory 5 bytes> 0x820"}},
-      {0, true, {}},
-      {-1, false, {}},
-      {7, false, {"/m/seven.ogg 0x80"}},
-      {9, false, {""}},  // no such entry: an empty location, which fails to open
+      {0, false, {"<memory 5 bytes> 0x820"}}, {0, true, {}},    {-1, false, {}},
+      {7, false, {"/m/seven.ogg 0x80"}},      {9, false, {""}},  // no such entry: an empty location, which
+                                                                 // fails to open
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.index);
