@@ -5,8 +5,9 @@
 #            UndefinedBehaviorSanitizer; the first report fails the run. (Debug
 #            made the multi-process store tests some ten times slower, past their
 #            timeout.)
-# plus a formatting check, a bounded libFuzzer run of the settings parser
-# (PRISMORA_FUZZ_SECONDS, default 120), and the core and toolkit tests once more shuffled and
+# plus a formatting check, bounded libFuzzer runs of the settings parser
+# (PRISMORA_FUZZ_SECONDS, default 120) and of the playlist reader
+# (PRISMORA_PLAYLIST_FUZZ_SECONDS, default 60), and the core and toolkit tests once more shuffled and
 # repeated, to catch tests that depend on order or on what another test left.
 # The window tests start their own Xvfb, so no display is needed.
 # Usage: scripts/test.sh        Exit status: 0 when every step passed.
@@ -169,6 +170,18 @@ if "$root/tests/fuzz/run_fuzz.sh" "$fuzz_seconds" "$root/build/fuzz" >"$fuzz_log
 else
   tail -n 40 "$fuzz_log"
   note fuzz "FAILED (see $fuzz_log)"
+fi
+
+# fuzz: the playlist reader (files and server answers) the same way.
+playlist_fuzz_seconds=${PRISMORA_PLAYLIST_FUZZ_SECONDS:-60}
+say "fuzz: playlist_fuzz for $playlist_fuzz_seconds s"
+playlist_fuzz_log="$root/build/fuzz-playlist.log"
+if "$root/tests/fuzz/run_fuzz.sh" "$playlist_fuzz_seconds" "$root/build/fuzz" playlist >"$playlist_fuzz_log" 2>&1; then
+  runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$playlist_fuzz_log" | tail -n 1)
+  note fuzz "passed (playlist reader: ${runs:-?} inputs in $playlist_fuzz_seconds s, nothing found)"
+else
+  tail -n 40 "$playlist_fuzz_log"
+  note fuzz "FAILED (playlist reader, see $playlist_fuzz_log)"
 fi
 
 say "summary"

@@ -5,7 +5,8 @@
 #pragma once
 
 // Starts GStreamer (up to a second on a first run, so before the animation)
-// and probes the sound outputs, then installs the service. Without
+// and probes the sound outputs (none when PRISMORA_NO_SOUND_DEVICE is 1),
+// then installs the service. Without
 // GStreamer the service still installs and every system it opens fails
 // with FMOD_ERR_OUTPUT_INIT.
 void InstallGstSound();

@@ -20,11 +20,18 @@
 
 #include "diag/log.h"
 #include "music/music_player.h"
+#include "patterns/options.h"
+#include "platform/event_source.h"
 #include "platform/linux/linux_services.h"
+#include "platform/messages.h"
 #include "platform/resources.h"
 #include "platform/sound.h"
 #include "platform/track/embedded_track.h"
+#include "platform/window.h"
+#include "saver/saver_host.h"
+#include "saver/screen_saver.h"
 #include "tests/sound/loopback_http.h"
+#include "tests/support/settings_fixture.h"
 #include "tests/support/test_host.h"
 
 namespace {
@@ -133,6 +140,28 @@ long ProcessStatus(const char* field) {
   return -1;
 }
 
+// The real clock's frames: the headless window with every present timed,
+// and waits that really sleep.
+const WindowService* gHeadlessWindows = nullptr;
+WindowService gTimedWindows;
+std::vector<Clock::time_point> gPresents;
+
+void TimedPresent(WindowHandle window, const FrameImage& frame) {
+  gPresents.push_back(Clock::now());
+  gHeadlessWindows->present(window, frame);
+}
+
+void NoPump() {}
+void RealWait(uint32_t ms) { usleep(useconds_t(ms) * 1000); }
+const EventSourceService kRealWaits = {NoPump, RealWait};
+
+double LongestGapMs(const std::vector<Clock::time_point>& times) {
+  double longest = 0;
+  for (size_t i = 1; i < times.size(); ++i)
+    longest = std::max(longest, Milliseconds(times[i] - times[i - 1]).count());
+  return longest;
+}
+
 }  // namespace
 
 class GstSoundTest : public HeadlessTest {
@@ -140,6 +169,8 @@ class GstSoundTest : public HeadlessTest {
   void SetUp() override {
     HeadlessTest::SetUp();
     InstallLinuxServices();
+    // Silent even on a machine with a sound device.
+    setenv("PRISMORA_NO_SOUND_DEVICE", "1", 1);
     InstallGstSound();
     InstallEmbeddedTrack();
     gReal = gSoundService;
@@ -159,7 +190,7 @@ class GstSoundTest : public HeadlessTest {
 };
 
 TEST_F(GstSoundTest, TheEmbeddedTrackPlaysSilentlyWithoutASoundDevice) {
-  ASSERT_EQ(GstSoundDriverCount(), 0) << "this test expects a machine without a sound device";
+  ASSERT_EQ(GstSoundDriverCount(), 0);
   std::string track = EmbeddedTrack();
   EXPECT_GT(track.size(), 1000000u);
   EXPECT_LT(track.size(), 3000000u);
@@ -302,4 +333,48 @@ TEST_F(GstSoundTest, OpeningAndClosingLeavesMemoryAndThreadsFlat) {
                 rss, ProcessStatus("VmRSS:"));
   }
   EXPECT_EQ(ReadLog(), "");
+}
+
+// The saver itself, on the real clock at 85 frames a second, with music
+// that never comes: every frame keeps its period and the saver stops at once.
+TEST_F(GstSoundTest, FramesKeepTheirPeriodWhateverTheMusicDoes) {
+  LoopbackHttpServer server(EmbeddedTrack());
+  ASSERT_TRUE(server.Listening());
+  std::string refused = "http://127.0.0.1:" + std::to_string(RefusedLoopbackPort());
+  server.Serve("/dead.pls", "audio/x-scpls",
+               "[playlist]\nFile1=" + refused + "/a\nFile2=" + refused + "/b\n");
+  gHeadlessWindows = gWindows;
+  gTimedWindows = *gWindows;
+  gTimedWindows.present = TimedPresent;
+  gWindows = &gTimedWindows;
+  gEvents = &kRealWaits;
+  const std::string main = "Software\\Quillfen\\Prismora";
+  StoreDword(main, "Max FPS", 85);
+  // No music first, as the measure the others are compared with.
+  for (const std::string& location :
+       {std::string(), server.Url("/silent"), server.Url("/trickle"), server.Url("/dead.pls")}) {
+    SCOPED_TRACE(location);
+    std::remove(LogFilePath().c_str());
+    StoreDword(main, "Music Index", location.empty() ? -1 : 4);
+    StoreText(main + "\\Music", "4", location.c_str());
+    WindowRequest request;
+    request.mode = WindowMode::Ordinary;
+    WindowHandle window = gWindows->create(request);
+    ASSERT_NE(DispatchSaverMessage(Message{window, WM_CREATE, 0, 0}), -1);
+    ASSERT_EQ(gSystem != nullptr, !location.empty());
+    gPresents.clear();
+    // Each tick runs a second of steps, as the frame timer's first tick does.
+    for (int tick = 0; tick < 2; ++tick) DispatchSaverMessage(Message{window, WM_TIMER, kFrameTimerId, 0});
+    EXPECT_GT(gPresents.size(), 150u);
+    EXPECT_LT(LongestGapMs(gPresents), 50.0);
+    std::printf("[   INFO   ] %s: %zu frames in %.0f ms, longest gap %.1f ms\n",
+                location.empty() ? "no music" : location.c_str(), gPresents.size(),
+                Milliseconds(gPresents.back() - gPresents.front()).count(), LongestGapMs(gPresents));
+    EXPECT_LE(CountOf(ReadLog(), "FMOD error"), 1) << ReadLog();
+    auto before = Clock::now();
+    StopSaver(window);
+    EXPECT_LT(Milliseconds(Clock::now() - before).count(), 50.0);
+    EXPECT_EQ(gSystem, nullptr);
+    gWindows->destroy(window);
+  }
 }
