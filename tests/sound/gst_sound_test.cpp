@@ -209,6 +209,33 @@ TEST_F(GstSoundTest, TheEmbeddedTrackPlaysSilentlyWithoutASoundDevice) {
   EXPECT_EQ(ReadLog(), "");
 }
 
+// Short files made with GStreamer's own encoders (and a hand-made MIDI
+// file, played through the soundfont).
+TEST_F(GstSoundTest, FilesOfEveryKindPlay) {
+  std::string wav = TempDir() + "/tone.wav";
+  WriteWav(wav, 0.3, 440);
+  const std::string data = PRISMORA_SOUND_TEST_DATA;
+  for (const std::string& file :
+       {data + "/tone.mp3", data + "/tone.ogg", wav, data + "/tone.wma", data + "/tones.mid"}) {
+    SCOPED_TRACE(file);
+    ASSERT_EQ(MUSICInitialise(file.c_str(), 100, false, 0), 1);
+    PollFor(5, Started);
+    EXPECT_TRUE(Started()) << ReadLog();
+    PollFor(1.0);  // longer than any of the files
+    EXPECT_TRUE(ChannelPlaying()) << "a single file repeats";
+    MUSICClose();
+  }
+  // From memory, as the built-in track plays, and repeating as well.
+  std::ifstream file(data + "/tone.mp3", std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  ASSERT_EQ(MUSICInitialise(bytes.data(), 100, true, uint32_t(bytes.size())), 1);
+  PollFor(5, Started);
+  EXPECT_TRUE(Started());
+  PollFor(1.0);
+  EXPECT_TRUE(ChannelPlaying());
+  EXPECT_EQ(ReadLog(), "");
+}
+
 TEST_F(GstSoundTest, ALocalPlaylistPlaysInOrderAndStartsAgain) {
   std::string folder = TempDir() + "/music";
   std::filesystem::create_directories(folder + "/sub");
