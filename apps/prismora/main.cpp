@@ -99,6 +99,7 @@ int main(int argc, char** argv) {
     code = RunSaverMode(commandLine);
   }
   CloseSettingsSession();
+  FinishGstSound();
   ReraiseTermination();
   return code;
 }

@@ -13,3 +13,6 @@ void InstallGstSound();
 // The outputs found by the probe: "pulsesink", "alsasink"; empty without
 // any, when sounds play on a silent output that keeps time.
 int GstSoundDriverCount();
+// Waits (up to a second) for released sounds to finish stopping, so that
+// the program ends with no pipeline still running. For the end of main.
+void FinishGstSound();

