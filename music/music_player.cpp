@@ -259,6 +259,8 @@ void MusicUpdate() {
 
 void MusicPoll() {
   if (!gSystem) return;
+  if (++gMusic.pollCount < kMusicPollSteps) return;
+  gMusic.pollCount = 0;
   uint32_t now = GetTickCount();
   if (gMusic.updatedOnce && now - gMusic.lastUpdateTick < kMusicPollMilliseconds) return;
   gMusic.updatedOnce = 1;

@@ -16,6 +16,7 @@ struct MusicStateRec {
   char playlistDirectory[260] = {};
   uint32_t lastUpdateTick = 0;  // GetTickCount of the poll's last real update
   int updatedOnce = 0;
+  uint32_t pollCount = 0;  // polls since the clock was last read
 };
 
 extern FMOD_SYSTEM* gSystem;
@@ -37,9 +38,12 @@ void PlaySoundIfReady();
 // Starts what finished opening, moves a playlist on, lets the service work.
 void MusicUpdate();
 // MusicUpdate at most every kMusicPollMilliseconds: the engine calls this on
-// every simulation step.
+// every simulation step, so it reads the clock only every kMusicPollSteps
+// calls (steps come in bursts of a frame's worth, far more than one a
+// millisecond).
 void MusicPoll();
 constexpr uint32_t kMusicPollMilliseconds = 5;
+constexpr uint32_t kMusicPollSteps = 16;
 void MusicSetVolume(unsigned percent);
 // Pauses playing music, resumes paused music; nothing without music.
 void MusicTogglePause();

@@ -360,16 +360,23 @@ TEST_F(MusicPlayerTest, ReleaseFailuresOnCloseAreLogged) {
 }
 
 TEST_F(MusicPlayerTest, ThePollUpdatesAtMostEveryFewMilliseconds) {
-  MusicPoll();
+  for (uint32_t step = 0; step < kMusicPollSteps; ++step) MusicPoll();
   EXPECT_EQ(gScriptedSound.updates, 0) << "no music, no work";
   ASSERT_EQ(MUSICInitialise("/m/a.ogg", 100, false, 0), 1);
-  for (int step = 0; step < 1000; ++step) MusicPoll();
+  auto polls = [](uint32_t steps) {
+    for (uint32_t step = 0; step < steps; ++step) MusicPoll();
+  };
+  polls(kMusicPollSteps - 1);
+  EXPECT_EQ(gScriptedSound.updates, 0) << "the clock is read every few steps only";
+  polls(1);
   EXPECT_EQ(gScriptedSound.updates, 1);
+  polls(1000 * kMusicPollSteps);
+  EXPECT_EQ(gScriptedSound.updates, 1) << "the clock has not moved";
   HeadlessAdvance(kMusicPollMilliseconds - 1);
-  MusicPoll();
+  polls(kMusicPollSteps);
   EXPECT_EQ(gScriptedSound.updates, 1);
   HeadlessAdvance(1);
-  MusicPoll();
+  polls(kMusicPollSteps);
   EXPECT_EQ(gScriptedSound.updates, 2);
 }
 
