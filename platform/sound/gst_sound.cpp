@@ -358,6 +358,16 @@ void InstallGstSound() {
     if (gGst.gstReady && probe)
       for (const char* factory : {"pulsesink", "alsasink"})
         if (OutputWorks(factory)) gGst.drivers.push_back(factory);
+    // Loading a plugin the first time it is used (libsoup with the HTTP
+    // source above all) takes up to 20 ms; done here, not in a frame.
+    if (gGst.gstReady)
+      for (const char* name : {"playbin", "souphttpsrc", "appsrc", "fakesink", "icydemux", "queue2",
+                               "typefind", "mpegaudioparse", "mpg123audiodec"})
+        if (GstElementFactory* factory = gst_element_factory_find(name)) {
+          GstPluginFeature* loaded = gst_plugin_feature_load(GST_PLUGIN_FEATURE(factory));
+          if (loaded) gst_object_unref(loaded);
+          gst_object_unref(factory);
+        }
   }
   gSoundService = &kGstSound;
 }
