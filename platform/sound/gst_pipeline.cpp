@@ -81,6 +81,9 @@ FMOD_RESULT ErrorCode(const SoundRec* sound, const GError* error) {
         return sound->net ? FMOD_ERR_HTTP : FMOD_ERR_FILE_BAD;
     }
   }
+  // A stream that failed without saying why: from the network, or a bad file.
+  if (error->domain == GST_STREAM_ERROR && error->code == GST_STREAM_ERROR_FAILED)
+    return sound->net ? FMOD_ERR_HTTP : FMOD_ERR_FILE_BAD;
   if (error->domain == GST_STREAM_ERROR || error->domain == GST_CORE_ERROR) return FMOD_ERR_FORMAT;
   return FMOD_ERR_INTERNAL;
 }
@@ -153,7 +156,9 @@ void PollBus(SoundRec* sound) {
       case GST_MESSAGE_ERROR: {
         GError* error = nullptr;
         gst_message_parse_error(message, &error, nullptr);
-        sound->error = ErrorCode(sound, error);
+        // The first error says why; the ones after it are its echoes
+        // ("internal data stream error" from the elements downstream).
+        if (sound->error == FMOD_OK) sound->error = ErrorCode(sound, error);
         g_error_free(error);
         if (sound->started)
           sound->ended = true;
