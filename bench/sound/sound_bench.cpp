@@ -44,8 +44,8 @@ int main() {
   start = Clock::now();
   for (int i = 0; i < kSteps; ++i) MusicPoll();
   double pollMs = MsSince(start);
-  std::printf("MusicPoll while playing: %.1f ns per step over %d steps (%.0f ms)\n", pollMs * 1e6 / kSteps, kSteps,
-              pollMs);
+  std::printf("MusicPoll while playing: %.1f ns per step over %d steps (%.0f ms)\n", pollMs * 1e6 / kSteps,
+              kSteps, pollMs);
   start = Clock::now();
   for (int i = 0; i < 10000; ++i) MusicUpdate();
   std::printf("MusicUpdate (the real work): %.2f us a call\n", MsSince(start) * 1000 / 10000);
