@@ -193,6 +193,8 @@ FMOD_RESULT GetTag(FMOD_SOUND* handle, const char* name, int index, FMOD_TAG* ta
   if (sound->openState == FMOD_OPENSTATE_LOADING) {
     // The list is still on its way: a track that opens when it comes.
     sound->tagText = sound->location + kEntryMarker + std::to_string(index);
+  } else if (sound->openState == FMOD_OPENSTATE_ERROR) {
+    return sound->error;  // the list could not be fetched: say why
   } else if (size_t(index) < sound->entries.size()) {
     sound->tagText = sound->entries[size_t(index)];
   } else {

