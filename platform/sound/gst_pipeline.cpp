@@ -44,6 +44,20 @@ void QueueOnPool(SoundRec* sound, GstElementCallAsyncFunc task) {
   gst_element_call_async(sound->pipeline, task, new GuardRef(sound->guard), FreeGuardRef);
 }
 
+// The open (preroll) starts on the pool: a sound device's output connects
+// to its server while it goes to READY, which can take tens of
+// milliseconds. A failure that no element reported is reported here.
+void OpenOnPool(GstElement* pipeline, gpointer data) {
+  PipelineGuard& guard = **static_cast<GuardRef*>(data);
+  std::lock_guard<std::mutex> lock(guard.mutex);
+  if (guard.dropped) return;
+  if (gst_element_set_state(pipeline, GST_STATE_PAUSED) != GST_STATE_CHANGE_FAILURE) return;
+  GError* error =
+      g_error_new_literal(GST_CORE_ERROR, GST_CORE_ERROR_STATE_CHANGE, "the sound could not be opened");
+  gst_element_post_message(pipeline, gst_message_new_error(GST_OBJECT(pipeline), error, nullptr));
+  g_error_free(error);
+}
+
 void StopPipelineOnPool(GstElement* pipeline, gpointer data) {
   PipelineGuard& guard = **static_cast<GuardRef*>(data);
   {
@@ -115,10 +129,7 @@ FMOD_RESULT StartPipeline(SoundRec* sound) {
   sound->bus = gst_element_get_bus(playbin);
   sound->guard = std::make_shared<PipelineGuard>();
   if (sound->loop) LoopWithoutGap(sound);
-  if (gst_element_set_state(playbin, GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE) {
-    sound->openState = FMOD_OPENSTATE_ERROR;
-    sound->error = sound->net ? FMOD_ERR_NET_CONNECT : FMOD_ERR_FILE_BAD;
-  }
+  QueueOnPool(sound, OpenOnPool);
   return FMOD_OK;
 }
 

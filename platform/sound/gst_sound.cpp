@@ -342,6 +342,10 @@ bool OutputWorks(const char* factory) {
   GstElement* sink = gst_element_factory_make(factory, nullptr);
   if (!sink) return false;
   bool works = gst_element_set_state(sink, GST_STATE_READY) == GST_STATE_CHANGE_SUCCESS;
+  if (works && std::strcmp(factory, "pulsesink") == 0) {
+    gGst.keptOutput = sink;
+    return true;
+  }
   gst_element_set_state(sink, GST_STATE_NULL);
   gst_object_unref(sink);
   return works;

@@ -63,6 +63,11 @@ struct SoundRec {
 struct GstSoundRec {
   bool gstReady = false;
   std::vector<std::string> drivers;
+  // The PulseAudio output that the probe opened, kept open for the life of
+  // the program: the element's shared connection to the server is torn
+  // down when its last user closes, and a close racing that tear-down
+  // aborts inside libpulse.
+  GstElement* keptOutput = nullptr;
   uintptr_t nextSerial = 1;
   std::unordered_map<uintptr_t, std::unique_ptr<SoundRec>> sounds;
 };
