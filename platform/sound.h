@@ -105,17 +105,17 @@ struct SoundService {
   FMOD_RESULT (*systemGetNumDrivers)(FMOD_SYSTEM* system, int* count);
   // FMOD_OUTPUTTYPE_NOSOUND: a silent output that keeps time as a real one.
   FMOD_RESULT (*systemSetOutput)(FMOD_SYSTEM* system, int output);
-  FMOD_RESULT (*systemGetDriverCaps)
+  FMOD_RESULT(*systemGetDriverCaps)
   (FMOD_SYSTEM* system, int driver, uint32_t* caps, int* minFrequency, int* maxFrequency, int* speakerMode);
   FMOD_RESULT (*systemSetSpeakerMode)(FMOD_SYSTEM* system, int speakerMode);
   FMOD_RESULT (*systemSetDSPBufferSize)(FMOD_SYSTEM* system, uint32_t length, int count);
   FMOD_RESULT (*systemGetDriverInfo)(FMOD_SYSTEM* system, int driver, char* name, int nameLength, void* guid);
-  FMOD_RESULT (*systemSetSoftwareFormat)
+  FMOD_RESULT(*systemSetSoftwareFormat)
   (FMOD_SYSTEM* system, int rate, int format, int outputChannels, int inputChannels, int resampler);
   FMOD_RESULT (*systemInit)(FMOD_SYSTEM* system, int channels, uint32_t flags, void* driverData);
   // nameOrData: a location (path or address), or the bytes with
   // FMOD_OPENMEMORY and exinfo->length. Memory is copied.
-  FMOD_RESULT (*systemCreateSound)
+  FMOD_RESULT(*systemCreateSound)
   (FMOD_SYSTEM* system, const char* nameOrData, FMOD_MODE mode, FMOD_CREATESOUNDEXINFO* exinfo,
    FMOD_SOUND** sound);
   FMOD_RESULT (*soundGetFormat)(FMOD_SOUND* sound, int* type, int* format, int* channels, int* bits);
@@ -124,7 +124,7 @@ struct SoundService {
   FMOD_RESULT (*soundSetMode)(FMOD_SOUND* sound, FMOD_MODE mode);
   // The result is the open's own error once it failed (state ERROR).
   FMOD_RESULT (*soundGetOpenState)(FMOD_SOUND* sound, int* state, uint32_t* percent, bool* starving);
-  FMOD_RESULT (*systemPlaySound)
+  FMOD_RESULT(*systemPlaySound)
   (FMOD_SYSTEM* system, int channelIndex, FMOD_SOUND* sound, bool paused, FMOD_CHANNEL** channel);
   FMOD_RESULT (*channelSetVolume)(FMOD_CHANNEL* channel, float volume);
   FMOD_RESULT (*channelIsPlaying)(FMOD_CHANNEL* channel, bool* playing);
