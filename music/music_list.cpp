@@ -6,6 +6,7 @@
 #include <new>
 
 #include "diag/log.h"
+#include "patterns/options.h"
 #include "platform/registry.h"
 
 MusicEntry* gMusicList = nullptr;
@@ -104,3 +105,49 @@ const char* MusicEntryLocation(int32_t number) {
 }
 
 void ResetMusicList() { FreeMusicList(); }
+
+namespace {
+
+int32_t LargerNumber(int32_t largest, int32_t number) { return number > largest ? number : largest; }
+
+}  // namespace
+
+int32_t NewMusicNumber(const MusicComboItem* items, int32_t itemCount) {
+  // Never below the built-in numbers, which a user entry must not shadow.
+  int32_t largest = kBuiltInMusicCount - 1;
+  for (int32_t i = kMusicComboFixedItems; i < itemCount; ++i)
+    largest = LargerNumber(largest, items[i].number);
+  return largest + 1;
+}
+
+int32_t NewMusicListNumber() {
+  int32_t largest = kBuiltInMusicCount - 1;
+  for (int32_t i = 0; i < gMusicCount; ++i) largest = LargerNumber(largest, gMusicList[i].number);
+  return largest + 1;
+}
+
+void SaveMusicList(const MusicComboItem* items, int32_t itemCount, bool itemSelected, const char* typedText) {
+  SHDeleteKey(HKEY_CURRENT_USER, kMusicKeyPath);
+  HKEY key = nullptr;
+  if (RegCreateKeyEx(HKEY_CURRENT_USER, kMusicKeyPath, KEY_WRITE, &key, nullptr) != ERROR_SUCCESS) return;
+  char name[16];
+  for (int32_t i = kMusicComboFixedItems; i < itemCount; ++i) {
+    std::snprintf(name, sizeof name, "%d", items[i].number);
+    RegSetValueEx(key, name, REG_SZ, reinterpret_cast<const uint8_t*>(items[i].text),
+                  uint32_t(std::strlen(items[i].text)));
+  }
+  if (!itemSelected && typedText) {
+    char text[260];
+    std::snprintf(text, sizeof text, "%s", typedText);
+    int32_t number = NewMusicNumber(items, itemCount);
+    gOptions.MusicIndex = number;
+    std::snprintf(name, sizeof name, "%d", number);
+    RegSetValueEx(key, name, REG_SZ, reinterpret_cast<const uint8_t*>(text), uint32_t(std::strlen(text)));
+    if (gMusicList) {
+      std::snprintf(gMusicList[0].location, sizeof gMusicList[0].location, "%s", text);
+      std::snprintf(gMusicList[0].display, sizeof gMusicList[0].display, "%s", text);
+      gMusicList[0].number = number;
+    }
+  }
+  RegCloseKey(key);
+}

@@ -3,6 +3,7 @@
 #include "diag/log.h"
 #include "engine/engine.h"
 #include "music/music_list.h"
+#include "music/music_player.h"
 #include "patterns/options.h"
 #include "patterns/pattern_apply.h"
 #include "patterns/pattern_selection.h"
@@ -25,6 +26,7 @@ void ResetProgram() {
   ResetPatternChoice();
   ResetOptions();
   ResetPatterns();
+  ResetMusicPlayer();
   ResetMusicList();
   ResetConfigureDialog();
   ResetLog();

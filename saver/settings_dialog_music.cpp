@@ -19,15 +19,16 @@ namespace {
 constexpr const char* kMusicKeyPath = "Software\\Quillfen\\Prismora\\Music";
 constexpr int kFirstUserItem = 1 + kBuiltInMusicCount;  // after "- No Music -" and the built-in entries
 
-// Waiting for the music player: nothing can be previewed until one is
-// connected, and the user is told so rather than hearing silence.
-bool NoPlayerStart(const char*, int) {
-  LogDebug("Music preview: no music player is connected\n");
-  return false;
+// The preview plays through the saver's own music player: "" is the
+// built-in track, anything else a location as "Music Index" would name it.
+bool PlayerStart(const char* location, int volume) {
+  unsigned percent = unsigned(std::clamp(volume, 0, 100));
+  if (location[0] == '\0') return MUSICInitialiseFromResource(0, percent) != 0;
+  return MUSICInitialise(location, percent, false, 0) != 0;
 }
-void NoPlayerSetVolume(int) {}
+void PlayerSetVolume(int volume) { MusicSetVolume(unsigned(std::clamp(volume, 0, 100))); }
 
-const MusicPreviewPlayer kNoPlayer = {NoPlayerStart, MusicPoll, NoPlayerSetVolume, MUSICClose};
+const MusicPreviewPlayer kMusicPlayer = {PlayerStart, MusicUpdate, PlayerSetVolume, MUSICClose};
 
 int SelectedItem(WindowHandle d) { return int(SendDlgItemMessage(d, kIdMusic, DLG_GETCURSEL)); }
 
@@ -61,9 +62,9 @@ void StopPreview(WindowHandle d) {
 
 }  // namespace
 
-MusicPreviewPlayer gMusicPreviewPlayer = kNoPlayer;
+MusicPreviewPlayer gMusicPreviewPlayer = kMusicPlayer;
 
-void ResetMusicPreviewPlayer() { gMusicPreviewPlayer = kNoPlayer; }
+void ResetMusicPreviewPlayer() { gMusicPreviewPlayer = kMusicPlayer; }
 
 void FillMusicList(WindowHandle d) {
   SendDlgItemMessage(d, kIdMusic, DLG_RESETCONTENT);

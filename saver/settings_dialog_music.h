@@ -5,10 +5,9 @@
 
 #include "platform/messages.h"
 
-// The music player as the preview uses it. The defaults (kNoPlayer in the
-// .cpp) play nothing: start fails, and the dialog says the music can't be
-// played, until the player's calls take their place there. Tests put their
-// own player here; ResetMusicPreviewPlayer brings the defaults back.
+// The music player as the preview uses it: by default the saver's own
+// (MUSICInitialise and kin). Tests put their own player here;
+// ResetMusicPreviewPlayer brings the default back.
 struct MusicPreviewPlayer {
   // Starts location ("" = the built-in track) at volume 0..100; false when
   // it cannot be played.

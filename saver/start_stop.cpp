@@ -36,6 +36,11 @@ bool StartSaver(WindowHandle window) {
     EngineState.musicSelected = 0;
   } else {
     EngineState.musicSelected = gOptions.MusicIndex != -1;
+    unsigned volume = unsigned(gOptions.MusicVolume);
+    if (gOptions.MusicIndex == 0)
+      MUSICInitialiseFromResource(0, volume);
+    else if (gOptions.MusicIndex != -1)
+      MUSICInitialise(MusicEntryLocation(gOptions.MusicIndex), volume, false, 0);
   }
   bool currentNeverChosen =
       gPresets && gCurrentPattern < gPatternCount && gPresets[gCurrentPattern].Frequency == 0;

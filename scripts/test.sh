@@ -5,9 +5,10 @@
 #            UndefinedBehaviorSanitizer; the first report fails the run. (Debug
 #            made the multi-process store tests some ten times slower, past their
 #            timeout.)
-# plus a formatting check, bounded libFuzzer runs of the settings parser and
-# of the whole saver fed a settings file (PRISMORA_FUZZ_SECONDS each, default
-# 120), and the core and toolkit tests once more shuffled and
+# plus a formatting check, bounded libFuzzer runs of the settings parser, of
+# the whole saver fed a settings file (PRISMORA_FUZZ_SECONDS each, default
+# 120) and of the playlist reader (PRISMORA_PLAYLIST_FUZZ_SECONDS, default
+# 60), and the core and toolkit tests once more shuffled and
 # repeated, to catch tests that depend on order or on what another test left.
 # The window tests start their own Xvfb, so no display is needed.
 # Usage: scripts/test.sh        Exit status: 0 when every step passed.
@@ -165,12 +166,24 @@ fuzz_seconds=${PRISMORA_FUZZ_SECONDS:-120}
 say "fuzz: reg_parser_fuzz and saver_run_fuzz for $fuzz_seconds s each"
 fuzz_log="$root/build/fuzz.log"
 mkdir -p "$root/build"
-if "$root/tests/fuzz/run_fuzz.sh" "$fuzz_seconds" "$root/build/fuzz" >"$fuzz_log" 2>&1; then
+if "$root/tests/fuzz/run_fuzz.sh" "$fuzz_seconds" "$root/build/fuzz" reg_parser_fuzz saver_run_fuzz >"$fuzz_log" 2>&1; then
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$fuzz_log" | paste -sd/ -)
   note fuzz "passed (${runs:-?} inputs in $fuzz_seconds s each, nothing found)"
 else
   tail -n 40 "$fuzz_log"
   note fuzz "FAILED (see $fuzz_log)"
+fi
+
+# fuzz: the playlist reader (files and server answers) the same way.
+playlist_fuzz_seconds=${PRISMORA_PLAYLIST_FUZZ_SECONDS:-60}
+say "fuzz: playlist_fuzz for $playlist_fuzz_seconds s"
+playlist_fuzz_log="$root/build/fuzz-playlist.log"
+if "$root/tests/fuzz/run_fuzz.sh" "$playlist_fuzz_seconds" "$root/build/fuzz" playlist_fuzz >"$playlist_fuzz_log" 2>&1; then
+  runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$playlist_fuzz_log" | tail -n 1)
+  note fuzz "passed (playlist reader: ${runs:-?} inputs in $playlist_fuzz_seconds s, nothing found)"
+else
+  tail -n 40 "$playlist_fuzz_log"
+  note fuzz "FAILED (playlist reader, see $playlist_fuzz_log)"
 fi
 
 say "summary"

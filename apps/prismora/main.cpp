@@ -14,7 +14,9 @@
 #include "platform/font/freetype_text.h"
 #include "platform/qt/qt_dialog.h"
 #include "platform/qt/qt_host.h"
+#include "platform/sound/gst_sound.h"
 #include "platform/termination.h"
+#include "platform/track/embedded_track.h"
 #include "render/display.h"
 #include "saver/command_line.h"
 #include "saver/saver_host.h"
@@ -91,6 +93,10 @@ int main(int argc, char** argv) {
       commandLine.configDirectory.empty() ? ConfigDirectory() : commandLine.configDirectory;
   // A store that cannot be used is reported when the settings are loaded.
   OpenSettingsSession(configDirectory);
+  // The sound system starts here, before the first frame or the dialog's
+  // music preview: its first start on a machine can take a second.
+  InstallGstSound();
+  InstallEmbeddedTrack();
   int code;
   if (commandLine.mode == SaverMode::Settings) {
     InstallQtDialogHost();
@@ -100,6 +106,7 @@ int main(int argc, char** argv) {
     code = RunSaverMode(commandLine);
   }
   CloseSettingsSession();
+  FinishGstSound();
   ReraiseTermination();
   return code;
 }

@@ -6,6 +6,7 @@
 #include "platform/event_source.h"
 #include "platform/fault_guard.h"
 #include "platform/headless/headless.h"
+#include "platform/headless/scripted_sound.h"
 #include "platform/message_box.h"
 #include "platform/wallpaper.h"
 
@@ -132,6 +133,7 @@ void InstallHeadlessHost() {
   gMessageBoxes = &kMessageBoxes;
   gFaultGuard = &kFaultGuard;
   gWallpaper = &kWallpaper;
+  InstallScriptedSound();
 }
 
 void HeadlessAdvance(uint32_t ms) { gHeadless.tick += ms; }

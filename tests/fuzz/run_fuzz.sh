@@ -5,6 +5,7 @@
 # in the build directory).
 #
 #   tests/fuzz/run_fuzz.sh [seconds per target] [build directory] [target...]
+#   targets: reg_parser_fuzz saver_run_fuzz (the default), playlist_fuzz
 set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -28,6 +29,7 @@ for target in $targets; do
   case $target in
     reg_parser_fuzz) seeds=$here/corpus max_len=8192 dict= ;;
     saver_run_fuzz) seeds=$here/saver_corpus max_len=65536 dict=-dict=$here/saver_run_fuzz.dict ;;
+    playlist_fuzz) seeds=$here/playlist_corpus max_len=8192 dict= ;;
     *) echo "run_fuzz.sh: no such target $target" >&2; exit 2 ;;
   esac
   # The corpus grows while fuzzing; keep the checked-in seeds as they are.

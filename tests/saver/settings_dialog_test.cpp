@@ -21,6 +21,7 @@
 #include "patterns/settings_store.h"
 #include "platform/headless/headless.h"
 #include "platform/headless/headless_dialog.h"
+#include "platform/headless/scripted_sound.h"
 #include "platform/help_topics.h"
 #include "platform/messages.h"
 #include "platform/registry.h"
@@ -595,9 +596,25 @@ TEST_F(SettingsDialogTest, MusicPreviewStartsStopsAndPollsThroughThePlayer) {
   EXPECT_EQ(Ctl(kIdMusicPreview).text, "Preview");
 }
 
-TEST_F(SettingsDialogTest, WithoutAPlayerThePreviewSaysTheMusicCannotBePlayed) {
+// The preview goes through the saver's own player (on the scripted sound).
+TEST_F(SettingsDialogTest, ThePreviewPlaysTheBuiltInTrackThroughTheMusicPlayer) {
+  gScriptedSound.embeddedTrack = std::string(4096, 'm');
   Open();
-  HeadlessSelect(dialog_, kIdMusic, 1);
+  HeadlessSelect(dialog_, kIdMusic, 1);  // the built-in track
+  HeadlessMoveSlider(dialog_, kIdVolume, 40);
+  HeadlessClick(dialog_, kIdMusicPreview);
+  ASSERT_EQ(gScriptedSound.systemsOpen, 1);
+  ASSERT_FALSE(gScriptedSound.sounds.empty());
+  EXPECT_EQ(gScriptedSound.sounds.back().location, "<memory 4096 bytes>");
+  EXPECT_TRUE(gScriptedSound.sounds.back().playing);
+  EXPECT_FLOAT_EQ(gScriptedSound.sounds.back().volume, 0.4f);
+  int updates = gScriptedSound.updates;
+  HeadlessSend(dialog_, WM_TIMER, kMusicPreviewTimer, 0);
+  EXPECT_GT(gScriptedSound.updates, updates) << "the preview timer drives the player";
+  HeadlessClick(dialog_, kIdMusicPreview);
+  EXPECT_EQ(gScriptedSound.systemsOpen, 0) << "Stop closes the music";
+
+  gScriptedSound.embeddedTrack.clear();  // a program without its track
   HeadlessClick(dialog_, kIdMusicPreview);
   EXPECT_EQ(Boxes(), (std::vector<std::string>{"This music can't be played."}));
 }
