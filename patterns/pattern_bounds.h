@@ -13,7 +13,7 @@ struct PatternBound {
 
 // The stored parameters with the ranges the settings dialog offers.
 inline constexpr PatternBound kPatternBounds[] = {
-    {&Preset::TrailKinkiness, 0, 50}, {&Preset::TrailLength, 1, 1000},  {&Preset::TrailDensity, 1, 50},
+    {&Preset::TrailKinkiness, 0, 50}, {&Preset::TrailLength, 1, 1000},   {&Preset::TrailDensity, 1, 50},
     {&Preset::TrailWidth, 0, 90},     {&Preset::NumberOfTrails, 1, 100}, {&Preset::Sparkliness, 4, 200},
     {&Preset::FadeSpeed, 0, 100},     {&Preset::ColourSpeed, 1, 300},    {&Preset::JumpSpeed, 1, 3600},
 };

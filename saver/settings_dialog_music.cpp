@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "diag/log.h"
 #include "music/music_list.h"
@@ -16,8 +17,7 @@
 
 namespace {
 
-constexpr const char* kMusicKeyPath = "Software\\Quillfen\\Prismora\\Music";
-constexpr int kFirstUserItem = 1 + kBuiltInMusicCount;  // after "- No Music -" and the built-in entries
+constexpr int kFirstUserItem = kMusicComboFixedItems;  // after "- No Music -" and the built-in entries
 
 // The preview plays through the saver's own music player: "" is the
 // built-in track, anything else a location as "Music Index" would name it.
@@ -137,27 +137,13 @@ void CommitMusic(WindowHandle d) {
     gOptions.MusicIndex = int(SendDlgItemMessage(d, kIdMusic, DLG_GETITEMDATA, WParam(item)));
   char typed[kDialogTextMax] = {};
   if (item < 0) SendDlgItemMessage(d, kIdMusic, DLG_GETTEXT, sizeof typed, LParam(typed));
-  int32_t typedNumber = NextMusicNumber(d);
-
-  SHDeleteKey(HKEY_CURRENT_USER, kMusicKeyPath);
-  HKEY key = nullptr;
-  uint32_t disposition = 0;
-  if (RegCreateKeyEx(HKEY_CURRENT_USER, kMusicKeyPath, KEY_WRITE, &key, &disposition) != ERROR_SUCCESS)
-    return;
   int count = int(SendDlgItemMessage(d, kIdMusic, DLG_GETCOUNT));
+  std::vector<MusicComboItem> items(size_t(count > 0 ? count : 0));
   for (int i = kFirstUserItem; i < count; ++i) {
-    char name[16], text[kDialogTextMax] = {};
-    std::snprintf(name, sizeof name, "%d", int(SendDlgItemMessage(d, kIdMusic, DLG_GETITEMDATA, WParam(i))));
-    SendDlgItemMessage(d, kIdMusic, DLG_GETITEMTEXT, WParam(i), LParam(text));
-    RegSetValueEx(key, name, REG_SZ, reinterpret_cast<const uint8_t*>(text), uint32_t(std::strlen(text)));
+    items[size_t(i)].number = int32_t(SendDlgItemMessage(d, kIdMusic, DLG_GETITEMDATA, WParam(i)));
+    SendDlgItemMessage(d, kIdMusic, DLG_GETITEMTEXT, WParam(i), LParam(items[size_t(i)].text));
   }
-  if (typed[0] != '\0') {
-    char name[16];
-    std::snprintf(name, sizeof name, "%d", typedNumber);
-    RegSetValueEx(key, name, REG_SZ, reinterpret_cast<const uint8_t*>(typed), uint32_t(std::strlen(typed)));
-    gOptions.MusicIndex = typedNumber;
-  }
-  RegCloseKey(key);
+  SaveMusicList(items.data(), count, item >= 0, typed[0] != '\0' ? typed : nullptr);
   // The field now shows what is stored, so a second save (Preview, then OK)
   // does not add the typed entry again.
   LoadMusicList();
