@@ -59,22 +59,11 @@ class PlayerFrame final : public QMainWindow {
     e->ignore();
   }
 
-  void resizeEvent(QResizeEvent* e) override {
-    QMainWindow::resizeEvent(e);
-    QRect now = geometry();
-    // A size the program asked for is no drag of the user's.
-    if (expected_.isValid() && now.size() == expected_) {
-      expected_ = QSize();
-    } else if (!(windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen)) &&
-               last_.isValid()) {
-      pendingEdge_ = EdgeOf(last_, now);
-    }
-    last_ = now;
-  }
-
   void moveEvent(QMoveEvent* e) override {
     QMainWindow::moveEvent(e);
-    last_ = geometry();
+    // A drag of the left or top edge moves and resizes at once; the size is
+    // compared when the picture's area has followed it.
+    if (geometry().size() == last_.size()) last_ = geometry();
   }
 
   void changeEvent(QEvent* e) override {
@@ -88,14 +77,24 @@ class PlayerFrame final : public QMainWindow {
       }
     } else if (e->type() == QEvent::ActivationChange) {
       WParam state = isActiveWindow() ? WA_ACTIVE : WA_INACTIVE;
+      if (isActiveWindow() && container_) container_->setFocus();
       PostMessage(handle_, WM_ACTIVATE, state | (minimised_ ? (1u << 16) : 0u), 0);
     }
   }
 
   bool eventFilter(QObject* watched, QEvent* e) override {
     if (watched == container_ && e->type() == QEvent::Resize && !(windowState() & Qt::WindowMinimized)) {
-      if (pendingEdge_ != 0) PostMessage(handle_, WM_SIZING, pendingEdge_, 0);
-      pendingEdge_ = 0;
+      // The frame's layout resizes the picture's area before the frame
+      // itself hears of its new size, so the edge is found here.
+      QRect now = geometry();
+      uint32_t edge = 0;
+      if (expected_.isValid() && now.size() == expected_) {
+        expected_ = QSize();  // a size the program asked for is no drag of the user's
+      } else if (!(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)) && last_.isValid()) {
+        edge = EdgeOf(last_, now);
+      }
+      last_ = now;
+      if (edge != 0) PostMessage(handle_, WM_SIZING, edge, 0);
       WParam kind = (windowState() & Qt::WindowMaximized) ? SIZE_MAXIMIZED : SIZE_RESTORED;
       PostMessage(handle_, WM_SIZE, kind, PackSize(container_->width(), container_->height()));
     }
@@ -127,6 +126,8 @@ class PlayerFrame final : public QMainWindow {
       switch (m.kind) {
         case MenuKind::Popup: {
           QMenu* popup = open.empty() ? menuBar()->addMenu(text) : open.back()->addMenu(text);
+          // Keys go back to the picture once a menu closes, not to the bar.
+          if (open.empty()) connect(popup, &QMenu::aboutToHide, this, [this] { container_->setFocus(); });
           open.push_back(popup);
           groups.push_back(nullptr);
           break;
@@ -165,7 +166,6 @@ class PlayerFrame final : public QMainWindow {
   std::map<int, QAction*> actions_;
   QRect last_;
   QSize expected_;
-  uint32_t pendingEdge_ = 0;
   bool minimised_ = false;
 };
 

@@ -59,8 +59,13 @@ e2e_check "it asks to stay on top" sh -c "xprop -id $PLAYER _NET_WM_STATE | grep
 e2e_screenshot "$PLAYER" "$E2E_WORK/first.png"
 e2e_check "it draws the animation" e2e_has_picture "$E2E_WORK/first.png"
 
+# A taller window: the width follows.
+timeout 5 xdotool windowsize "$PLAYER" 320 $((300 + BAR))
+sleep 1.5
+read -r _ _ WT HT <<<"$(placement)"
+e2e_check "made 300 high inside, it is 400 wide (${WT}x${HT})" [ "$WT" = 400 ] && [ "$HT" = $((300 + BAR)) ]
 # A wider window: the height follows.
-timeout 5 xdotool windowsize "$PLAYER" 520 "$H0"
+timeout 5 xdotool windowsize "$PLAYER" 520 $((300 + BAR))
 timeout 5 xdotool windowmove "$PLAYER" 200 150
 sleep 1.5
 read -r X1 Y1 W1 H1 <<<"$(placement)"
@@ -106,7 +111,8 @@ if start_player; then
   after=$(cpu_ticks "$PLAYER_PID")
   e2e_check "the player pauses meanwhile (CPU ticks $before -> $after)" [ $((after - before)) -le 4 ]
   if [ -n "$SAVER" ]; then
-    timeout 5 xdotool key --window "$SAVER" Escape
+    e2e_check "the saver is still showing" e2e_is_viewable "$SAVER"
+    timeout 5 xdotool key Escape
     for _ in $(seq 50); do
       e2e_is_viewable "$SAVER" || break
       sleep 0.1
