@@ -182,6 +182,8 @@ PlayerFrame* FrameOf(WindowHandle window) {
 
 WindowHandle QtFrameCreate(const char* title, int32_t left, int32_t top, int32_t width, int32_t height,
                            const MenuTemplate* menu, int menuCount) {
+  // Frames destroyed with their window leave empty entries behind.
+  std::erase_if(gQtFrames.frames, [](const auto& entry) { return entry.second.isNull(); });
   QWindow* content = nullptr;
   WindowHandle handle = CreateQtContentWindow(&content);
   if (handle == 0) return 0;
