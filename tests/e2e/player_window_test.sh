@@ -75,6 +75,22 @@ e2e_screenshot "$PLAYER" "$E2E_WORK/resized.png"
 # File > Low Density from the keyboard; the option is stored at once.
 menu alt+f d
 e2e_check "File > Low Density is stored at once" [ "$(dword "Low Density")" = 1 ]
+# File > Memory > Use System Memory: stored, with a word on when it counts.
+menu alt+f m s
+BOX=""
+for _ in $(seq 30); do
+  for id in $(timeout 5 xdotool search --onlyvisible --name '^Prismora$' 2>/dev/null); do
+    [ "$(printf '0x%x' "$id")" = "$PLAYER" ] || BOX=$id
+  done
+  [ -n "$BOX" ] && break
+  sleep 0.2
+done
+e2e_check "Use System Memory shows a message" [ -n "$BOX" ]
+e2e_screenshot root "$E2E_WORK/memory-message.png"
+[ -n "$BOX" ] && timeout 5 xdotool windowfocus --sync "$BOX" 2>/dev/null
+timeout 5 xdotool key Return
+sleep 0.5
+e2e_check "and is stored" [ "$(dword "Use System Memory")" = 1 ]
 # File > Exit.
 menu alt+f x
 if e2e_wait_exit "$PLAYER_PID" 10; then
