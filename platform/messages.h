@@ -12,10 +12,12 @@ enum : uint32_t {
   WM_CREATE = 0x0001,
   WM_DESTROY = 0x0002,
   WM_SIZE = 0x0005,
+  WM_ACTIVATE = 0x0006,  // wParam: low word WA_*, high word non-zero while minimised
   WM_ENABLE = 0x000A,
   WM_PAINT = 0x000F,
   WM_CLOSE = 0x0010,
   WM_QUIT = 0x0012,
+  WM_GETMINMAXINFO = 0x0024,  // lParam: the smallest client width the window allows
   WM_NCPAINT = 0x0085,
   WM_KEYDOWN = 0x0100,
   WM_KEYUP = 0x0101,
@@ -29,12 +31,25 @@ enum : uint32_t {
   WM_LBUTTONDOWN = 0x0201,
   WM_RBUTTONDOWN = 0x0204,
   WM_MBUTTONDOWN = 0x0207,
+  WM_SIZING = 0x0214,  // wParam: the edge being dragged (WMSZ_*)
   WM_POWERBROADCAST = 0x0218,
   WM_PALETTECHANGED = 0x0311,
   WM_APP = 0x8000,
 };
 
 enum : uint32_t { SC_MONITORPOWER = 0xF170 };
+enum : uint32_t { WA_INACTIVE = 0, WA_ACTIVE = 1 };
+enum : uint32_t { SIZE_RESTORED = 0, SIZE_MINIMIZED = 1, SIZE_MAXIMIZED = 2 };
+enum : uint32_t {
+  WMSZ_LEFT = 1,
+  WMSZ_RIGHT = 2,
+  WMSZ_TOP = 3,
+  WMSZ_TOPLEFT = 4,
+  WMSZ_TOPRIGHT = 5,
+  WMSZ_BOTTOM = 6,
+  WMSZ_BOTTOMLEFT = 7,
+  WMSZ_BOTTOMRIGHT = 8,
+};
 
 struct Message {
   WindowHandle window = 0;

@@ -2,8 +2,10 @@
 #include "platform/clock.h"
 #include "platform/event_source.h"
 #include "platform/fault_guard.h"
+#include "platform/frame_window.h"
 #include "platform/message_box.h"
 #include "platform/power.h"
+#include "platform/process_priority.h"
 #include "platform/text.h"
 #include "platform/wallpaper.h"
 #include "platform/window.h"
@@ -16,3 +18,5 @@ const FaultGuardService* gFaultGuard = nullptr;
 const PowerService* gPower = nullptr;
 const TextService* gText = nullptr;
 const WallpaperService* gWallpaper = nullptr;
+const FrameWindowService* gFrameWindows = nullptr;
+const ProcessPriorityService* gProcessPriority = nullptr;

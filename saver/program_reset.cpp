@@ -8,6 +8,7 @@
 #include "patterns/pattern_apply.h"
 #include "patterns/pattern_selection.h"
 #include "patterns/preset.h"
+#include "player/player.h"
 #include "render/display.h"
 #include "render/frame_renderer.h"
 #include "render/pixel_format.h"
@@ -16,6 +17,7 @@
 #include "saver/settings_dialog.h"
 
 void ResetProgram() {
+  ResetPlayer();
   ResetSaverHost();
   ResetSaver();
   ResetEngine();

@@ -35,6 +35,8 @@ LResult ScreenSaverProc(WindowHandle window, uint32_t message, WParam wParam, LP
 bool StartSaver(WindowHandle window);
 void StopSaver(WindowHandle window);
 void SetSuspended(bool suspend);
+// The pattern and background a start begins with (also the player's).
+void ChooseStartPattern();
 
 // Keys that steer the saver instead of ending it; true when handled.
 bool HandleKeyCommand(int virtualKey, WindowHandle window);

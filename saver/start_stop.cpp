@@ -18,6 +18,19 @@
 uint32_t gDesktopWidth = 0;
 uint32_t gDesktopHeight = 0;
 
+void ChooseStartPattern() {
+  bool currentNeverChosen =
+      gPresets && gCurrentPattern < gPatternCount && gPresets[gCurrentPattern].Frequency == 0;
+  if (gOptions.UseRandomPreset || (gOptions.MorphSettings && currentNeverChosen))
+    ApplyRandomPattern();
+  else
+    ApplyPattern();
+  if (gOptions.RandomBackground && gOptions.BackgroundBrightness != 0)
+    gUseBackground = prismora::rand() % 2;
+  else
+    gUseBackground = gOptions.BackgroundBrightness != 0;
+}
+
 bool StartSaver(WindowHandle window) {
   gClosing = false;
   // No system here is an old NT: the early-close guard stays off.
@@ -42,16 +55,7 @@ bool StartSaver(WindowHandle window) {
     else if (gOptions.MusicIndex != -1)
       MUSICInitialise(MusicEntryLocation(gOptions.MusicIndex), volume, false, 0);
   }
-  bool currentNeverChosen =
-      gPresets && gCurrentPattern < gPatternCount && gPresets[gCurrentPattern].Frequency == 0;
-  if (gOptions.UseRandomPreset || (gOptions.MorphSettings && currentNeverChosen))
-    ApplyRandomPattern();
-  else
-    ApplyPattern();
-  if (gOptions.RandomBackground && gOptions.BackgroundBrightness != 0)
-    gUseBackground = prismora::rand() % 2;
-  else
-    gUseBackground = gOptions.BackgroundBrightness != 0;
+  ChooseStartPattern();
   if (!DDInitialise(window)) return false;
   DrawKeyHelpLines();
   if (gPresets && gCurrentPattern < gPatternCount) DrawPatternName(gCurrentPattern);

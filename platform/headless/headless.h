@@ -4,9 +4,11 @@
 // in the render command, bit for bit repeatably.
 #pragma once
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
+#include "platform/frame_window.h"
 #include "platform/window.h"
 
 struct RecordedMessageBox {
@@ -41,6 +43,22 @@ struct HeadlessHostRec {
   uint32_t wallpaperWidth = 0;
   uint32_t wallpaperHeight = 0;
   int wallpaperResult = 0;
+  // The player's framed window: its outer normal rectangle, how it is
+  // shown, the frame around the client area, and what the program set.
+  int32_t frameLeft = 0, frameTop = 0;
+  int32_t frameWidth = 0, frameHeight = 0;
+  int frameShowState = 0;                     // 0 until shown
+  int32_t defaultLeft = 40, defaultTop = 30;  // where the desktop places a window
+  uint32_t chromeWidth = 8;                   // outer minus client width, pixels
+  uint32_t chromeHeight = 46;                 // outer minus client height: caption, menu bar, borders
+  uint32_t minClientWidth = 112;              // the smallest client width the window allows
+  bool topmost = false;
+  std::map<int, bool> menuChecks;
+  const MenuTemplate* menu = nullptr;
+  int menuCount = 0;
+  bool lowPriority = false;   // the process priority the program asked for
+  bool failPriority = false;  // switch: the system refuses a change
+  unsigned priorityCalls = 0;
   // Called at every pump, so a test can feed messages at chosen moments.
   void (*onPump)() = nullptr;
 };
@@ -50,6 +68,13 @@ extern HeadlessHostRec gHeadless;
 // Installs the headless services into every service table and resets the
 // host record to its defaults.
 void InstallHeadlessHost();
+// The player's window and the process priority (InstallHeadlessHost
+// installs them too).
+void InstallHeadlessFrameWindows();
+
+// The user drags an edge (WMSZ_*) of the player's window until its client
+// area is width x height: WM_SIZING and WM_SIZE are queued.
+void HeadlessDragFrame(uint32_t edge, uint32_t width, uint32_t height);
 
 // Moves the virtual clock forward without waiting.
 void HeadlessAdvance(uint32_t ms);

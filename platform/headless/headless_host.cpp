@@ -134,6 +134,7 @@ void InstallHeadlessHost() {
   gFaultGuard = &kFaultGuard;
   gWallpaper = &kWallpaper;
   InstallScriptedSound();
+  InstallHeadlessFrameWindows();
 }
 
 void HeadlessAdvance(uint32_t ms) { gHeadless.tick += ms; }

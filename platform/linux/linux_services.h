@@ -3,3 +3,6 @@
 #pragma once
 
 void InstallLinuxServices();
+
+// The program's scheduling priority as nice values of all its threads.
+void InstallLinuxProcessPriority();

@@ -521,7 +521,10 @@ intptr_t QtRun(const DialogTemplate& t, DialogProc procedure, LParam initParam) 
   WindowHandle handle = QtOpenDialog(t, procedure, initParam);
   QtDialogRec* d = Find(handle);
   if (!d) return -1;
-  if (outer) d->widget->setWindowModality(Qt::ApplicationModal);
+  // Opened over another window of ours (an outer dialog, the player's
+  // frame), the dialog keeps input from it: what was clicked there would
+  // otherwise wait in the queue and act once the dialog is gone.
+  if (outer || QApplication::activeWindow()) d->widget->setWindowModality(Qt::ApplicationModal);
   d->widget->show();
   std::vector<Message> others;
   while (!d->ended) {

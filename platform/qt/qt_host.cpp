@@ -165,6 +165,8 @@ bool InstallQtHost(int& argc, char** argv) {
   InstallQtWindowService();
   InstallQtMessageBoxService();
   InstallQtPowerService();
+  InstallQtFrameWindowService();
+  InstallLinuxProcessPriority();
   return true;
 }
 

@@ -3,6 +3,9 @@
 
 #include "platform/messages.h"
 
+class QWidget;
+class QWindow;
+
 void InstallQtWindowService();
 void InstallQtMessageBoxService();
 void InstallQtPowerService();
@@ -21,3 +24,12 @@ bool QtWindowIsForeign(WindowHandle window);
 
 void ResetQtWindows();
 void ResetQtPower();
+
+// A window of the window service that is not shown on its own: the player's
+// frame puts it in a container widget and shows that. Until the container is
+// set, it is an ordinary hidden window.
+WindowHandle CreateQtContentWindow(QWindow** window);
+// From now on the container reports its sizes and deleting the window
+// deletes the container's top-level widget with it.
+void SetQtContentContainer(WindowHandle handle, QWidget* container);
+void InstallQtFrameWindowService();

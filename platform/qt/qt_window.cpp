@@ -19,6 +19,7 @@
 #include <QtGui/QPainter>
 #include <QtGui/QScreen>
 #include <QtGui/QWindow>
+#include <QtWidgets/QWidget>
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
@@ -57,10 +58,11 @@ struct HostWindowRec {
   bool foreignGone = false;
   int frameWidth = 0;  // the last presented frame; 0 before the first
   int frameHeight = 0;
-  LetterboxRect picture;      // where that frame was drawn
-  QImage converted;           // 16- and 24-bit frames, converted to 32 bits
-  GlPresenter* gl = nullptr;  // owned; nullptr while frames go through QPainter
-  bool glFailed = false;      // a redraw failed; the next present falls back to QPainter
+  LetterboxRect picture;         // where that frame was drawn
+  QImage converted;              // 16- and 24-bit frames, converted to 32 bits
+  GlPresenter* gl = nullptr;     // owned; nullptr while frames go through QPainter
+  bool glFailed = false;         // a redraw failed; the next present falls back to QPainter
+  QWidget* container = nullptr;  // the player's frame shows this window in it; the frame owns both
 };
 
 class XcbWatcher;
@@ -103,7 +105,8 @@ class HostWindow final : public QWindow {
         e->ignore();
         return true;
       case QEvent::Resize:
-        if (input) PostMessage(rec_->handle, WM_SIZE, 0, PackPoint(width(), height()));
+        // Inside the player's frame the frame reports sizes, with its state.
+        if (input && !rec_->container) PostMessage(rec_->handle, WM_SIZE, 0, PackPoint(width(), height()));
         break;
       case QEvent::KeyPress:
       case QEvent::KeyRelease:
@@ -375,6 +378,12 @@ WindowHandle QtCreate(const WindowRequest& request) {
 void DeleteWindow(HostWindowRec* rec) {
   DestroyGlPresenter(rec->gl);
   rec->gl = nullptr;
+  if (rec->container) {
+    rec->window->Forget();
+    delete rec->container->window();
+    rec->container = nullptr;
+    rec->window = nullptr;
+  }
   if (rec->window) {
     rec->window->Forget();
     delete rec->window;
@@ -400,6 +409,9 @@ bool QtClientSize(WindowHandle handle, uint32_t* width, uint32_t* height) {
   if (rec->mode == WindowMode::Foreign) {
     *width = rec->foreignWidth;
     *height = rec->foreignHeight;
+  } else if (rec->container) {
+    *width = uint32_t(std::max(0, rec->container->width()));
+    *height = uint32_t(std::max(0, rec->container->height()));
   } else {
     *width = uint32_t(std::max(0, rec->window->width()));
     *height = uint32_t(std::max(0, rec->window->height()));
@@ -520,6 +532,22 @@ const WindowService kQtWindows = {QtCreate, QtDestroy, QtClientSize, QtPresent, 
 }  // namespace
 
 void InstallQtWindowService() { gWindows = &kQtWindows; }
+
+WindowHandle CreateQtContentWindow(QWindow** window) {
+  auto rec = std::make_unique<HostWindowRec>();
+  rec->handle = gQtWindows.nextHandle++;
+  rec->mode = WindowMode::Ordinary;
+  rec->window = new HostWindow(rec.get(), nullptr);
+  ChoosePresenter(rec.get());
+  *window = rec->window;
+  WindowHandle handle = rec->handle;
+  gQtWindows.windows.push_back(std::move(rec));
+  return handle;
+}
+
+void SetQtContentContainer(WindowHandle handle, QWidget* container) {
+  if (HostWindowRec* rec = FindWindow(handle)) rec->container = container;
+}
 
 void ApplyQtWindowWork() {
   for (auto& rec : gQtWindows.windows) {
