@@ -28,6 +28,8 @@ void InstallTerminationHandler() {
   struct sigaction action {};
   action.sa_handler = OnTerminate;
   sigemptyset(&action.sa_mask);
+  // Start-up code (the toolkit's, the sound system's) need not expect EINTR.
+  action.sa_flags = SA_RESTART;
   sigaction(SIGTERM, &action, nullptr);
 }
 
