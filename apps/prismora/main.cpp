@@ -147,14 +147,17 @@ int main(int argc, char** argv) {
   }
   // Rendering needs no display at all.
   if (commandLine.mode == SaverMode::Render) return RunRenderCommand(commandLine);
-  // From the start, so that a SIGTERM while the toolkit starts is noted and
-  // acted on once it has, rather than interrupting it half-way.
+  // From the start, and held while the toolkit connects to the display: a
+  // SIGTERM then is acted on once it has, rather than failing it half-way.
   InstallTerminationHandler();
   const bool hosted = commandLine.mode == SaverMode::Foreign || commandLine.mode == SaverMode::Preview;
   SendMessageBoxesToLog(hosted);
   if (!commandLine.ignoredOptions.empty())
     LogDebug("Ignored the host's options: %s\n", commandLine.ignoredOptions.c_str());
-  if (!InstallQtHost(argc, argv)) {
+  HoldTermination(true);
+  bool hostReady = InstallQtHost(argc, argv);
+  HoldTermination(false);
+  if (!hostReady) {
     ReraiseTermination();
     std::fprintf(stderr, "prismora: cannot open the display (is DISPLAY set?)\n");
     return 1;

@@ -2,6 +2,7 @@
 #include "platform/termination.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -50,4 +51,11 @@ void ResetTerminationRequest() {
     while (read(gWakePipe[0], buffer, sizeof buffer) > 0) {
     }
   }
+}
+
+void HoldTermination(bool hold) {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGTERM);
+  pthread_sigmask(hold ? SIG_BLOCK : SIG_UNBLOCK, &set, nullptr);
 }

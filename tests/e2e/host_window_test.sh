@@ -87,4 +87,20 @@ else
   e2e_show_stderr
   e2e_stop "$pid"
 fi
+# SIGTERM while the program is still starting: the same clean death, never an
+# abort because the toolkit's connection to the display was interrupted.
+statuses=""
+for delay in 0.05 0.08 0.1 0.1 0.12 0.15 0.2 0.3; do
+  e2e_run_prismora /s
+  sleep "$delay"
+  kill -TERM "$E2E_LAST_PID"
+  if e2e_wait_exit "$E2E_LAST_PID" 10; then
+    statuses="$statuses $E2E_STATUS"
+  else
+    statuses="$statuses hung"
+    e2e_stop "$E2E_LAST_PID"
+  fi
+done
+e2e_check "SIGTERM during start-up: status 143 every time (got$statuses)" \
+  [ "$(echo "$statuses" | tr ' ' '\n' | grep -cvx -e 143 -e '')" -eq 0 ]
 e2e_finish
