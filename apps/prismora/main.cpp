@@ -5,7 +5,9 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "apps/prismora/render_command.h"
 #include "diag/log.h"
@@ -77,6 +79,14 @@ void DrawBlackUntilStopped(uint64_t windowId) {
     }
   }
   if (connection) xcb_disconnect(connection);
+}
+
+// A fresh private folder under the temporary directory; "" when none can be made.
+std::string ScratchSettingsDirectory() {
+  std::error_code error;
+  std::string pattern = (std::filesystem::temp_directory_path(error) / "prismora-settings-XXXXXX").string();
+  if (error || !mkdtemp(pattern.data())) return "";
+  return pattern;
 }
 
 const char* ModeName(const CommandLine& commandLine) {
@@ -168,10 +178,22 @@ int main(int argc, char** argv) {
   std::string configDirectory =
       commandLine.configDirectory.empty() ? ConfigDirectory() : commandLine.configDirectory;
   if (commandLine.mode == SaverMode::Settings) LogDebug("Prismora %s, settings\n", PRISMORA_VERSION);
+  std::string scratchDirectory;
   if (!OpenSettingsSession(configDirectory)) {
+    const bool saver = commandLine.mode != SaverMode::Settings;
     std::string text = "Can't use the settings folder " + configDirectory +
-                       "\nIt must be a folder this user can write to. The settings are not saved.";
+                       "\nIt must be a folder this user can create and write to." +
+                       (saver ? " The saver runs with the default settings." : "");
     ReportError(text.c_str());
+    // The dialog would have nowhere to keep what the user sets.
+    if (!saver || TerminationRequested()) {
+      ReraiseTermination();
+      return 1;
+    }
+    // The saver still runs, on defaults kept in a folder of its own for this
+    // run only, rather than failing with a second, vaguer message.
+    scratchDirectory = ScratchSettingsDirectory();
+    if (!scratchDirectory.empty()) OpenSettingsSession(scratchDirectory);
   }
   // The sound system starts here, before the first frame or the dialog's
   // music preview: its first start on a machine can take a second.
@@ -186,6 +208,10 @@ int main(int argc, char** argv) {
     code = RunSaverMode(commandLine);
   }
   CloseSettingsSession();
+  if (!scratchDirectory.empty()) {
+    std::error_code ignored;
+    std::filesystem::remove_all(scratchDirectory, ignored);
+  }
   FinishGstSound();
   ReraiseTermination();
   return code;

@@ -76,6 +76,33 @@ else
 fi
 e2e_stop "$helper" 5
 
+# A settings folder that cannot be used: one clear message naming it, and the
+# saver still draws, on the default settings.
+e2e_open_window || exit 1
+helper=$E2E_WINDOW_PID
+log_lines=$(wc -l <"$LOG")
+e2e_run_prismora -window-id "$E2E_WINDOW_ID" --config-dir /proc/no-such-folder
+pid=$E2E_LAST_PID
+sleep 3
+if e2e_is_running "$pid"; then
+  this_run=$(tail -n +$((log_lines + 1)) "$LOG")
+  e2e_check "unusable settings folder: the message names it" \
+    grep -q "Error: Can't use the settings folder /proc/no-such-folder" <<<"$this_run"
+  e2e_check "unusable settings folder: no second, vaguer message" \
+    bash -c "! grep -q 'installation directory' <<<\"\$1\"" _ "$this_run"
+  if e2e_screenshot "$E2E_WINDOW_ID" "$E2E_WORK/defaults.png"; then
+    e2e_check "unusable settings folder: the saver draws" e2e_has_picture "$E2E_WORK/defaults.png"
+  else
+    e2e_fail "unusable settings folder: no screenshot"
+  fi
+  sigterm_ends "unusable settings folder" "$pid"
+else
+  e2e_wait_exit "$pid" 1
+  e2e_fail "unusable settings folder: ended by itself, status $E2E_STATUS"
+  e2e_show_stderr
+fi
+e2e_stop "$helper" 5
+
 # The same failure at the settings shows its box; SIGTERM ends it at once.
 PRISMORA_INSTALL_DIR="$E2E_WORK/no-such-folder" e2e_run_prismora /c --config-dir "$E2E_WORK/fresh2"
 pid=$E2E_LAST_PID
