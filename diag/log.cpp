@@ -7,6 +7,7 @@
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 #include "platform/clock.h"
 #include "platform/directories.h"
@@ -22,6 +23,21 @@ struct LogTimingRec {
 };
 
 LogTimingRec gLogTiming;
+
+struct LogRouteRec {
+  int boxesToLog = 0;  // flag: message boxes are written to the log
+};
+
+LogRouteRec gLogRoute;
+
+// Keeps the log from growing without end: one full file is kept as .old.
+void RotateLogIfFull(const std::string& path) {
+  FILE* file = fopen(path.c_str(), "r");
+  if (!file) return;
+  long size = fseek(file, 0, SEEK_END) == 0 ? ftell(file) : -1;
+  fclose(file);
+  if (size >= kLogRotateBytes) rename(path.c_str(), OldLogFilePath().c_str());
+}
 
 void StartLogTiming() {
   uint64_t count = 0;
@@ -69,7 +85,16 @@ void WritePrefix(FILE* file) {
 
 std::string LogFilePath() { return StateDirectory() + "/Prismora.txt"; }
 
-void ResetLog() { gLogTiming = LogTimingRec{}; }
+std::string OldLogFilePath() { return LogFilePath() + ".old"; }
+
+void ResetLog() {
+  gLogTiming = LogTimingRec{};
+  gLogRoute = LogRouteRec{};
+}
+
+void SendMessageBoxesToLog(bool on) { gLogRoute.boxesToLog = on ? 1 : 0; }
+
+bool MessageBoxesGoToLog() { return gLogRoute.boxesToLog != 0; }
 
 void LogDebug(const char* format, ...) {
   // The store can report a damaged file before any host is installed; such
@@ -77,7 +102,9 @@ void LogDebug(const char* format, ...) {
   if (!gLogTiming.initialised && gClock) StartLogTiming();
 
   if (!MakeDirectories(StateDirectory())) return;
-  FILE* file = fopen(LogFilePath().c_str(), "a");
+  std::string path = LogFilePath();
+  RotateLogIfFull(path);
+  FILE* file = fopen(path.c_str(), "a");
   if (!file) return;
 
   if (gClock) {

@@ -1,18 +1,28 @@
 // The program's directories, after the XDG base-directory conventions.
 #include "platform/directories.h"
 
+#include <pwd.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
 namespace {
 
+// Lockers may start the saver with a stripped environment: without $HOME
+// the account's own home still holds the files, never the current folder.
+std::string HomeDirectory() {
+  if (const char* home = getenv("HOME"); home && *home) return home;
+  if (const passwd* entry = getpwuid(getuid()); entry && entry->pw_dir && *entry->pw_dir)
+    return entry->pw_dir;
+  return "/tmp";
+}
+
 std::string FromEnvironment(const char* own, const char* xdg, const char* fallbackUnderHome) {
   if (const char* value = getenv(own); value && *value) return value;
   if (const char* value = getenv(xdg); value && *value) return std::string(value) + "/prismora";
-  const char* home = getenv("HOME");
-  std::string base = home && *home ? home : ".";
-  return base + "/" + fallbackUnderHome + "/prismora";
+  return HomeDirectory() + "/" + fallbackUnderHome + "/prismora";
 }
 
 }  // namespace

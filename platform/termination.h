@@ -13,3 +13,7 @@ int TerminationWakeFd();
 // request never came.
 void ReraiseTermination();
 void ResetTerminationRequest();
+// While held, a SIGTERM waits; it is delivered when released. For start-up
+// code that fails on an interrupted call (connecting to the display), and
+// threads started meanwhile inherit the hold, so the signal reaches this one.
+void HoldTermination(bool hold);

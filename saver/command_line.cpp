@@ -131,6 +131,21 @@ bool ParseCommandLine(int argc, const char* const* argv, const char* xscreensave
     } else if (Is(arg, {"-root", "--root"})) {
       if (!SetMode(out, SaverMode::Foreign, &modeSeen, arg, error)) return false;
       if (!haveExplicitId) out->rootWindow = true;
+    } else if (Is(arg, {"-fps", "--fps"})) {
+      out->frameRate = true;
+    } else if (Is(arg, {"-no-fps", "--no-fps"})) {
+      out->frameRate = false;
+    } else if (Is(arg, {"-install", "--install", "-no-install", "--no-install", "-noinstall", "-pair",
+                        "--pair", "-mono", "--mono", "-visual", "--visual", "-nice", "--nice"})) {
+      // Options hack hosts pass to every hack: an exit here would make the
+      // host restart the program over and over.
+      std::string ignored = arg;
+      if (Is(arg, {"-visual", "--visual", "-nice", "--nice"})) {
+        if (!takeValue(&value)) return false;
+        ignored = ignored + " " + value;
+      }
+      if (!out->ignoredOptions.empty()) out->ignoredOptions += ' ';
+      out->ignoredOptions += ignored;
     } else if (Is(arg, {"--depth"})) {
       if (!takeValue(&value)) return false;
       if (Is(value, {"16"}))
@@ -211,7 +226,7 @@ bool ParseCommandLine(int argc, const char* const* argv, const char* xscreensave
       out->rootWindow = false;
     }
   } else if (!modeSeen && xscreensaverWindow && *xscreensaverWindow) {
-    // Lockers such as xsecurelock start the saver with no arguments at all.
+    // A locker's window in the environment and no mode: draw into it.
     if (!ParseWindowId(xscreensaverWindow, &out->windowId)) {
       *error = std::string("XSCREENSAVER_WINDOW is not a window id: ") + xscreensaverWindow;
       return false;
@@ -237,9 +252,13 @@ const char* UsageText() {
          "  (no mode, $XSCREENSAVER_WINDOW set)  the same as -root\n"
          "\n"
          "Options:\n"
+         "  -fps, --fps              show the frame rate (as F12 does)\n"
          "  --depth 16|24|32         draw in this many bits per pixel\n"
          "  --config-dir DIR         keep the settings in DIR/settings.reg\n"
          "  -h, --help               show this text\n"
+         "  -install, -no-install, -pair, -mono, -visual V, -nice N, -no-fps\n"
+         "                           options screen-saver hosts pass to every hack:\n"
+         "                           accepted and ignored (noted in the log)\n"
          "\n"
          "Rendering without a display:\n"
          "  --render DIR --frames N  draw N frames and write them to DIR (made if missing)\n"

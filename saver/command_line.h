@@ -20,6 +20,8 @@ struct CommandLine {
   bool rootWindow = false;      // Foreign into the root window (no id known yet)
   uint32_t depth = 0;           // --depth 16|24|32; 0 = the display's choice
   std::string configDirectory;  // --config-dir DIR; "" = the usual place (a render: none)
+  bool frameRate = false;       // -fps, --fps: the frame-rate readout from the start
+  std::string ignoredOptions;   // host options that mean nothing here, space-separated, for the log
   // Render only:
   std::string renderDirectory;  // --render DIR
   uint32_t frames = 0;          // --frames N, 1..kMaxRenderFrames

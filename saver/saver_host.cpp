@@ -46,6 +46,9 @@ bool NoteMouseOrigin(LParam lParam) {
 void OnMouseMove(WindowHandle window, LParam lParam) {
   int x = int(uint32_t(lParam) & 0xFFFF), y = int((uint32_t(lParam) >> 16) & 0xFFFF);
   if (NoteMouseOrigin(lParam)) return;
+  // An ordinary window is for trying the saver out: the mouse must be free
+  // to move over it; keys and clicks still end it.
+  if (gHost.mode == WindowMode::Ordinary) return;
   if (Abs(x - gHost.mouseX) > kMouseMoveThreshold || Abs(y - gHost.mouseY) > kMouseMoveThreshold)
     EndSaverOnInput(window);
 }
@@ -106,13 +109,18 @@ LResult DispatchSaverMessage(const Message& message) {
   return DefScreenSaverProc(message.window, message.message, message.wParam, message.lParam);
 }
 
-int RunScreenSaver(const WindowRequest& request) {
+int RunScreenSaver(const WindowRequest& request, const char* runLabel) {
   ResetSaverHost();
   gHost.mode = request.mode;
   WindowHandle window = gWindows->create(request);
-  if (window == 0) return 1;
+  if (window == 0) {
+    if (runLabel) LogDebug("%s, no drawing: the window could not be made\n", runLabel);
+    return 1;
+  }
   gHost.window = window;
-  if (DispatchSaverMessage(Message{window, WM_CREATE, 0, 0}) == -1) {
+  LResult created = DispatchSaverMessage(Message{window, WM_CREATE, 0, 0});
+  if (runLabel) LogDebug("%s, drawing %ux%u\n", runLabel, gScreenWidth, gScreenHeight);
+  if (created == -1) {
     StopSaver(window);
     gWindows->destroy(window);
     return 1;

@@ -11,8 +11,9 @@ LResult DefScreenSaverProc(WindowHandle window, uint32_t message, WParam wParam,
 
 // Runs the saver in the given window until it ends. Returns the process exit
 // code: 0 after a normal end, 1 when the window or the saver could not start
-// or a fault ended it.
-int RunScreenSaver(const WindowRequest& request);
+// or a fault ended it. With runLabel, the log gets one line naming the run
+// (runLabel) and the drawing size once the window is made.
+int RunScreenSaver(const WindowRequest& request, const char* runLabel = nullptr);
 
 // One message through the window procedure under the fault guard.
 LResult DispatchSaverMessage(const Message& message);

@@ -1,10 +1,13 @@
 // The screen saver program: reads the command line, brings up the host and
 // runs the saver in the chosen mode.
+#include <poll.h>
 #include <xcb/xcb.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "apps/prismora/render_command.h"
 #include "diag/log.h"
@@ -18,6 +21,7 @@
 #include "platform/termination.h"
 #include "platform/track/embedded_track.h"
 #include "render/display.h"
+#include "render/text_overlay.h"
 #include "saver/command_line.h"
 #include "saver/saver_host.h"
 #include "saver/screen_saver.h"
@@ -37,6 +41,67 @@ uint64_t RootWindowId() {
   }
   xcb_disconnect(connection);
   return root;
+}
+
+// After a failure in a host's window: exiting would make XScreenSaver start
+// the program again at once, and a box would wait behind the lock. So the
+// window is painted black (the server repaints it from then on) and the
+// program waits for the host's SIGTERM, or for the window to go away.
+void DrawBlackUntilStopped(uint64_t windowId) {
+  int screenNumber = 0;
+  xcb_connection_t* connection = xcb_connect(nullptr, &screenNumber);
+  if (xcb_connection_has_error(connection)) {
+    xcb_disconnect(connection);
+    connection = nullptr;
+  }
+  if (connection) {
+    const uint32_t values[] = {0, XCB_EVENT_MASK_STRUCTURE_NOTIFY};
+    auto window = xcb_window_t(windowId);
+    xcb_void_cookie_t cookie = xcb_change_window_attributes_checked(
+        connection, window, XCB_CW_BACK_PIXEL | XCB_CW_EVENT_MASK, values);
+    xcb_clear_area(connection, 0, window, 0, 0, 0, 0);
+    if (xcb_generic_error_t* error = xcb_request_check(connection, cookie)) {
+      free(error);  // the window is already gone: nothing to wait for
+      xcb_disconnect(connection);
+      return;
+    }
+  }
+  LogDebug("Drawing black into window 0x%llx until stopped\n", (unsigned long long)windowId);
+  for (bool windowGone = false; !windowGone && !TerminationRequested();) {
+    pollfd fds[2] = {{TerminationWakeFd(), POLLIN, 0},
+                     {connection ? xcb_get_file_descriptor(connection) : -1, POLLIN, 0}};
+    if (poll(fds, 2, -1) < 0) continue;
+    if (!connection) continue;
+    if (xcb_connection_has_error(connection)) break;
+    while (xcb_generic_event_t* event = xcb_poll_for_event(connection)) {
+      if ((event->response_type & 0x7F) == XCB_DESTROY_NOTIFY) windowGone = true;
+      free(event);
+    }
+  }
+  if (connection) xcb_disconnect(connection);
+}
+
+// A fresh private folder under the temporary directory; "" when none can be made.
+std::string ScratchSettingsDirectory() {
+  std::error_code error;
+  std::string pattern = (std::filesystem::temp_directory_path(error) / "prismora-settings-XXXXXX").string();
+  if (error || !mkdtemp(pattern.data())) return "";
+  return pattern;
+}
+
+const char* ModeName(const CommandLine& commandLine) {
+  switch (commandLine.mode) {
+    case SaverMode::FullScreen:
+      return "full screen";
+    case SaverMode::Window:
+      return "in a window";
+    case SaverMode::Preview:
+      return "preview";
+    case SaverMode::Foreign:
+      return "in a host's window";
+    default:
+      return "settings";
+  }
 }
 
 int RunSaverMode(const CommandLine& commandLine) {
@@ -61,9 +126,19 @@ int RunSaverMode(const CommandLine& commandLine) {
     std::fprintf(stderr, "prismora: no root window to draw into\n");
     return 1;
   }
-  int code = RunScreenSaver(request);
-  if (code != 0 && request.mode == WindowMode::Foreign && !TerminationRequested())
+  if (commandLine.frameRate) gTextOverlay.frameRate = 1;
+  char label[160];
+  char window[32] = "its own";
+  if (request.mode == WindowMode::Foreign)
+    std::snprintf(window, sizeof window, "0x%llx", (unsigned long long)request.foreignId);
+  std::snprintf(label, sizeof label, "Prismora %s, %s, window %s", PRISMORA_VERSION, ModeName(commandLine),
+                window);
+  int code = RunScreenSaver(request, label);
+  if (code != 0 && request.mode == WindowMode::Foreign && !TerminationRequested()) {
     std::fprintf(stderr, "prismora: cannot draw into window 0x%llx\n", (unsigned long long)request.foreignId);
+    LogDebug("Cannot draw into window 0x%llx\n", (unsigned long long)request.foreignId);
+    DrawBlackUntilStopped(request.foreignId);
+  }
   return code;
 }
 
@@ -82,17 +157,44 @@ int main(int argc, char** argv) {
   }
   // Rendering needs no display at all.
   if (commandLine.mode == SaverMode::Render) return RunRenderCommand(commandLine);
-  if (!InstallQtHost(argc, argv)) {
+  // From the start, and held while the toolkit connects to the display: a
+  // SIGTERM then is acted on once it has, rather than failing it half-way.
+  InstallTerminationHandler();
+  const bool hosted = commandLine.mode == SaverMode::Foreign || commandLine.mode == SaverMode::Preview;
+  SendMessageBoxesToLog(hosted);
+  if (!commandLine.ignoredOptions.empty())
+    LogDebug("Ignored the host's options: %s\n", commandLine.ignoredOptions.c_str());
+  HoldTermination(true);
+  bool hostReady = InstallQtHost(argc, argv);
+  HoldTermination(false);
+  if (!hostReady) {
+    ReraiseTermination();
     std::fprintf(stderr, "prismora: cannot open the display (is DISPLAY set?)\n");
     return 1;
   }
-  InstallTerminationHandler();
+  ReraiseTermination();
   InstallFreeTypeText();
   InstallDesktopWallpaper();
   std::string configDirectory =
       commandLine.configDirectory.empty() ? ConfigDirectory() : commandLine.configDirectory;
-  // A store that cannot be used is reported when the settings are loaded.
-  OpenSettingsSession(configDirectory);
+  if (commandLine.mode == SaverMode::Settings) LogDebug("Prismora %s, settings\n", PRISMORA_VERSION);
+  std::string scratchDirectory;
+  if (!OpenSettingsSession(configDirectory)) {
+    const bool saver = commandLine.mode != SaverMode::Settings;
+    std::string text = "Can't use the settings folder " + configDirectory +
+                       "\nIt must be a folder this user can create and write to." +
+                       (saver ? " The saver runs with the default settings." : "");
+    ReportError(text.c_str());
+    // The dialog would have nowhere to keep what the user sets.
+    if (!saver || TerminationRequested()) {
+      ReraiseTermination();
+      return 1;
+    }
+    // The saver still runs, on defaults kept in a folder of its own for this
+    // run only, rather than failing with a second, vaguer message.
+    scratchDirectory = ScratchSettingsDirectory();
+    if (!scratchDirectory.empty()) OpenSettingsSession(scratchDirectory);
+  }
   // The sound system starts here, before the first frame or the dialog's
   // music preview: its first start on a machine can take a second.
   InstallGstSound();
@@ -106,6 +208,10 @@ int main(int argc, char** argv) {
     code = RunSaverMode(commandLine);
   }
   CloseSettingsSession();
+  if (!scratchDirectory.empty()) {
+    std::error_code ignored;
+    std::filesystem::remove_all(scratchDirectory, ignored);
+  }
   FinishGstSound();
   ReraiseTermination();
   return code;

@@ -2,6 +2,7 @@
 #include "platform/termination.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -28,6 +29,8 @@ void InstallTerminationHandler() {
   struct sigaction action {};
   action.sa_handler = OnTerminate;
   sigemptyset(&action.sa_mask);
+  // Start-up code (the toolkit's, the sound system's) need not expect EINTR.
+  action.sa_flags = SA_RESTART;
   sigaction(SIGTERM, &action, nullptr);
 }
 
@@ -48,4 +51,11 @@ void ResetTerminationRequest() {
     while (read(gWakePipe[0], buffer, sizeof buffer) > 0) {
     }
   }
+}
+
+void HoldTermination(bool hold) {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGTERM);
+  pthread_sigmask(hold ? SIG_BLOCK : SIG_UNBLOCK, &set, nullptr);
 }

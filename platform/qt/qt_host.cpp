@@ -56,6 +56,16 @@ void WatchTerminationPipe() {
   }
 }
 
+}  // namespace
+
+QSocketNotifier* QtTerminationNotifier() {
+  if (!gQtHost.app) return nullptr;
+  WatchTerminationPipe();
+  return gQtHost.terminationNotifier;
+}
+
+namespace {
+
 void PostTerminationClose() {
   if (!TerminationRequested()) {
     gQtHost.terminationPosted = false;

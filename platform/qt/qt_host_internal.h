@@ -22,6 +22,11 @@ WindowHandle QtMainWindowHandle();
 // power.
 bool QtWindowIsForeign(WindowHandle window);
 
+// Fires when a termination request arrives, for modal loops of the toolkit
+// (message boxes) that must end at once; nullptr before the host is made.
+class QSocketNotifier;
+QSocketNotifier* QtTerminationNotifier();
+
 void ResetQtWindows();
 void ResetQtPower();
 

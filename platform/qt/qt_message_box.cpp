@@ -1,10 +1,12 @@
 // Message boxes over QMessageBox. They run their own modal loop, so they are
 // opened only from the program's window procedures, never from a toolkit
 // callback.
+#include <QtCore/QSocketNotifier>
 #include <QtWidgets/QMessageBox>
 
 #include "platform/message_box.h"
 #include "platform/qt/qt_host_internal.h"
+#include "platform/termination.h"
 
 namespace {
 
@@ -23,8 +25,15 @@ QMessageBox::Icon IconFor(uint32_t flags) {
   }
 }
 
+// The answer when a termination request closes the box: nothing done.
+int AnswerOnTermination(uint32_t flags) { return (flags & 0xF) == MB_YESNO ? IDNO : IDOK; }
+
 int QtMessageBox(const char* text, const char* caption, uint32_t flags) {
+  if (TerminationRequested()) return AnswerOnTermination(flags);
   QMessageBox box;
+  // SIGTERM closes the box at once; the program then ends as it asks.
+  if (QSocketNotifier* notifier = QtTerminationNotifier())
+    QObject::connect(notifier, &QSocketNotifier::activated, &box, [&box] { box.done(0); });
   box.setWindowTitle(QString::fromUtf8(caption ? caption : ""));
   box.setText(QString::fromUtf8(text ? text : ""));
   box.setIcon(IconFor(flags));
@@ -36,7 +45,9 @@ int QtMessageBox(const char* text, const char* caption, uint32_t flags) {
     box.setDefaultButton(QMessageBox::Ok);
   }
   if (flags & MB_TOPMOST) box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
-  switch (box.exec()) {
+  int button = box.exec();
+  if (TerminationRequested()) return AnswerOnTermination(flags);
+  switch (button) {
     case QMessageBox::Yes:
       return IDYES;
     case QMessageBox::No:

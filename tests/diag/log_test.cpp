@@ -2,6 +2,8 @@
 #include "diag/log.h"
 
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <unistd.h>
 
 #include <clocale>
 #include <cstdio>
@@ -10,8 +12,11 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/clock.h"
+#include "platform/directories.h"
 #include "platform/headless/headless.h"
 #include "platform/message_box.h"
 
@@ -145,6 +150,72 @@ TEST_F(DiagnosticLog, ALineBeforeAnyClockIsWrittenWithoutTime) {
   LogDebug("later\n");
   EXPECT_EQ(LogText(), "> early 8\n1/1/1970 0:00:02 (0.000000 - 0.000000)> later\n")
       << "timing starts with the first line that has a clock";
+}
+
+TEST_F(DiagnosticLog, AFullLogIsKeptAsTheOldOneAndANewOneStarts) {
+  LogDebug("first run\n");
+  // Just under the cap the file still grows; at the cap the next line
+  // rotates it, replacing an older .old file.
+  {
+    std::ofstream pad(LogFilePath(), std::ios::app | std::ios::binary);
+    pad << std::string(size_t(kLogRotateBytes) - 1 - LogText().size(), 'x');
+  }
+  LogDebug("still here\n");
+  EXPECT_NE(LogText().find("first run"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(OldLogFilePath()));
+  std::ofstream(OldLogFilePath()) << "an older log";
+  LogDebug("new file\n");
+  std::string text = LogText();
+  EXPECT_EQ(text.find("first run"), std::string::npos);
+  EXPECT_NE(text.find("new file"), std::string::npos);
+  EXPECT_LT(text.size(), 100u);
+  std::string old = ReadWhole(OldLogFilePath());
+  EXPECT_NE(old.find("still here"), std::string::npos);
+  EXPECT_GE(old.size(), size_t(kLogRotateBytes));
+  EXPECT_EQ(OldLogFilePath(), stateDir + "/Prismora.txt.old");
+}
+
+TEST_F(DiagnosticLog, InAHostsWindowBoxesGoToTheLogAndQuestionsTakeTheDefault) {
+  SendMessageBoxesToLog(true);
+  ReportError("Can't find the installation directory!");
+  EXPECT_TRUE(AskYesNo(true, "Save it?"));
+  EXPECT_FALSE(AskYesNo(false, "Delete it?"));
+  EXPECT_TRUE(gHeadless.messageBoxes.empty()) << "no box may be shown";
+  std::string text = LogText();
+  EXPECT_NE(text.find("Error: Can't find the installation directory!\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("Question: Save it? (answered Yes)\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("Question: Delete it? (answered No)\n"), std::string::npos) << text;
+  ResetLog();
+  EXPECT_FALSE(MessageBoxesGoToLog()) << "reset shows boxes again";
+  ReportError("Shown.");
+  EXPECT_EQ(gHeadless.messageBoxes.size(), 1u);
+}
+
+TEST(Directories, WithoutHomeTheAccountsHomeHoldsTheFiles) {
+  // A locker's stripped environment: no $HOME and no XDG variables.
+  const char* names[] = {"HOME",
+                         "XDG_STATE_HOME",
+                         "XDG_CONFIG_HOME",
+                         "XDG_DATA_HOME",
+                         "PRISMORA_STATE_DIR",
+                         "PRISMORA_CONFIG_DIR",
+                         "PRISMORA_DATA_DIR"};
+  std::vector<std::pair<std::string, std::string>> saved;
+  for (const char* name : names)
+    if (const char* value = getenv(name)) saved.emplace_back(name, value);
+  for (const char* name : names) unsetenv(name);
+  const passwd* entry = getpwuid(getuid());
+  ASSERT_NE(entry, nullptr);
+  std::string home = entry->pw_dir;
+  EXPECT_EQ(StateDirectory(), home + "/.local/state/prismora");
+  EXPECT_EQ(ConfigDirectory(), home + "/.config/prismora");
+  EXPECT_EQ(DataDirectory(), home + "/.local/share/prismora");
+  setenv("HOME", "", 1);
+  EXPECT_EQ(ConfigDirectory(), home + "/.config/prismora") << "an empty $HOME is no home";
+  setenv("HOME", "/somewhere", 1);
+  EXPECT_EQ(ConfigDirectory(), "/somewhere/.config/prismora");
+  unsetenv("HOME");
+  for (auto& [name, value] : saved) setenv(name.c_str(), value.c_str(), 1);
 }
 
 class MessageBoxes : public testing::Test {

@@ -136,6 +136,16 @@ struct TerminationHandlerScope {
   }
 };
 
+TEST_F(QtEventSourceTest, AHeldTerminationWaitsUntilReleased) {
+  TerminationHandlerScope scope;
+  HoldTermination(true);
+  // To this thread: the toolkit's threads made before the hold do not hold it.
+  raise(SIGTERM);
+  EXPECT_FALSE(TerminationRequested()) << "held: nothing may interrupt start-up";
+  HoldTermination(false);
+  EXPECT_TRUE(TerminationRequested()) << "released: the waiting signal arrives";
+}
+
 TEST_F(QtEventSourceTest, TerminationWakesTheWaitAndPostsCloseOnce) {
   TerminationHandlerScope scope;
   WindowHandle handle = CreateWindow();

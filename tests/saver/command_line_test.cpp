@@ -126,12 +126,40 @@ TEST(CommandLineTest, RefusesWhatItCannotUse) {
       {{"--render", "out", "--frames", "3", "--seed", "4294967296"}, nullptr, "--seed"},
       {{"--render", "out", "--frames", "3", "--every", "0"}, nullptr, "--every"},
       {{"--render", "out", "--frames", "3", "--every"}, nullptr, "needs a value"},
+      {{"-root", "-visual"}, nullptr, "needs a value"},
+      {{"-root", "-nice"}, nullptr, "needs a value"},
   };
   for (const Case& c : cases) {
     Parsed p = Parse(c.args, c.env);
     EXPECT_FALSE(p.ok) << (c.args.empty() ? "(none)" : c.args[0]);
     EXPECT_NE(p.error.find(c.errorMentions), std::string::npos) << p.error;
     EXPECT_EQ(p.error.find('\n'), std::string::npos) << "one line: " << p.error;
+  }
+}
+
+TEST(CommandLineTest, TheCommonHackOptions) {
+  // What hack hosts pass to every hack is accepted: a refusal would be a
+  // non-zero exit, which such a host answers by starting the program again.
+  struct Case {
+    std::vector<const char*> args;
+    bool frameRate;
+    const char* ignored;
+  } cases[] = {
+      {{"-root", "-fps"}, true, ""},
+      {{"--fps", "--root"}, true, ""},
+      {{"-root", "-fps", "-no-fps"}, false, ""},
+      {{"-root", "-install", "-mono"}, false, "-install -mono"},
+      {{"-root", "-no-install", "-noinstall", "-pair"}, false, "-no-install -noinstall -pair"},
+      {{"-root", "-visual", "default", "-nice", "10"}, false, "-visual default -nice 10"},
+      {{"--window", "--fps", "--visual", "0x21"}, true, "--visual 0x21"},
+  };
+  for (const Case& c : cases) {
+    Parsed p = Parse(c.args);
+    ASSERT_TRUE(p.ok) << c.args[1] << ": " << p.error;
+    EXPECT_EQ(p.line.frameRate, c.frameRate) << c.args[1];
+    EXPECT_EQ(p.line.ignoredOptions, c.ignored);
+    // The value of -visual is not taken for a mode or an option.
+    EXPECT_NE(p.line.mode, SaverMode::Settings) << c.args[0];
   }
 }
 
@@ -178,8 +206,10 @@ TEST(CommandLineTest, RenderOptions) {
 
 TEST(CommandLineTest, HelpNamesEveryMode) {
   std::string usage = UsageText();
-  for (const char* mode : {"/s", "/c", "/p ID", "--window", "-window-id", "-root", "XSCREENSAVER_WINDOW",
-                           "--depth", "--help", "--fullscreen", "--settings", "--preview", "--render",
-                           "--frames", "--size", "--pattern", "--seed", "--every"})
+  for (const char* mode :
+       {"/s",      "/c",        "/p ID",        "--window",   "-window-id", "-root",    "XSCREENSAVER_WINDOW",
+        "--depth", "--help",    "--fullscreen", "--settings", "--preview",  "--render", "--frames",
+        "--size",  "--pattern", "--seed",       "--every",    "-fps",       "-install", "-no-install",
+        "-pair",   "-mono",     "-visual V",    "-nice N"})
     EXPECT_NE(usage.find(mode), std::string::npos) << mode;
 }

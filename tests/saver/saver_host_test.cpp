@@ -113,6 +113,43 @@ TEST_F(SaverHostTest, AMoveOffTheCentreAfterAMoveOntoItEndsTheRun) {
   EXPECT_LT(gScript.pumps, 1000u) << "the second move ended it";
 }
 
+TEST_F(SaverHostTest, AnOrdinaryWindowIgnoresMouseMovesButNotKeysOrClicks) {
+  // Trying the saver out in a window: the mouse moves freely over it.
+  struct Case {
+    uint32_t message;  // sent at pump 600, after a resting move at pump 300
+    bool ends;
+  };
+  const Case cases[] = {{WM_MOUSEMOVE, false}, {WM_LBUTTONDOWN, true}, {WM_KEYDOWN, true}};
+  bool first = true;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.message);
+    if (!first) {
+      TearDown();
+      SetUp();
+    }
+    first = false;
+    static uint32_t message;
+    message = c.message;
+    gHeadless.onPump = [] {
+      ++gScript.pumps;
+      if (gScript.pumps == 300) PostMessage(1, WM_MOUSEMOVE, 0, LParam(10 | (10 << 16)));
+      if (gScript.pumps == 600) {
+        if (message == WM_KEYDOWN) RecordKeyDown('B');
+        PostMessage(1, message, message == WM_KEYDOWN ? 'B' : 0, LParam(500 | (400 << 16)));
+      }
+      if (gScript.pumps == 5000) PostMessage(1, WM_CLOSE, 0, 0);
+    };
+    WindowRequest request;
+    request.mode = WindowMode::Ordinary;
+    gWindowMode = 1;
+    EXPECT_EQ(RunScreenSaver(request), 0);
+    if (c.ends)
+      EXPECT_LT(gScript.pumps, 1000u);
+    else
+      EXPECT_GE(gScript.pumps, 5000u);
+  }
+}
+
 TEST_F(SaverHostTest, ForeignWindowsTakeNoInput) {
   gScript.keyAtPump = 100;
   gScript.key = 'B';
@@ -129,6 +166,22 @@ TEST_F(SaverHostTest, ForeignWindowsTakeNoInput) {
   EXPECT_EQ(RunScreenSaver(request), 0);
   EXPECT_GE(gScript.pumps, 3000u);
   EXPECT_EQ(gScreenWidth, 640u);
+}
+
+TEST_F(SaverHostTest, TheRunsFirstLogLineNamesItAndTheDrawingSize) {
+  WindowRequest request;
+  request.mode = WindowMode::Foreign;
+  request.foreignId = 0x400001;
+  gWindowMode = 1;
+  fChildPreview = true;
+  gHeadless.onPump = [] {
+    ++gScript.pumps;
+    if (gScript.pumps == 10) PostMessage(1, WM_CLOSE, 0, 0);
+  };
+  EXPECT_EQ(RunScreenSaver(request, "Prismora 9.9, in a host's window, window 0x400001"), 0);
+  EXPECT_NE(ReadLog().find("> Prismora 9.9, in a host's window, window 0x400001, drawing 640x480\n"),
+            std::string::npos)
+      << ReadLog();
 }
 
 TEST_F(SaverHostTest, AWindowThatCannotBeMadeEndsAtOnce) {
