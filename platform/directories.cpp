@@ -41,15 +41,37 @@ bool MakeDirectories(const std::string& path) {
   return std::filesystem::is_directory(path, error);
 }
 
+std::string ChooseInstallationDirectory(const InstallationFacts& facts) {
+  if (!facts.variable.empty()) return facts.variable;
+  if (!facts.program.empty()) {
+    // A relocated install (another prefix, an unpacked package) keeps bin/
+    // and share/ side by side.
+    std::filesystem::path program(facts.program);
+    std::string beside = (program.parent_path().parent_path() / "share" / "prismora").string();
+    if (facts.exists(beside)) return beside;
+    // A developer's build must show the pages it was built from, not those
+    // of an older copy installed on the machine.
+    std::string tree = facts.buildTree;
+    if (!tree.empty() && tree.back() != '/') tree += '/';
+    if (!tree.empty() && facts.program.starts_with(tree)) return facts.sourceData;
+  }
+  // A copy of the program elsewhere (a locker's hack folder) still finds the
+  // data of the prefix it was built for.
+  if (!facts.installedData.empty() && facts.exists(facts.installedData)) return facts.installedData;
+  return facts.sourceData;
+}
+
 std::string InstallationDirectory() {
-  if (const char* value = getenv("PRISMORA_INSTALL_DIR"); value && *value) return value;
+  InstallationFacts facts;
+  if (const char* value = getenv("PRISMORA_INSTALL_DIR"); value && *value) facts.variable = value;
   std::error_code error;
   std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
-  if (!error) {
-    std::filesystem::path installed = program.parent_path().parent_path() / "share" / "prismora";
-    if (std::filesystem::is_directory(installed, error)) return installed.string();
-  }
-  return PRISMORA_SOURCE_DATA_DIR;
+  if (!error) facts.program = program.string();
+  facts.buildTree = PRISMORA_BUILD_DIR;
+  facts.installedData = PRISMORA_INSTALLED_DATA_DIR;
+  facts.sourceData = PRISMORA_SOURCE_DATA_DIR;
+  facts.exists = DirectoryExists;
+  return ChooseInstallationDirectory(facts);
 }
 
 bool DirectoryExists(const std::string& path) {

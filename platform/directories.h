@@ -9,8 +9,22 @@ std::string DataDirectory();    // $PRISMORA_DATA_DIR, else $XDG_DATA_HOME/prism
 
 // The directory of the installed, read-only data (help pages and the like):
 // $PRISMORA_INSTALL_DIR, else share/prismora beside the program's bin/, else
-// the data/ folder of the source tree the program was built from.
+// the source tree's data/ for a program run from its build tree, else the
+// data directory it was built to be installed into, else the source tree's
+// data/ all the same.
 std::string InstallationDirectory();
+
+// The choice InstallationDirectory makes, with every fact it rests on given,
+// so each case can be checked without moving the program.
+struct InstallationFacts {
+  std::string variable;       // $PRISMORA_INSTALL_DIR, empty when unset
+  std::string program;        // the running program's real path, empty when unknown
+  std::string buildTree;      // the build tree the program was built in
+  std::string installedData;  // the data directory of the configured install prefix
+  std::string sourceData;     // the source tree's data/
+  bool (*exists)(const std::string& directory);
+};
+std::string ChooseInstallationDirectory(const InstallationFacts& facts);
 bool DirectoryExists(const std::string& path);
 
 // Creates path and its parents; true when it exists afterwards.

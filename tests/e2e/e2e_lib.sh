@@ -271,6 +271,18 @@ e2e_find_window() {
   return 1
 }
 
+# e2e_install PREFIX: installs what the build tree of $PRISMORA built into
+# PREFIX (cmake --install); its output is in $E2E_WORK/install.log.
+e2e_install() {
+  local build
+  build=$(cd "$(dirname "$PRISMORA")/../.." && pwd)
+  if [ ! -f "$build/CMakeCache.txt" ]; then
+    e2e_log "no build tree above $PRISMORA"
+    return 1
+  fi
+  timeout 120 cmake --install "$build" --prefix "$1" >"$E2E_WORK/install.log" 2>&1
+}
+
 e2e_finish() {
   printf '%s: %d passed, %d failed\n' "$E2E_NAME" "$E2E_PASSED" "$E2E_FAILED"
   [ "$E2E_FAILED" -eq 0 ] && [ "$E2E_PASSED" -gt 0 ]
