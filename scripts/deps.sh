@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages Prismora needs, by group:
-#   build  compilers, CMake, Ninja, Qt 6, GStreamer, libcurl, pugixml and the
-#          test and benchmark libraries
+#   build  compilers, CMake, Ninja, Qt 6, GStreamer, libcurl, pugixml, the
+#          test and benchmark libraries, and what the install and the .deb are
+#          made with (rsvg-convert for the icons, dpkg-shlibdeps)
 #   run    what the programs need at run time (the GStreamer plugins that play
 #          MP3, Ogg, WAV, WMA, MIDI with its soundfont and HTTP streams)
-#   test   the X server and tools the end-to-end tests drive
+#   test   the X server and tools the end-to-end tests drive, mate-screensaver
+#          to run the saver as its theme, and lintian to check the .deb
 # Usage: scripts/deps.sh [build] [run] [test]   (no argument: all three)
 # Nothing is installed, and the package lists are not refreshed, when every
 # package asked for is already present. Only bash, coreutils, dpkg and apt are used,
@@ -16,14 +18,17 @@ set -euo pipefail
 build_packages=(build-essential cmake ninja-build pkg-config qt6-base-dev libqt6opengl6-dev libxcb1-dev
   libx11-dev libgtest-dev libgmock-dev libbenchmark-dev libpng-dev libfreetype-dev libfontconfig-dev clang
   clang-format clang-tidy libclang-rt-14-dev libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev libpugixml-dev
-  libcurl4-openssl-dev)
+  libcurl4-openssl-dev librsvg2-bin dpkg-dev)
 run_packages=(libqt6widgets6 libqt6opengl6 libqt6openglwidgets6 libgl1-mesa-dri fonts-liberation2 libfreetype6
   libfontconfig1 gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
   gstreamer1.0-plugins-ugly gstreamer1.0-libav gstreamer1.0-alsa gstreamer1.0-pulseaudio glib-networking
   timgm6mb-soundfont)
 # libgdk-pixbuf2.0-bin reads the wallpaper files as GTK image viewers do; locales: the tests run the
 # log under a comma-decimal locale (de_DE.UTF-8), which this script generates when it is missing.
-test_packages=(xvfb xauth xdotool x11-utils imagemagick libgdk-pixbuf2.0-bin locales)
+# desktop-file-utils and groff-base check the installed desktop entries and man pages; mate-screensaver runs
+# in a private D-Bus session (dbus-daemon) with its settings set by gsettings (libglib2.0-bin).
+test_packages=(xvfb xauth xdotool x11-utils imagemagick libgdk-pixbuf2.0-bin locales desktop-file-utils groff-base
+  mate-screensaver dbus-daemon libglib2.0-bin procps lintian)
 
 groups=("$@")
 if [ ${#groups[@]} -eq 0 ]; then

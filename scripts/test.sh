@@ -10,6 +10,8 @@
 # 120) and of the playlist reader (PRISMORA_PLAYLIST_FUZZ_SECONDS, default
 # 60), and the core and toolkit tests once more shuffled and
 # repeated, to catch tests that depend on order or on what another test left.
+# The release tree (configured for /usr, as the package installs there) is
+# then packaged as a .deb with cpack and checked with lintian.
 # The window tests start their own Xvfb, so no display is needed.
 # Usage: scripts/test.sh        Exit status: 0 when every step passed.
 #
@@ -148,10 +150,51 @@ run_shuffled() {
   fi
 }
 
+# package: the release tree's .deb, made by cpack and checked by lintian; its
+# size and the installed size go into the summary.
+package_check() {
+  local dir=$1 log="$root/build/package.log" lintian_log="$root/build/lintian.log" deb
+  say "package: cpack -G DEB in $dir, then lintian"
+  mkdir -p "$root/build"
+  rm -f "$dir"/prismora_*.deb
+  if ! (cd "$dir" && timeout --kill-after=30 600 cpack -G DEB) >"$log" 2>&1; then
+    tail -n 30 "$log"
+    note package "FAILED (cpack, see $log)"
+    return
+  fi
+  deb=$(find "$dir" -maxdepth 1 -name 'prismora_*.deb' | head -n 1)
+  if [ -z "$deb" ]; then
+    note package "FAILED (cpack wrote no .deb, see $log)"
+    return
+  fi
+  local size installed unpacked errors warnings
+  size=$(stat -c %s "$deb")
+  installed=$(dpkg-deb -f "$deb" Installed-Size)
+  # The files' own sizes (the control field is cpack's estimate).
+  unpacked=$(dpkg-deb --fsys-tarfile "$deb" | tar -tvf - | awk '{s += $3} END {printf "%d", s / 1024}')
+  echo "test.sh: $(basename "$deb"): $size bytes; files $unpacked KiB (Installed-Size: $installed KiB)"
+  timeout --kill-after=30 600 lintian --fail-on error "$deb" >"$lintian_log" 2>&1
+  local status=$?
+  cat "$lintian_log"
+  errors=$(grep -c '^E: ' "$lintian_log")
+  warnings=$(grep -c '^W: ' "$lintian_log")
+  if [ "$status" -ne 0 ] || [ "$errors" -ne 0 ]; then
+    note package "FAILED (lintian: $errors errors, $warnings warnings, exit $status; see $lintian_log)"
+    return
+  fi
+  note package "passed ($(basename "$deb"): $size bytes, files $unpacked KiB; lintian: 0 errors, $warnings warnings)"
+}
+
 format_check
 
-run_configuration release "$release_dir" RelWithDebInfo
-[ $? -eq 1 ] || run_shuffled release "$release_dir"
+run_configuration release "$release_dir" RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr
+release_status=$?
+[ $release_status -eq 1 ] || run_shuffled release "$release_dir"
+if [ $release_status -eq 1 ]; then
+  note package "FAILED (the release tree was not built)"
+else
+  package_check "$release_dir"
+fi
 
 export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:print_stacktrace=1:check_initialization_order=1"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
