@@ -65,7 +65,10 @@ done
 ours >"$out/running.pids"
 mate-screensaver-command --query >"$out/query.txt" 2>&1
 mate-screensaver-command --deactivate
-sleep 2
+for _ in $(seq 50); do
+  [ -z "$(ours)" ] && break
+  sleep 0.2
+done
 ours >"$out/after.pids"
 mate-screensaver-command --exit
 for _ in $(seq 50); do kill -0 "$locker" 2>/dev/null || break; sleep 0.1; done
@@ -85,10 +88,15 @@ run_locker() {
 }
 chosen_command() { sed -n "s/.*Setting command for job: '\(.*\)'.*/\1/p" "$E2E_WORK/$1/locker.log" | head -n 1; }
 
-# Without the prefix's share/ on XDG_DATA_DIRS the locker has no such theme.
-run_locker unlisted /usr/share
-e2e_check "without the install's share/ the theme is unknown (command: $(chosen_command unlisted))" \
-  [ "$(chosen_command unlisted)" = NULL ]
+# Without the prefix's share/ on XDG_DATA_DIRS the locker has no such theme
+# (unless a package installed one in /usr).
+if [ -e /usr/share/applications/screensavers/prismora.desktop ]; then
+  e2e_log "skipped the check without the theme: a Prismora package is installed"
+else
+  run_locker unlisted /usr/share
+  e2e_check "without the install's share/ the theme is unknown (command: $(chosen_command unlisted))" \
+    [ "$(chosen_command unlisted)" = NULL ]
+fi
 
 (
   flock -w 120 9 || exit 3
@@ -116,7 +124,7 @@ if [ "$linked" = 0 ]; then
   e2e_check "activated, it runs prismora --root" [ -s "$E2E_WORK/listed/running.pids" ]
   e2e_check "... which draws in the locker's window" e2e_has_picture "$E2E_WORK/listed/active.png"
   e2e_check "... and logs its start in a host's window" grep -q "in a host's window" "$LOG"
-  e2e_check "deactivated, the locker stops it within 2 s" [ ! -s "$E2E_WORK/listed/after.pids" ]
+  e2e_check "deactivated, the locker stops it within 10 s" [ ! -s "$E2E_WORK/listed/after.pids" ]
 else
   e2e_log "skipped the activation: $LINK is another install's, or not root"
 fi
