@@ -170,7 +170,8 @@ package_check() {
   local size installed unpacked errors warnings
   size=$(stat -c %s "$deb")
   installed=$(dpkg-deb -f "$deb" Installed-Size)
-  # The files' own sizes (the control field is cpack's estimate).
+  # The files' own sizes: cpack's Installed-Size counts the hack link as a
+  # second copy of the program.
   unpacked=$(dpkg-deb --fsys-tarfile "$deb" | tar -tvf - | awk '{s += $3} END {printf "%d", s / 1024}')
   echo "test.sh: $(basename "$deb"): $size bytes; files $unpacked KiB (Installed-Size: $installed KiB)"
   timeout --kill-after=30 600 lintian --fail-on error "$deb" >"$lintian_log" 2>&1
