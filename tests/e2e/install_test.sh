@@ -72,6 +72,8 @@ for case in "prismora.desktop|prismora --settings" "lumiowindow.desktop|lumiowin
   file=${case%%|*} command=${case#*|}
   e2e_check "$file runs '$command' (Exec=$(entry_value "$file" Exec))" [ "$(entry_value "$file" Exec)" = "$command" ]
   e2e_check "$file's program is installed in bin/" [ -x "$PREFIX/bin/$(entry_value "$file" TryExec)" ]
+  e2e_check "$file's icon is installed (Icon=$(entry_value "$file" Icon))" \
+    [ -f "$PREFIX/share/icons/hicolor/scalable/apps/$(entry_value "$file" Icon).svg" ]
 done
 e2e_check "the screen-saver theme is in the Screensaver category" \
   [ "$(entry_value screensavers/prismora.desktop Categories)" = "Screensaver;" ]
