@@ -2,6 +2,7 @@
 // released in reverse.
 #include "engine/engine.h"
 #include "engine/engine_state.h"
+#include "engine/morph.h"
 #include "engine/random.h"
 #include "music/music_list.h"
 #include "music/music_player.h"
@@ -65,6 +66,9 @@ bool StartSaver(WindowHandle window) {
   DrawKeyHelpLines();
   if (gPresets && gCurrentPattern < gPatternCount) DrawPatternName(gCurrentPattern);
   InitialiseEngine();
+  // A run opens with a change of pattern; one asked for on the command line
+  // is shown for a whole interval first.
+  if (gSettingsFlags.patternChosen) ScheduleNextMorph(GetTickCount());
   gFrameTimer = SetTimer(window, kFrameTimerId, 1);
   return true;
 }

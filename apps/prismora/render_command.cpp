@@ -116,10 +116,6 @@ bool OpenRenderSettings(const CommandLine& commandLine, std::string* scratch) {
 
 int RunRenderCommand(const CommandLine& commandLine) {
   const char* directory = commandLine.renderDirectory.c_str();
-  if (!MakeDirectories(commandLine.renderDirectory)) {
-    std::fprintf(stderr, "prismora: cannot make the directory %s\n", directory);
-    return 1;
-  }
   // The host first: opening the store may already log (a damaged file is moved aside).
   InstallHeadlessHost();
   std::string scratch;
@@ -129,15 +125,19 @@ int RunRenderCommand(const CommandLine& commandLine) {
     return 1;
   }
   // The settings flags, --pattern among them, are applied by the saver's own
-  // start, so --pattern 17 draws what no --pattern draws.
+  // start. A pattern that is not there is refused before anything is made.
   gSettingsFlags = commandLine.settings;
   std::string flagError;
-  if (!CheckFlagPattern(&flagError)) {
-    std::fprintf(stderr, "prismora: %s\n", flagError.c_str());
+  bool patternFound = CheckFlagPattern(&flagError);
+  if (!patternFound || !MakeDirectories(commandLine.renderDirectory)) {
+    if (!patternFound)
+      std::fprintf(stderr, "prismora: %s\n", flagError.c_str());
+    else
+      std::fprintf(stderr, "prismora: cannot make the directory %s\n", directory);
     CloseSettingsSession();
     std::error_code ignored;
     if (!scratch.empty()) std::filesystem::remove_all(scratch, ignored);
-    return 2;
+    return patternFound ? 1 : 2;
   }
   InstallFreeTypeText();
   gHeadless.desktopWidth = commandLine.width;

@@ -11,6 +11,7 @@
 
 #include "diag/log.h"
 #include "engine/effects.h"
+#include "engine/engine.h"
 #include "engine/engine_state.h"
 #include "engine/morph.h"
 #include "patterns/options.h"
@@ -243,4 +244,30 @@ TEST_F(SettingsFlagsTest, MusicAndMorphSwitchesOverWhatIsStored) {
   ASSERT_TRUE(StartSaver(kWindow));
   EXPECT_EQ(gOptions.MorphSettings, 0);
   EXPECT_NE(FileText(LogFilePath()).find("--morph: every pattern but one"), std::string::npos);
+}
+
+TEST_F(SettingsFlagsTest, APatternAskedForIsShownForAWholeIntervalFirst) {
+  // The saver's own start opens with a change of pattern at the first tick.
+  struct Case {
+    std::vector<const char*> flags;
+    bool morphingAtOnce;
+  } cases[] = {
+      {{}, true},
+      {{"--pattern", "3"}, false},
+      {{"--pattern", "3", "--morph-interval", "0"}, true},
+  };
+  for (const Case& c : cases) {
+    UseFlags(c.flags);
+    gHeadless.tick = 1000;
+    ASSERT_TRUE(StartSaver(kWindow));
+    const uint32_t start = gCurrentPattern;
+    RunFrames(1);
+    EXPECT_EQ(gMorphing != 0, c.morphingAtOnce) << c.flags.size() << " flags";
+    if (!c.morphingAtOnce) {
+      EXPECT_EQ(EngineState.nextMorph, 1000u + 20000u);
+      EXPECT_EQ(gCurrentPattern, start);
+    }
+    StopSaver(kWindow);
+    ResetEngine();
+  }
 }
