@@ -26,32 +26,29 @@ enum class FlagOption : int {
 constexpr int kFlagOptionCount = int(FlagOption::Count);
 
 // One flag: "--name VALUE" for a number, "--name" / "--no-name" for a switch.
+// The --help text lists them by hand, grouped; a test keeps it complete.
 struct SettingsFlag {
   FlagOption option;
   const char* name;  // without the dashes
   bool isSwitch;
   int32_t min, max;  // inclusive; a switch is 0..1
-  const char* valueName;
-  const char* help;
 };
 
 inline constexpr SettingsFlag kSettingsFlags[] = {
-    {FlagOption::RandomPattern, "random-pattern", true, 0, 1, "", "start with a pattern chosen at random"},
-    {FlagOption::Morph, "morph", true, 0, 1, "", "change patterns at intervals"},
-    {FlagOption::MorphInterval, "morph-interval", false, 0, 3600, "S", "seconds between pattern changes"},
-    {FlagOption::MorphDuration, "morph-duration", false, 1, 20000, "T",
-     "length of a change of pattern, in ticks"},
-    {FlagOption::MaxFps, "max-fps", false, 25, 999, "N", "frames per second at most"},
-    {FlagOption::ShowNames, "names", true, 0, 1, "", "show the pattern names"},
-    {FlagOption::DoubleSize, "double-size", true, 0, 1, "", "draw double-size particles"},
-    {FlagOption::SquareTiled, "square-tiled", true, 0, 1, "", "tile the picture in squares"},
-    {FlagOption::Simple, "simple", true, 0, 1, "", "keep the effects simple (two at once)"},
-    {FlagOption::BallLevel, "ball-level", false, 0, 10, "L", "chance of balls, in tenths"},
-    {FlagOption::PaintingLevel, "painting-level", false, 0, 10, "L", "chance of painting, in tenths"},
-    {FlagOption::SphereLevel, "sphere-level", false, 0, 10, "L",
-     "how often the spherical effect comes: 0 never, 10 always"},
-    {FlagOption::Music, "music", true, 0, 1, "", "play music (the built-in track unless one was chosen)"},
-    {FlagOption::Volume, "volume", false, 0, 100, "P", "music volume, percent"},
+    {FlagOption::RandomPattern, "random-pattern", true, 0, 1},
+    {FlagOption::Morph, "morph", true, 0, 1},
+    {FlagOption::MorphInterval, "morph-interval", false, 0, 3600},   // s
+    {FlagOption::MorphDuration, "morph-duration", false, 1, 20000},  // morph clock ticks
+    {FlagOption::MaxFps, "max-fps", false, 25, 999},
+    {FlagOption::ShowNames, "names", true, 0, 1},
+    {FlagOption::DoubleSize, "double-size", true, 0, 1},
+    {FlagOption::SquareTiled, "square-tiled", true, 0, 1},
+    {FlagOption::Simple, "simple", true, 0, 1},
+    {FlagOption::BallLevel, "ball-level", false, 0, 10},  // tenths
+    {FlagOption::PaintingLevel, "painting-level", false, 0, 10},
+    {FlagOption::SphereLevel, "sphere-level", false, 0, 10},
+    {FlagOption::Music, "music", true, 0, 1},
+    {FlagOption::Volume, "volume", false, 0, 100},  // percent
 };
 
 struct SettingsFlagsRec {
