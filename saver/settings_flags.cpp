@@ -1,3 +1,5 @@
+// Reading the settings flags, checking --pattern against the stored
+// patterns, and putting the flags over the loaded options.
 #include "saver/settings_flags.h"
 
 #include <cctype>
@@ -94,7 +96,10 @@ FlagParse ParseSettingsFlag(int argc, const char* const* argv, int* index, Setti
       *value = equals + 1;
       return true;
     }
-    if (*index + 1 >= argc) {
+    // An option in the value's place ("--volume -root") is left for the
+    // next round: the mode it gives must not be lost.
+    const char* next = *index + 1 < argc ? argv[*index + 1] : nullptr;
+    if (!next || (next[0] == '-' && !std::isdigit(static_cast<unsigned char>(next[1])))) {
       *error = shown + " needs a value (" + expected + ")";
       return false;
     }

@@ -172,6 +172,8 @@ TEST(SettingsFlagsParseTest, AHostsWindowLogsARefusalAndRunsWithoutIt) {
        "-morph-interval must be a whole number from 0 to 3600, not 9999"},
       {{"--max-fps", "5", "-window-id", "0x42"}, nullptr, "--max-fps must be"},
       {{"/p", "77", "--volume"}, nullptr, "--volume needs a value"},
+      {{"--volume", "-root"}, nullptr, "--volume needs a value"},
+      {{"-sphere-level", "--window-id", "0x42"}, nullptr, "-sphere-level needs a value"},
       {{"--names=yes"}, "0x600001", "--names takes no value"},
       {{"-root", "--pattern", "-1", "--ball-level", "11"}, nullptr, "--pattern must be"},
   };
