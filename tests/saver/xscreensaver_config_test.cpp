@@ -53,42 +53,26 @@ Parsed ParseArg(const char* mode, const std::string& arg) {
   return p;
 }
 
-// The program's own value of each setting, from the options record.
+// The program's own value of each setting, from the options record, in the
+// order of FlagOption.
 int32_t ProgramDefault(FlagOption option) {
   const OptionsRec o;
-  switch (option) {
-    case FlagOption::RandomPattern:
-      return o.UseRandomPreset;
-    case FlagOption::Morph:
-      return o.MorphSettings;
-    case FlagOption::MorphInterval:
-      return int32_t(o.MorphInterval);
-    case FlagOption::MorphDuration:
-      return int32_t(o.MorphDuration);
-    case FlagOption::MaxFps:
-      return int32_t(o.MaxFps);
-    case FlagOption::ShowNames:
-      return o.ShowNames;
-    case FlagOption::DoubleSize:
-      return o.DoubleSize;
-    case FlagOption::SquareTiled:
-      return o.SquareTiled;
-    case FlagOption::Simple:
-      return o.Simple;
-    case FlagOption::BallLevel:
-      return o.BallLevel;
-    case FlagOption::PaintingLevel:
-      return o.PaintingMode;
-    case FlagOption::SphereLevel:
-      return o.SphereLevel;
-    case FlagOption::Music:
-      return o.MusicIndex != -1;
-    case FlagOption::Volume:
-      return o.MusicVolume;
-    case FlagOption::Count:
-      break;
-  }
-  return -1;
+  const int32_t defaults[] = {o.UseRandomPreset,
+                              o.MorphSettings,
+                              int32_t(o.MorphInterval),
+                              int32_t(o.MorphDuration),
+                              int32_t(o.MaxFps),
+                              o.ShowNames,
+                              o.DoubleSize,
+                              o.SquareTiled,
+                              o.Simple,
+                              o.BallLevel,
+                              o.PaintingMode,
+                              o.SphereLevel,
+                              o.MusicIndex != -1,
+                              o.MusicVolume};
+  static_assert(sizeof defaults / sizeof defaults[0] == kFlagOptionCount);
+  return defaults[int(option)];
 }
 
 class XScreenSaverConfigTest : public HeadlessTest {
