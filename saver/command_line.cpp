@@ -89,6 +89,7 @@ bool ParseCommandLine(int argc, const char* const* argv, const char* xscreensave
   bool modeSeen = false;
   bool haveExplicitId = false;
   bool framesGiven = false;
+  std::string settingsError;           // the first refused settings flag
   const char* renderOption = nullptr;  // the first option that only a render takes
   for (int i = 1; i < argc; ++i) {
     const char* arg = argv[i];
@@ -172,7 +173,7 @@ bool ParseCommandLine(int argc, const char* const* argv, const char* xscreensave
         return false;
       }
       out->renderDirectory = value;
-    } else if (Is(arg, {"--frames", "--size", "--pattern", "--seed", "--every"})) {
+    } else if (Is(arg, {"--frames", "--size", "--seed", "--every"})) {
       if (!takeValue(&value)) return false;
       if (!renderOption) renderOption = arg;
       uint64_t number = 0;
@@ -186,10 +187,6 @@ bool ParseCommandLine(int argc, const char* const* argv, const char* xscreensave
       } else if (Is(arg, {"--size"})) {
         ok = ParseSize(value, &out->width, &out->height);
         expected = "WIDTHxHEIGHT from 320x200 to 8192x8192";
-      } else if (Is(arg, {"--pattern"})) {
-        ok = ParseNumber(value, 0, kMaxPatternIndex, &number);
-        expected = "a pattern index from 0";
-        out->pattern = int(number);
       } else if (Is(arg, {"--seed"})) {
         ok = ParseNumber(value, 0, UINT32_MAX, &number);
         expected = "a whole number from 0 to 4294967295";
@@ -202,6 +199,15 @@ bool ParseCommandLine(int argc, const char* const* argv, const char* xscreensave
       if (!ok) {
         *error = std::string(arg) + " must be " + expected + ", not " + value;
         return false;
+      }
+    } else if (FlagParse flag = ParseSettingsFlag(argc, argv, &i, &out->settings, error);
+               flag != FlagParse::NotOurs) {
+      // Whether a refusal ends the run depends on the mode, known at the end.
+      if (flag == FlagParse::Refused) {
+        if (settingsError.empty()) settingsError = *error;
+        if (!out->rejectedSettings.empty()) out->rejectedSettings += "; ";
+        out->rejectedSettings += *error;
+        error->clear();
       }
     } else {
       *error = std::string("unknown option: ") + arg + " (try --help)";
@@ -233,6 +239,19 @@ bool ParseCommandLine(int argc, const char* const* argv, const char* xscreensave
     }
     out->mode = SaverMode::Foreign;
   }
+  // In a host's window a refusal would end in a restart loop: the refused
+  // flags are logged and the saver runs without them.
+  const bool hosted = out->mode == SaverMode::Foreign || out->mode == SaverMode::Preview;
+  if (!hosted) out->rejectedSettings.clear();
+  if (!hosted && !settingsError.empty()) {
+    *error = settingsError;
+    return false;
+  }
+  if (out->mode == SaverMode::Settings && AnySettingsFlag(out->settings)) {
+    *error =
+        "settings flags are for a run of the saver (such as --window or /s), not for the settings dialog";
+    return false;
+  }
   return true;
 }
 
@@ -260,12 +279,41 @@ const char* UsageText() {
          "                           options screen-saver hosts pass to every hack:\n"
          "                           accepted and ignored (noted in the log)\n"
          "\n"
+         "Settings for this run (they win over the settings file, which stays as it is;\n"
+         "any saver mode and --render; one dash works too, as in -names, and so does\n"
+         "--morph-interval=30):\n"
+         " Patterns:\n"
+         "  --pattern NAME|INDEX     start with this pattern: its name in any letter case,\n"
+         "                           spaces and punctuation optional (brisels-kandy), or its\n"
+         "                           index: 0 to 19 the standard patterns, the user's follow\n"
+         "  --random-pattern, --no-random-pattern\n"
+         "                           start with a pattern chosen at random, or not\n"
+         "  --morph, --no-morph      change patterns at intervals, or keep one\n"
+         "  --morph-interval S       seconds between changes of pattern, 0 to 3600\n"
+         "  --morph-duration T       length of a change of pattern, 1 to 20000 ticks\n"
+         " Picture:\n"
+         "  --max-fps N              frames per second at most, 25 to 999\n"
+         "  --names, --no-names      show the pattern names, or not\n"
+         "  --double-size, --no-double-size\n"
+         "                           draw double-size particles, or not\n"
+         "  --square-tiled, --no-square-tiled\n"
+         "                           tile the picture in squares, or not\n"
+         " Effects:\n"
+         "  --simple, --no-simple    keep the effects simple (two at once), or not\n"
+         "  --ball-level L           chance of balls, 0 (never) to 10 (always)\n"
+         "  --painting-level L       chance of painting, 0 (never) to 10 (always)\n"
+         "  --sphere-level L         how often the spherical effect comes, 0 (never) to\n"
+         "                           10 (all the time)\n"
+         " Music:\n"
+         "  --music, --no-music      play music (the built-in track unless the settings\n"
+         "                           name another), or none\n"
+         "  --volume P               music volume, 0 to 100 percent\n"
+         "  In a host's window a bad value is noted in the log and left out.\n"
+         "\n"
          "Rendering without a display:\n"
          "  --render DIR --frames N  draw N frames and write them to DIR (made if missing)\n"
          "                           as frame-00001.png, frame-00002.png, ...\n"
          "  --size WxH               the drawing size (default 640x480)\n"
-         "  --pattern INDEX          start with pattern INDEX of the pattern table: 0 to 19\n"
-         "                           are the standard patterns, the user's follow (default 17)\n"
          "  --seed S                 the clock's calendar time at the start, seconds (default 1)\n"
          "  --every K                write only every K-th frame (default 1)\n"
          "  Without --config-dir a render uses the default settings, so the same\n"

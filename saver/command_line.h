@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "saver/settings_flags.h"
+
 enum class SaverMode {
   Settings,    // /c, --settings, or no mode at all
   FullScreen,  // /s, --fullscreen
@@ -22,12 +24,14 @@ struct CommandLine {
   std::string configDirectory;  // --config-dir DIR; "" = the usual place (a render: none)
   bool frameRate = false;       // -fps, --fps: the frame-rate readout from the start
   std::string ignoredOptions;   // host options that mean nothing here, space-separated, for the log
+  SettingsFlagsRec settings;    // settings for this run only (any saver mode and a render)
+  std::string
+      rejectedSettings;  // in a host's window: the settings flags refused, "; "-separated, for the log
   // Render only:
   std::string renderDirectory;  // --render DIR
   uint32_t frames = 0;          // --frames N, 1..kMaxRenderFrames
   uint32_t width = 640;         // --size WxH, pixels
   uint32_t height = 480;
-  int pattern = -1;    // --pattern INDEX into the loaded pattern table; -1 = the saver's own choice
   uint32_t seed = 1;   // --seed S: calendar seconds when the run starts
   uint32_t every = 1;  // --every K: only every K-th frame is written
 };
@@ -35,7 +39,6 @@ struct CommandLine {
 constexpr uint32_t kMaxRenderFrames = 1000000;
 constexpr uint32_t kMinRenderWidth = 320, kMinRenderHeight = 200;
 constexpr uint32_t kMaxRenderSide = 8192;
-constexpr uint32_t kMaxPatternIndex = 99999;
 
 // Parses argv; on failure returns false with a one-line message in *error.
 // xscreensaverWindow is $XSCREENSAVER_WINDOW (nullptr when unset).

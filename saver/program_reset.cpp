@@ -15,6 +15,7 @@
 #include "saver/saver_host.h"
 #include "saver/screen_saver.h"
 #include "saver/settings_dialog.h"
+#include "saver/settings_flags.h"
 
 void ResetProgram() {
   ResetPlayer();
@@ -31,5 +32,6 @@ void ResetProgram() {
   ResetMusicPlayer();
   ResetMusicList();
   ResetConfigureDialog();
+  ResetSettingsFlags();
   ResetLog();
 }

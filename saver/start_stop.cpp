@@ -2,6 +2,7 @@
 // released in reverse.
 #include "engine/engine.h"
 #include "engine/engine_state.h"
+#include "engine/morph.h"
 #include "engine/random.h"
 #include "music/music_list.h"
 #include "music/music_player.h"
@@ -14,13 +15,16 @@
 #include "render/display.h"
 #include "render/text_overlay.h"
 #include "saver/screen_saver.h"
+#include "saver/settings_flags.h"
 
 uint32_t gDesktopWidth = 0;
 uint32_t gDesktopHeight = 0;
 
 void ChooseStartPattern() {
-  bool currentNeverChosen =
-      gPresets && gCurrentPattern < gPatternCount && gPresets[gCurrentPattern].Frequency == 0;
+  // A pattern asked for on the command line is shown even when it is never
+  // chosen at random.
+  bool currentNeverChosen = !gSettingsFlags.patternChosen && gPresets && gCurrentPattern < gPatternCount &&
+                            gPresets[gCurrentPattern].Frequency == 0;
   if (gOptions.UseRandomPreset || (gOptions.MorphSettings && currentNeverChosen))
     ApplyRandomPattern();
   else
@@ -44,6 +48,8 @@ bool StartSaver(WindowHandle window) {
   FreePatternTable();
   // Without its installation the saver has been told so and cannot go on.
   if (!GetSettings(false)) return false;
+  // After the load, which writes every option back: the flags stay out of the file.
+  ApplySettingsFlags();
   if (fChildPreview) {
     gOptions.DoubleSize = 1;
     EngineState.musicSelected = 0;
@@ -60,6 +66,9 @@ bool StartSaver(WindowHandle window) {
   DrawKeyHelpLines();
   if (gPresets && gCurrentPattern < gPatternCount) DrawPatternName(gCurrentPattern);
   InitialiseEngine();
+  // A run opens with a change of pattern; one asked for on the command line
+  // is shown for a whole interval first.
+  if (gSettingsFlags.patternChosen) ScheduleNextMorph(GetTickCount());
   gFrameTimer = SetTimer(window, kFrameTimerId, 1);
   return true;
 }

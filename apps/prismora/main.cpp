@@ -26,6 +26,7 @@
 #include "saver/saver_host.h"
 #include "saver/screen_saver.h"
 #include "saver/settings_dialog.h"
+#include "saver/settings_flags.h"
 
 namespace {
 
@@ -164,6 +165,9 @@ int main(int argc, char** argv) {
   SendMessageBoxesToLog(hosted);
   if (!commandLine.ignoredOptions.empty())
     LogDebug("Ignored the host's options: %s\n", commandLine.ignoredOptions.c_str());
+  if (!commandLine.rejectedSettings.empty())
+    LogDebug("Ignored settings flags: %s\n", commandLine.rejectedSettings.c_str());
+  gSettingsFlags = commandLine.settings;
   HoldTermination(true);
   bool hostReady = InstallQtHost(argc, argv);
   HoldTermination(false);
@@ -194,6 +198,18 @@ int main(int argc, char** argv) {
     // run only, rather than failing with a second, vaguer message.
     scratchDirectory = ScratchSettingsDirectory();
     if (!scratchDirectory.empty()) OpenSettingsSession(scratchDirectory);
+  }
+  // A pattern that is not there is a mistake on the command line, told before
+  // anything shows; in a host's window the saver logs it and chooses its own.
+  std::string flagError;
+  if (!hosted && !CheckFlagPattern(&flagError)) {
+    std::fprintf(stderr, "prismora: %s\n", flagError.c_str());
+    CloseSettingsSession();
+    if (!scratchDirectory.empty()) {
+      std::error_code ignored;
+      std::filesystem::remove_all(scratchDirectory, ignored);
+    }
+    return 2;
   }
   // The sound system starts here, before the first frame or the dialog's
   // music preview: its first start on a machine can take a second.

@@ -11,10 +11,6 @@
 #include <filesystem>
 #include <string>
 
-#include "engine/engine.h"
-#include "engine/engine_state.h"
-#include "patterns/pattern_apply.h"
-#include "patterns/preset.h"
 #include "patterns/settings_session.h"
 #include "platform/directories.h"
 #include "platform/font/freetype_text.h"
@@ -24,6 +20,7 @@
 #include "platform/window.h"
 #include "render/display.h"
 #include "saver/saver_host.h"
+#include "saver/settings_flags.h"
 
 namespace {
 
@@ -38,9 +35,7 @@ struct RenderRec {
   WindowHandle window = 0;
   uint32_t startTick = 0;
   uint32_t written = 0;  // files written
-  bool patternApplied = false;
   bool writeFailed = false;
-  bool badPattern = false;
   bool stalled = false;
   std::string error;
   bool progressBar = false;  // stderr is a terminal
@@ -95,29 +90,9 @@ void RenderPresent(WindowHandle window, const FrameImage& frame) {
   if (count == line.frames) PostMessage(window, WM_CLOSE, 0, 0);
 }
 
-// At the first pump the saver has started with its own pattern. A pattern
-// asked for replaces it before any frame: the engine goes back to its state
-// before the start, and the pattern is applied and the engine set up as the
-// start-up does it, so --pattern 17 gives the same frames as no --pattern.
+// A run that stopped presenting is given up.
 void OnRenderPump() {
   const CommandLine& line = *gRender.commandLine;
-  if (!gRender.patternApplied && gSurfacesReady) {
-    gRender.patternApplied = true;
-    if (line.pattern >= 0 && uint32_t(line.pattern) >= gPatternCount) {
-      gRender.badPattern = true;
-      gRender.error = "--pattern " + std::to_string(line.pattern) + " is past the last pattern, " +
-                      std::to_string(gPatternCount - 1);
-      PostMessage(gRender.window, WM_CLOSE, 0, 0);
-    } else if (line.pattern >= 0) {
-      int musicSelected = EngineState.musicSelected;
-      ResetEngine();
-      EngineState.musicSelected = musicSelected;
-      ResetPatternSelection();
-      gCurrentPattern = uint32_t(line.pattern);
-      ApplyPattern();
-      InitialiseEngine();
-    }
-  }
   uint64_t budget = uint64_t(line.frames + 1) * kMaxMillisecondsPerFrame;
   if (!gRender.stalled && gRender.window != 0 && uint32_t(gHeadless.tick - gRender.startTick) > budget) {
     gRender.stalled = true;
@@ -141,10 +116,6 @@ bool OpenRenderSettings(const CommandLine& commandLine, std::string* scratch) {
 
 int RunRenderCommand(const CommandLine& commandLine) {
   const char* directory = commandLine.renderDirectory.c_str();
-  if (!MakeDirectories(commandLine.renderDirectory)) {
-    std::fprintf(stderr, "prismora: cannot make the directory %s\n", directory);
-    return 1;
-  }
   // The host first: opening the store may already log (a damaged file is moved aside).
   InstallHeadlessHost();
   std::string scratch;
@@ -152,6 +123,21 @@ int RunRenderCommand(const CommandLine& commandLine) {
     std::fprintf(stderr, "prismora: cannot use the settings directory %s\n",
                  scratch.empty() ? commandLine.configDirectory.c_str() : scratch.c_str());
     return 1;
+  }
+  // The settings flags, --pattern among them, are applied by the saver's own
+  // start. A pattern that is not there is refused before anything is made.
+  gSettingsFlags = commandLine.settings;
+  std::string flagError;
+  bool patternFound = CheckFlagPattern(&flagError);
+  if (!patternFound || !MakeDirectories(commandLine.renderDirectory)) {
+    if (!patternFound)
+      std::fprintf(stderr, "prismora: %s\n", flagError.c_str());
+    else
+      std::fprintf(stderr, "prismora: cannot make the directory %s\n", directory);
+    CloseSettingsSession();
+    std::error_code ignored;
+    if (!scratch.empty()) std::filesystem::remove_all(scratch, ignored);
+    return patternFound ? 1 : 2;
   }
   InstallFreeTypeText();
   gHeadless.desktopWidth = commandLine.width;
@@ -184,10 +170,6 @@ int RunRenderCommand(const CommandLine& commandLine) {
   CloseSettingsSession();
   std::error_code ignored;
   if (!scratch.empty()) std::filesystem::remove_all(scratch, ignored);
-  if (gRender.badPattern) {
-    std::fprintf(stderr, "prismora: %s\n", gRender.error.c_str());
-    return 2;
-  }
   uint32_t drawn = gHeadless.presentCount < commandLine.frames ? gHeadless.presentCount : commandLine.frames;
   if (gRender.progressBar && drawn < commandLine.frames && drawn > 0) std::fputc('\n', stderr);
   if (gRender.writeFailed) {

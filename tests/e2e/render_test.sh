@@ -83,7 +83,15 @@ e2e_check "after 240 frames something is drawn (brightest channel $max)" [ "${ma
 
 render p17 --frames 240 --every 80 --size 800x600 --depth 24 --pattern 17 --seed 7
 render pdefault --frames 240 --every 80 --size 800x600 --depth 24 --seed 7
-e2e_check "--pattern 17 draws what the saver's own start draws" same_files p17 pdefault
+# The saver's own start changes pattern at once; one asked for is held.
+e2e_check "--pattern 17 is held where the saver's own start changes pattern" \
+  bash -c "! cmp -s '$WORK/p17/frame-00003.png' '$WORK/pdefault/frame-00003.png'"
+render p17still --frames 240 --every 80 --size 800x600 --depth 24 --pattern 17 --seed 7 --no-morph
+render pdefaultstill --frames 240 --every 80 --size 800x600 --depth 24 --seed 7 -no-morph
+e2e_check "--pattern 17 --no-morph draws what the saver's own start draws with -no-morph" \
+  same_files p17still pdefaultstill
+render p17twice --frames 240 --every 80 --size 800x600 --depth 24 --pattern twirlies --seed 7
+e2e_check "--pattern twirlies is --pattern 17" same_files p17 p17twice
 e2e_check "--pattern 3 draws something else" bash -c "! cmp -s '$WORK/d24/frame-00003.png' '$WORK/p17/frame-00003.png'"
 render seed8 --frames 240 --every 80 --size 800x600 --depth 24 --seed 8
 e2e_check "another --seed draws something else" bash -c "! cmp -s '$WORK/seed8/frame-00003.png' '$WORK/pdefault/frame-00003.png'"
@@ -108,6 +116,9 @@ bad_command_lines=(
   "--frames 3 --depth 8"
   "--frames 3 --pattern 100000"
   "--frames 3 --pattern -1"
+  "--frames 3 --pattern no-such-pattern"
+  "--frames 3 --max-fps 1000"
+  "--frames 3 --names=1"
   "--frames 3 --seed 4294967296"
   "--frames 3 --every 0"
   "--frames 3 --every"

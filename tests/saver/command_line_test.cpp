@@ -179,7 +179,7 @@ TEST(CommandLineTest, RenderOptions) {
   EXPECT_EQ(plain.line.frames, 10u);
   EXPECT_EQ(plain.line.width, 640u);
   EXPECT_EQ(plain.line.height, 480u);
-  EXPECT_EQ(plain.line.pattern, -1);
+  EXPECT_EQ(plain.line.settings.pattern, "");
   EXPECT_EQ(plain.line.seed, 1u);
   EXPECT_EQ(plain.line.every, 1u);
   EXPECT_EQ(plain.line.depth, 0u);
@@ -192,7 +192,7 @@ TEST(CommandLineTest, RenderOptions) {
   EXPECT_EQ(full.line.frames, 1000000u);
   EXPECT_EQ(full.line.width, 8192u);
   EXPECT_EQ(full.line.height, 200u);
-  EXPECT_EQ(full.line.pattern, 0);
+  EXPECT_EQ(full.line.settings.pattern, "0");
   EXPECT_EQ(full.line.seed, 4294967295u);
   EXPECT_EQ(full.line.every, 7u);
   EXPECT_EQ(full.line.depth, 16u);
@@ -201,7 +201,7 @@ TEST(CommandLineTest, RenderOptions) {
   ASSERT_TRUE(smallest.ok) << smallest.error;
   EXPECT_EQ(smallest.line.width, 320u);
   EXPECT_EQ(smallest.line.height, 200u);
-  EXPECT_EQ(smallest.line.pattern, 19);
+  EXPECT_EQ(smallest.line.settings.pattern, "19");
 }
 
 TEST(CommandLineTest, HelpNamesEveryMode) {
