@@ -204,8 +204,10 @@ bool ParseCommandLine(int argc, const char* const* argv, const char* xscreensave
         return false;
       }
     } else {
-      *error = std::string("unknown option: ") + arg + " (try --help)";
-      return false;
+      // Whether this is an error depends on the mode, known once every
+      // argument has been read.
+      if (!out->unknownOptions.empty()) out->unknownOptions += ' ';
+      out->unknownOptions += arg;
     }
   }
   if (out->mode == SaverMode::Render && !framesGiven) {
@@ -232,6 +234,13 @@ bool ParseCommandLine(int argc, const char* const* argv, const char* xscreensave
       return false;
     }
     out->mode = SaverMode::Foreign;
+  }
+  // A hack that exits on an option its host passes is started again at
+  // once, over and over: in a host's window the saver runs regardless.
+  if (!out->unknownOptions.empty() && out->mode != SaverMode::Foreign) {
+    *error =
+        "unknown option: " + out->unknownOptions.substr(0, out->unknownOptions.find(' ')) + " (try --help)";
+    return false;
   }
   return true;
 }

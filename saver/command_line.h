@@ -22,6 +22,7 @@ struct CommandLine {
   std::string configDirectory;  // --config-dir DIR; "" = the usual place (a render: none)
   bool frameRate = false;       // -fps, --fps: the frame-rate readout from the start
   std::string ignoredOptions;   // host options that mean nothing here, space-separated, for the log
+  std::string unknownOptions;   // in a host's window only (elsewhere an error): space-separated, for the log
   // Render only:
   std::string renderDirectory;  // --render DIR
   uint32_t frames = 0;          // --frames N, 1..kMaxRenderFrames

@@ -10,6 +10,7 @@
 #include "patterns/pattern_apply.h"
 #include "patterns/preset.h"
 #include "platform/clock.h"
+#include "platform/music_lock.h"
 #include "platform/window.h"
 #include "render/display.h"
 #include "render/text_overlay.h"
@@ -48,11 +49,12 @@ bool StartSaver(WindowHandle window) {
     gOptions.DoubleSize = 1;
     EngineState.musicSelected = 0;
   } else {
-    EngineState.musicSelected = gOptions.MusicIndex != -1;
+    // A host starts one saver per monitor: the one holding the turn plays.
+    EngineState.musicSelected = gOptions.MusicIndex != -1 && (!gMusicLock || gMusicLock->acquire());
     unsigned volume = unsigned(gOptions.MusicVolume);
-    if (gOptions.MusicIndex == 0)
+    if (EngineState.musicSelected && gOptions.MusicIndex == 0)
       MUSICInitialiseFromResource(0, volume);
-    else if (gOptions.MusicIndex != -1)
+    else if (EngineState.musicSelected)
       MUSICInitialise(MusicEntryLocation(gOptions.MusicIndex), volume, false, 0);
   }
   ChooseStartPattern();
@@ -72,6 +74,7 @@ void StopSaver(WindowHandle window) {
   DDCleanUp();
   ReleaseEngine();
   MUSICClose();
+  if (gMusicLock) gMusicLock->release();
   FreePatternTable();
   FreeMusicList();
 }

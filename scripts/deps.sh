@@ -22,8 +22,9 @@ run_packages=(libqt6widgets6 libqt6opengl6 libqt6openglwidgets6 libgl1-mesa-dri 
   gstreamer1.0-plugins-ugly gstreamer1.0-libav gstreamer1.0-alsa gstreamer1.0-pulseaudio glib-networking
   timgm6mb-soundfont)
 # libgdk-pixbuf2.0-bin reads the wallpaper files as GTK image viewers do; locales: the tests run the
-# log under a comma-decimal locale (de_DE.UTF-8), which this script generates when it is missing.
-test_packages=(xvfb xauth xdotool x11-utils imagemagick libgdk-pixbuf2.0-bin locales)
+# log under a comma-decimal locale (de_DE.UTF-8), which this script generates when it is missing;
+# xscreensaver and xsecurelock are the real hosts the program runs under as a hack.
+test_packages=(xvfb xauth xdotool x11-utils imagemagick libgdk-pixbuf2.0-bin locales xscreensaver xsecurelock)
 
 groups=("$@")
 if [ ${#groups[@]} -eq 0 ]; then
