@@ -24,7 +24,7 @@ HOST_GROUP=$(id -gn "$HOST_USER")
 
 # The hosts' user must reach the program, its data and its own folders.
 chmod 711 "$E2E_WORK"
-BIN=$PRISMORA
+BIN=$(readlink -f "$PRISMORA")
 if ! setpriv --reuid="$HOST_USER" --regid="$HOST_GROUP" --clear-groups test -x "$BIN" ||
   ! setpriv --reuid="$HOST_USER" --regid="$HOST_GROUP" --clear-groups test -r "$HERE/../../data/help/index.html"; then
   # An unreadable build tree: the program and its data, installed the usual way.
