@@ -30,6 +30,8 @@ if [ -z "${DISPLAY:-}" ]; then
   for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 fi
 state=$(mktemp -d)
+mkdir -m 700 "$state/runtime"
+export XDG_RUNTIME_DIR=$state/runtime
 "$window_helper" "$size" >"$state/window" </dev/null &
 helper=$!
 for _ in $(seq 50); do [ -s "$state/window" ] && break; sleep 0.1; done
