@@ -1,5 +1,6 @@
 // Starting and stopping the saver: everything it acquires, in order, and
 // released in reverse.
+#include "diag/log.h"
 #include "engine/engine.h"
 #include "engine/engine_state.h"
 #include "engine/random.h"
@@ -50,7 +51,9 @@ bool StartSaver(WindowHandle window) {
     EngineState.musicSelected = 0;
   } else {
     // A host starts one saver per monitor: the one holding the turn plays.
-    EngineState.musicSelected = gOptions.MusicIndex != -1 && (!gMusicLock || gMusicLock->acquire());
+    bool turn = gOptions.MusicIndex == -1 || !gMusicLock || gMusicLock->acquire();
+    if (!turn) LogDebug("StartSaver: another saver of this user plays the music\n");
+    EngineState.musicSelected = gOptions.MusicIndex != -1 && turn;
     unsigned volume = unsigned(gOptions.MusicVolume);
     if (EngineState.musicSelected && gOptions.MusicIndex == 0)
       MUSICInitialiseFromResource(0, volume);

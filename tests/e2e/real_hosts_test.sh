@@ -8,6 +8,7 @@
 # unlocking ends it.
 # shellcheck source-path=SCRIPTDIR source=e2e_lib.sh
 source "$(dirname "$0")/e2e_lib.sh"
+# shellcheck disable=SC2317  # the helpers below also run through wait_for and e2e_check
 for tool in xscreensaver xscreensaver-command xsecurelock setpriv; do
   if ! command -v "$tool" >/dev/null 2>&1; then
     echo "$E2E_NAME: '$tool' is missing (run scripts/deps.sh test)" >&2
@@ -45,7 +46,11 @@ new_home() {
 own_home() { chown -R "$HOST_USER:$HOST_GROUP" "$HOME_DIR"; }
 
 # The runs of the program that have begun drawing, by the first line of each.
-starts() { grep -c "in a host's window, window" "$LOG" 2>/dev/null || true; }
+starts() {
+  local count
+  count=$(grep -c "in a host's window, window .*, drawing" "$LOG" 2>/dev/null)
+  echo "${count:-0}"
+}
 
 # wait_for SECONDS COMMAND...: polls until the command succeeds.
 wait_for() {
@@ -117,6 +122,21 @@ any_hack_running() {
   return 1
 }
 no_hack_running() { ! any_hack_running; }
+# No top-level window (a box, a window of its own) belongs to any copy.
+# XScreenSaver marks the window it hands a copy with that copy's pid; what
+# the copy draws into lies inside it.
+no_window_of_ours() {
+  local pid id hex top given
+  top=$(e2e_top_level_windows)
+  for pid in $(hack_pids); do
+    given=$(sed -n "s/.* in pid $pid on window \(0x[0-9a-f]*\).*/\1/p" "$XSS_LOG")
+    for id in $(timeout 5 xdotool search --onlyvisible --pid "$pid" 2>/dev/null); do
+      hex=$(printf '0x%x' "$id")
+      [ "$hex" != "$given" ] && grep -qx "$hex" <<<"$top" && return 1
+    done
+  done
+  return 0
+}
 
 stop_xscreensaver() {
   local pid
@@ -199,8 +219,9 @@ check_no_respawn() {
   else
     e2e_fail "$1: the program did not start within 20 s ($(forks) starts)"
   fi
+  e2e_check "$1: no window of its own" no_window_of_ours
   xss_command -deactivate
-  wait_for 10 no_hack_running
+  e2e_check "$1: deactivation ends it" wait_for 10 no_hack_running
   stop_xscreensaver
 }
 
