@@ -4,8 +4,11 @@
 // host starts; no frames while the window cannot be seen.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
 #include <string>
 
+#include "diag/log.h"
 #include "engine/engine_state.h"
 #include "patterns/options.h"
 #include "patterns/settings_store.h"
@@ -161,6 +164,12 @@ TEST_F(HostWindowTest, OneSaverAmongAHostsPlaysTheMusic) {
     EXPECT_EQ(gRun.musicSelected, c.plays ? 1 : 0);
     EXPECT_EQ(gRun.turnHeld, c.plays);
     EXPECT_FALSE(gHeadless.musicTurnHeld) << "the turn is given up when the saver stops";
+    std::ifstream log(LogFilePath());
+    std::stringstream text;
+    text << log.rdbuf();
+    EXPECT_EQ(text.str().find("another saver of this user plays the music") != std::string::npos,
+              c.turnTakenElsewhere)
+        << text.str();
   }
 }
 
