@@ -56,10 +56,12 @@ struct HostWindowRec {
   uint32_t foreignHeight = 0;
   bool foreignResizePending = false;
   bool foreignGone = false;
-  bool foreignMapped = true;     // as last heard: unmapped or wholly covered,
-  bool foreignObscured = false;  // nothing of it can be seen
-  bool foreignShown = true;      // what the program was last told (WM_SHOWWINDOW)
-  int frameWidth = 0;            // the last presented frame; 0 before the first
+  // As last heard. Unmapped, or mapped but wholly covered: nothing of it
+  // can be seen either way.
+  bool foreignMapped = true;
+  bool foreignObscured = false;
+  bool foreignShown = true;  // what the program was last told (WM_SHOWWINDOW)
+  int frameWidth = 0;        // the last presented frame; 0 before the first
   int frameHeight = 0;
   LetterboxRect picture;         // where that frame was drawn
   QImage converted;              // 16- and 24-bit frames, converted to 32 bits
@@ -223,9 +225,6 @@ class HostWindow final : public QWindow {
   QBackingStore store_;
 };
 
-// Sees the X events of the foreign windows: their new sizes and their end.
-// It records and posts only; the child window follows the size in
-// ApplyQtWindowWork.
 // Tells the program when the foreign window stops or starts being seen.
 void PostForeignVisibility(HostWindowRec* rec) {
   bool shown = rec->foreignMapped && !rec->foreignObscured;
@@ -234,6 +233,9 @@ void PostForeignVisibility(HostWindowRec* rec) {
   PostMessage(rec->handle, WM_SHOWWINDOW, shown ? 1 : 0, 0);
 }
 
+// Sees the X events of the foreign windows: their new sizes, whether they
+// can be seen, and their end. It records and posts only; the child window
+// follows the size in ApplyQtWindowWork.
 class XcbWatcher final : public QAbstractNativeEventFilter {
  public:
   bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) override {
@@ -254,7 +256,6 @@ class XcbWatcher final : public QAbstractNativeEventFilter {
       }
       case XCB_MAP_NOTIFY:
       case XCB_UNMAP_NOTIFY: {
-        // Both events start with the same fields; window is where they differ.
         xcb_window_t window = (event->response_type & 0x7F) == XCB_MAP_NOTIFY
                                   ? reinterpret_cast<xcb_map_notify_event_t*>(event)->window
                                   : reinterpret_cast<xcb_unmap_notify_event_t*>(event)->window;
