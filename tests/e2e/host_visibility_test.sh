@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # In a host's window at least 640 pixels wide the saver's own rules hold: the
-# picture is drawn at the window's size. While the host hides the window,
-# nothing is drawn and the program sleeps; it draws again once shown.
+# picture is drawn at the window's size. While the host hides the window or
+# another covers it, nothing is drawn and the program sleeps; it draws again
+# once it can be seen.
 # shellcheck source-path=SCRIPTDIR source=e2e_lib.sh
 source "$(dirname "$0")/e2e_lib.sh"
 e2e_begin 1920x1080x24
@@ -63,6 +64,20 @@ else
 fi
 
 echo map >&7
+sleep 1
+# A window over all of it: as good as hidden.
+"$E2E_WINDOW" 1920x1080 </dev/null >"$E2E_WORK/cover.out" 2>&1 &
+cover=$!
+E2E_PIDS+=("$cover")
+for _ in $(seq 50); do [ -s "$E2E_WORK/cover.out" ] && break; sleep 0.1; done
+sleep 1
+covered=$(cpu_percent "$pid" 3)
+if [ "$covered" -le 3 ]; then
+  e2e_pass "wholly covered, the program sleeps: ${covered}% of a core"
+else
+  e2e_fail "wholly covered, the program still works: ${covered}% of a core"
+fi
+e2e_stop "$cover" 5
 sleep 1
 e2e_screenshot "$window" "$E2E_WORK/again-1.png"
 sleep 1
