@@ -6,9 +6,9 @@
 # option or a bad settings value never makes it start the hack again.
 # xsecurelock (with a fake authentication module) runs it as its saver and
 # unlocking ends it.
+# shellcheck disable=SC2317  # the helpers also run through wait_for and e2e_check
 # shellcheck source-path=SCRIPTDIR source=e2e_lib.sh
 source "$(dirname "$0")/e2e_lib.sh"
-# shellcheck disable=SC2317  # the helpers below also run through wait_for and e2e_check
 for tool in xscreensaver xscreensaver-command xsecurelock setpriv; do
   if ! command -v "$tool" >/dev/null 2>&1; then
     echo "$E2E_NAME: '$tool' is missing (run scripts/deps.sh test)" >&2
@@ -296,4 +296,24 @@ else
   sed 's/^/    /' "$HOME_DIR/xsecurelock.out" | tail -n 20
   e2e_stop "$LOCK_PID"
 fi
+# ---- No display at all -------------------------------------------------------
+
+# A host's hack that cannot reach the display waits to be stopped, logged,
+# rather than exiting into a restart loop; outside a host it exits.
+LOG=$PRISMORA_STATE_DIR/Prismora.txt
+DISPLAY=:9999 XSCREENSAVER_WINDOW=0x400001 e2e_run_prismora -root
+pid=$E2E_LAST_PID
+sleep 2
+if e2e_is_running "$pid"; then
+  e2e_check "no display in a host's window: logged" grep -q "Cannot open the display; waiting to be stopped" "$LOG"
+  kill -TERM "$pid"
+  e2e_wait_exit "$pid" 5
+  e2e_check "no display in a host's window: SIGTERM ends it (status ${E2E_STATUS:-none})" [ "${E2E_STATUS:-0}" = 143 ]
+else
+  e2e_wait_exit "$pid" 1
+  e2e_fail "no display in a host's window: it exited by itself (status $E2E_STATUS)"
+fi
+DISPLAY=:9999 e2e_run_prismora /s
+e2e_wait_exit "$E2E_LAST_PID" 10
+e2e_check "no display full screen: exits with 1 (status ${E2E_STATUS:-still running})" [ "${E2E_STATUS:-0}" = 1 ]
 e2e_finish
