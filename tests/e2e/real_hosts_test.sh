@@ -32,8 +32,10 @@ if ! setpriv --reuid="$HOST_USER" --regid="$HOST_GROUP" --clear-groups test -x "
   mkdir -p "$E2E_WORK/install/bin" "$E2E_WORK/install/share"
   cp "$PRISMORA" "$E2E_WORK/install/bin/prismora"
   cp -r "$HERE/../../data" "$E2E_WORK/install/share/prismora"
+  cp "$HERE/lsan.supp" "$E2E_WORK/install/lsan.supp"
   chmod -R a+rX "$E2E_WORK/install"
   BIN=$E2E_WORK/install/bin/prismora
+  export LSAN_OPTIONS="${LSAN_OPTIONS//$HERE\/lsan.supp/$E2E_WORK/install/lsan.supp}"
 fi
 
 # A fresh home for one run of a host: its own settings, log and runtime folders.
