@@ -31,9 +31,9 @@ struct HostRunRec {
   int musicSelected = 0;
   bool turnHeld = false;
   unsigned pumps = 0;
-  unsigned closeAt = 200;  // pump that posts WM_CLOSE
+  unsigned closeAt = 200;  // pump that posts WM_CLOSE, unless closeAtMs is set
   // Visibility script, in virtual ms from the first pump: hidden from hideAt
-  // to showAt, closed at closeAtMs (0: never).
+  // to showAt (0: never), closed at closeAtMs.
   uint32_t firstTick = 0;
   uint32_t hideAt = 0, showAt = 0, closeAtMs = 0;
   unsigned presentsAtHide = 0, presentsAtShow = 0;
