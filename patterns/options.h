@@ -29,6 +29,16 @@ struct OptionsRec {
 
 extern OptionsRec gOptions;
 
+// "Resolution" as the store holds it. A run whose drawing size is not the
+// user's desktop choice (a host's window: a monitor's size) keeps the stored
+// text: the options are then written back with it, or without it when
+// nothing was stored.
+struct StoredResolutionRec {
+  int keep = 0;        // flag: write back text, not gOptions.Resolution
+  char text[30] = {};  // "" when the store had none
+};
+extern StoredResolutionRec gStoredResolution;
+
 // The windowed player's own options.
 struct WindowOptionsRec {
   int32_t UseSystemMemory = 0;                // flag

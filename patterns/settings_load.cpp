@@ -23,6 +23,7 @@ void ReadOptions(HKEY main, bool patternsOnly, const char* defaultResolution) {
   gCurrentPattern = uint32_t(ReadDword(main, "Preset", 17));
   if (patternsOnly) return;
   gOptions.ShowMoreOptions = ReadDword(main, "Show More Options", defaults.ShowMoreOptions);
+  ReadText(main, "Resolution", gStoredResolution.text, sizeof gStoredResolution.text, "");
   ReadText(main, "Resolution", gOptions.Resolution, sizeof gOptions.Resolution, defaultResolution);
   for (const DwordOption& option : kOptionsAfterPreset) {
     if (option.field)
@@ -130,6 +131,16 @@ void DeriveScreenSize() {
   char list[kResolutionListSize][kResolutionTextSize];
   uint32_t count = 0;
   DDGetResolutions(list, &count);
+  if (count == 0) {
+    // A desktop smaller than every size offered (a host's wide but short
+    // window) is drawn at its own size.
+    uint32_t width = 0, height = 0, depth = 0;
+    gWindows->desktop(&width, &height, &depth);
+    if (width > 0 && height > 0) {
+      std::snprintf(gOptions.Resolution, sizeof gOptions.Resolution, "%lu x %lu", (unsigned long)width,
+                    (unsigned long)height);
+    }
+  }
   bool available = false;
   for (uint32_t i = 0; i < count; ++i)
     if (std::strcmp(list[i], gOptions.Resolution) == 0) available = true;
@@ -180,6 +191,7 @@ bool GetSettings(bool patternsOnly) {
 
   if (RegOpenKeyEx(HKEY_CURRENT_USER, kMainKeyPath, KEY_QUERY_VALUE, &main) != ERROR_SUCCESS) {
     gOptions = OptionsRec{};
+    gStoredResolution.text[0] = '\0';
     std::snprintf(gOptions.Resolution, sizeof gOptions.Resolution, "%s", defaultResolution);
     gCurrentPattern = 17;
     ResetFrequencies();

@@ -13,7 +13,10 @@ void SaveSettings() {
   if (RegCreateKeyEx(HKEY_CURRENT_USER, kMainKeyPath, KEY_WRITE, &main, &disposition) != ERROR_SUCCESS)
     return;
   WriteDword(main, "Show More Options", gOptions.ShowMoreOptions);
-  WriteText(main, "Resolution", gOptions.Resolution);
+  if (!gStoredResolution.keep)
+    WriteText(main, "Resolution", gOptions.Resolution);
+  else if (gStoredResolution.text[0])
+    WriteText(main, "Resolution", gStoredResolution.text);
   WriteDword(main, "Preset", int32_t(gCurrentPattern));
   for (const DwordOption& option : kOptionsAfterPreset)
     WriteDword(main, option.name,

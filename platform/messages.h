@@ -17,6 +17,7 @@ enum : uint32_t {
   WM_PAINT = 0x000F,
   WM_CLOSE = 0x0010,
   WM_QUIT = 0x0012,
+  WM_SHOWWINDOW = 0x0018,     // wParam: 0 when nothing of the window can be seen, 1 when it can again
   WM_GETMINMAXINFO = 0x0024,  // lParam: the smallest client width the window allows
   WM_NCPAINT = 0x0085,
   WM_KEYDOWN = 0x0100,

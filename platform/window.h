@@ -2,7 +2,9 @@
 // it sits on. Input on that window arrives as queued messages (messages.h):
 // key and button presses, mouse moves (lParam = x | y << 16 in frame-buffer
 // pixels), WM_CLOSE for the close button or a foreign window that went away,
-// WM_SIZE when the window's size changed (lParam = width | height << 16).
+// WM_SIZE when the window's size changed (lParam = width | height << 16),
+// WM_SHOWWINDOW when a foreign window is unmapped or wholly covered (wParam
+// 0) and when it can be seen again (wParam 1).
 #pragma once
 #include <cstdint>
 

@@ -210,8 +210,10 @@ bool ParseCommandLine(int argc, const char* const* argv, const char* xscreensave
         error->clear();
       }
     } else {
-      *error = std::string("unknown option: ") + arg + " (try --help)";
-      return false;
+      // Whether this is an error depends on the mode, known once every
+      // argument has been read.
+      if (!out->unknownOptions.empty()) out->unknownOptions += ' ';
+      out->unknownOptions += arg;
     }
   }
   if (out->mode == SaverMode::Render && !framesGiven) {
@@ -239,8 +241,15 @@ bool ParseCommandLine(int argc, const char* const* argv, const char* xscreensave
     }
     out->mode = SaverMode::Foreign;
   }
-  // In a host's window a refusal would end in a restart loop: the refused
-  // flags are logged and the saver runs without them.
+  // A hack that exits on an option its host passes is started again at
+  // once, over and over: in a host's window the saver runs regardless.
+  if (!out->unknownOptions.empty() && out->mode != SaverMode::Foreign) {
+    *error =
+        "unknown option: " + out->unknownOptions.substr(0, out->unknownOptions.find(' ')) + " (try --help)";
+    return false;
+  }
+  // In a host's window a refusal would end in a restart loop too: the
+  // refused flags are logged and the saver runs without them.
   const bool hosted = out->mode == SaverMode::Foreign || out->mode == SaverMode::Preview;
   if (!hosted) out->rejectedSettings.clear();
   if (!hosted && !settingsError.empty()) {

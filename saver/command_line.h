@@ -26,7 +26,8 @@ struct CommandLine {
   std::string ignoredOptions;   // host options that mean nothing here, space-separated, for the log
   SettingsFlagsRec settings;    // settings for this run only (any saver mode and a render)
   std::string
-      rejectedSettings;  // in a host's window: the settings flags refused, "; "-separated, for the log
+      rejectedSettings;        // in a host's window: the settings flags refused, "; "-separated, for the log
+  std::string unknownOptions;  // in a host's window only (elsewhere an error): space-separated, for the log
   // Render only:
   std::string renderDirectory;  // --render DIR
   uint32_t frames = 0;          // --frames N, 1..kMaxRenderFrames

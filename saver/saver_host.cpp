@@ -3,8 +3,10 @@
 #include "saver/saver_host.h"
 
 #include "diag/log.h"
+#include "platform/clock.h"
 #include "platform/fault_guard.h"
 #include "render/display.h"
+#include "saver/saver_window.h"
 #include "saver/screen_saver.h"
 
 namespace {
@@ -118,18 +120,29 @@ int RunScreenSaver(const WindowRequest& request, const char* runLabel) {
     return 1;
   }
   gHost.window = window;
+  // A host's window (not /p, which is always the preview) may be the screen.
+  BeginSaverWindow(window, request.mode == WindowMode::Foreign && !fChildPreview);
+  const uint32_t startTick = GetTickCount();
   LResult created = DispatchSaverMessage(Message{window, WM_CREATE, 0, 0});
   if (runLabel) LogDebug("%s, drawing %ux%u\n", runLabel, gScreenWidth, gScreenHeight);
   if (created == -1) {
     StopSaver(window);
     gWindows->destroy(window);
+    EndSaverWindow();
     return 1;
   }
   Message message;
   while (GetMessage(&message)) DispatchSaverMessage(message);
   if (!gHost.faulted) StopSaver(window);
   if (!gHost.destroyed) gWindows->destroy(window);
+  // How the run went, for a user who finds it slow and for the benchmarks.
+  if (runLabel)
+    LogDebug("%s, %u frames in %u ms\n", runLabel, SaverWindowPresents(), GetTickCount() - startTick);
+  EndSaverWindow();
   return gHost.faulted ? 1 : 0;
 }
 
-void ResetSaverHost() { gHost = SaverHostRec{}; }
+void ResetSaverHost() {
+  gHost = SaverHostRec{};
+  EndSaverWindow();
+}

@@ -29,6 +29,7 @@ extern int gSuspendCount;
 extern bool gMonitorPowerOff;
 extern uintptr_t gFrameTimer;
 extern bool fChildPreview;  // running as the small preview inside another window
+extern bool gWindowHidden;  // the window is unmapped or wholly covered: no frames
 extern uint32_t gDesktopWidth, gDesktopHeight;
 
 LResult ScreenSaverProc(WindowHandle window, uint32_t message, WParam wParam, LParam lParam);

@@ -23,6 +23,7 @@ int gSuspendCount = 0;
 bool gMonitorPowerOff = false;
 uintptr_t gFrameTimer = 0;
 bool fChildPreview = false;
+bool gWindowHidden = false;
 
 namespace {
 
@@ -110,6 +111,17 @@ LResult OnPowerBroadcast(WindowHandle window, uint32_t message, WParam wParam, L
   return DefScreenSaverProc(window, message, wParam, lParam);
 }
 
+// Nothing is drawn where nobody can see it. The frame timer stops, so the
+// program sleeps in its message wait until the window shows again.
+void OnShowWindow(WindowHandle window, bool shown) {
+  gWindowHidden = !shown;
+  if (gFrameTimer == 0 || gClosing) return;
+  if (shown)
+    SetTimer(window, kFrameTimerId, 1);
+  else
+    KillTimer(window, kFrameTimerId);
+}
+
 }  // namespace
 
 void SetSuspended(bool suspend) {
@@ -149,7 +161,10 @@ LResult ScreenSaverProc(WindowHandle window, uint32_t message, WParam wParam, LP
       }
       break;
     case WM_TIMER:
-      if (wParam == kFrameTimerId && !gClosing && !gPaused) AddTrailParticle(window);
+      if (wParam == kFrameTimerId && !gClosing && !gPaused && !gWindowHidden) AddTrailParticle(window);
+      break;
+    case WM_SHOWWINDOW:
+      OnShowWindow(window, wParam != 0);
       break;
     case WM_MOUSEMOVE:
       return OnMouseMove(window, message, wParam, lParam);
@@ -181,6 +196,7 @@ void ResetSaver() {
   gMonitorPowerOff = false;
   gFrameTimer = 0;
   fChildPreview = false;
+  gWindowHidden = false;
   gDesktopWidth = 0;
   gDesktopHeight = 0;
 }

@@ -1,5 +1,6 @@
 // Starting and stopping the saver: everything it acquires, in order, and
 // released in reverse.
+#include "diag/log.h"
 #include "engine/engine.h"
 #include "engine/engine_state.h"
 #include "engine/morph.h"
@@ -11,6 +12,7 @@
 #include "patterns/pattern_apply.h"
 #include "patterns/preset.h"
 #include "platform/clock.h"
+#include "platform/music_lock.h"
 #include "platform/window.h"
 #include "render/display.h"
 #include "render/text_overlay.h"
@@ -54,11 +56,14 @@ bool StartSaver(WindowHandle window) {
     gOptions.DoubleSize = 1;
     EngineState.musicSelected = 0;
   } else {
-    EngineState.musicSelected = gOptions.MusicIndex != -1;
+    // A host starts one saver per monitor: the one holding the turn plays.
+    bool turn = gOptions.MusicIndex == -1 || !gMusicLock || gMusicLock->acquire();
+    if (!turn) LogDebug("StartSaver: another saver of this user plays the music\n");
+    EngineState.musicSelected = gOptions.MusicIndex != -1 && turn;
     unsigned volume = unsigned(gOptions.MusicVolume);
-    if (gOptions.MusicIndex == 0)
+    if (EngineState.musicSelected && gOptions.MusicIndex == 0)
       MUSICInitialiseFromResource(0, volume);
-    else if (gOptions.MusicIndex != -1)
+    else if (EngineState.musicSelected)
       MUSICInitialise(MusicEntryLocation(gOptions.MusicIndex), volume, false, 0);
   }
   ChooseStartPattern();
@@ -81,6 +86,7 @@ void StopSaver(WindowHandle window) {
   DDCleanUp();
   ReleaseEngine();
   MUSICClose();
+  if (gMusicLock) gMusicLock->release();
   FreePatternTable();
   FreeMusicList();
 }

@@ -26,9 +26,10 @@ run_packages=(libqt6widgets6 libqt6opengl6 libqt6openglwidgets6 libgl1-mesa-dri 
 # libgdk-pixbuf2.0-bin reads the wallpaper files as GTK image viewers do; locales: the tests run the
 # log under a comma-decimal locale (de_DE.UTF-8), which this script generates when it is missing.
 # desktop-file-utils and groff-base check the installed desktop entries and man pages; mate-screensaver runs
-# in a private D-Bus session (dbus-daemon) with its settings set by gsettings (libglib2.0-bin).
+# in a private D-Bus session (dbus-daemon) with its settings set by gsettings (libglib2.0-bin); xscreensaver
+# and xsecurelock are the other real hosts the program runs under as a hack.
 test_packages=(xvfb xauth xdotool x11-utils imagemagick libgdk-pixbuf2.0-bin locales desktop-file-utils groff-base
-  mate-screensaver dbus-daemon libglib2.0-bin procps lintian)
+  mate-screensaver dbus-daemon libglib2.0-bin procps lintian xscreensaver xsecurelock)
 
 groups=("$@")
 if [ ${#groups[@]} -eq 0 ]; then

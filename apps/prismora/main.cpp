@@ -15,6 +15,7 @@
 #include "platform/desktop/desktop_wallpaper.h"
 #include "platform/directories.h"
 #include "platform/font/freetype_text.h"
+#include "platform/linux/linux_services.h"
 #include "platform/qt/qt_dialog.h"
 #include "platform/qt/qt_host.h"
 #include "platform/sound/gst_sound.h"
@@ -50,8 +51,8 @@ uint64_t RootWindowId() {
 // program waits for the host's SIGTERM, or for the window to go away.
 void DrawBlackUntilStopped(uint64_t windowId) {
   int screenNumber = 0;
-  xcb_connection_t* connection = xcb_connect(nullptr, &screenNumber);
-  if (xcb_connection_has_error(connection)) {
+  xcb_connection_t* connection = windowId != 0 ? xcb_connect(nullptr, &screenNumber) : nullptr;
+  if (connection && xcb_connection_has_error(connection)) {
     xcb_disconnect(connection);
     connection = nullptr;
   }
@@ -115,11 +116,17 @@ int RunSaverMode(const CommandLine& commandLine) {
       request.mode = WindowMode::Ordinary;
       gWindowMode = 1;
       break;
-    default:
+    case SaverMode::Preview:
       request.mode = WindowMode::Foreign;
-      request.foreignId = commandLine.rootWindow ? RootWindowId() : commandLine.windowId;
+      request.foreignId = commandLine.windowId;
       gWindowMode = 1;
       fChildPreview = true;
+      break;
+    default:
+      // The window's width decides between the saver's rules and the
+      // preview's, once it is known (RunScreenSaver).
+      request.mode = WindowMode::Foreign;
+      request.foreignId = commandLine.rootWindow ? RootWindowId() : commandLine.windowId;
       break;
   }
   gForcedDepth = commandLine.depth;
@@ -168,15 +175,24 @@ int main(int argc, char** argv) {
   if (!commandLine.rejectedSettings.empty())
     LogDebug("Ignored settings flags: %s\n", commandLine.rejectedSettings.c_str());
   gSettingsFlags = commandLine.settings;
+  if (!commandLine.unknownOptions.empty())
+    LogDebug("Ignored unknown options: %s\n", commandLine.unknownOptions.c_str());
   HoldTermination(true);
   bool hostReady = InstallQtHost(argc, argv);
   HoldTermination(false);
   if (!hostReady) {
     ReraiseTermination();
     std::fprintf(stderr, "prismora: cannot open the display (is DISPLAY set?)\n");
+    if (commandLine.mode == SaverMode::Foreign) {
+      // An exit would have the host start the program again at once.
+      LogDebug("Cannot open the display; waiting to be stopped\n");
+      DrawBlackUntilStopped(0);
+      ReraiseTermination();
+    }
     return 1;
   }
   ReraiseTermination();
+  InstallLinuxMusicLock();
   InstallFreeTypeText();
   InstallDesktopWallpaper();
   std::string configDirectory =

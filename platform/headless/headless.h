@@ -59,6 +59,9 @@ struct HeadlessHostRec {
   bool lowPriority = false;   // the process priority the program asked for
   bool failPriority = false;  // switch: the system refuses a change
   unsigned priorityCalls = 0;
+  // The music turn: whether another process holds it, and whether we do.
+  bool musicTurnTaken = false;
+  bool musicTurnHeld = false;
   // Called at every pump, so a test can feed messages at chosen moments.
   void (*onPump)() = nullptr;
 };

@@ -8,6 +8,7 @@
 #include "platform/headless/headless.h"
 #include "platform/headless/scripted_sound.h"
 #include "platform/message_box.h"
+#include "platform/music_lock.h"
 #include "platform/wallpaper.h"
 
 HeadlessHostRec gHeadless;
@@ -119,6 +120,15 @@ const ClockService kClock = {HeadlessTick, HeadlessCalendar, HeadlessCounter, He
 const EventSourceService kEvents = {HeadlessPump, HeadlessWait};
 const WindowService kWindows = {HeadlessCreate,  HeadlessDestroy, HeadlessClientSize,
                                 HeadlessPresent, HeadlessDesktop, HeadlessDepths};
+bool HeadlessAcquireMusicTurn() {
+  if (gHeadless.musicTurnTaken) return false;
+  gHeadless.musicTurnHeld = true;
+  return true;
+}
+
+void HeadlessReleaseMusicTurn() { gHeadless.musicTurnHeld = false; }
+
+const MusicLockService kMusicLock = {HeadlessAcquireMusicTurn, HeadlessReleaseMusicTurn};
 const MessageBoxService kMessageBoxes = {HeadlessMessageBox};
 const FaultGuardService kFaultGuard = {HeadlessRunGuarded};
 const WallpaperService kWallpaper = {HeadlessSetWallpaper};
@@ -133,6 +143,7 @@ void InstallHeadlessHost() {
   gMessageBoxes = &kMessageBoxes;
   gFaultGuard = &kFaultGuard;
   gWallpaper = &kWallpaper;
+  gMusicLock = &kMusicLock;
   InstallScriptedSound();
   InstallHeadlessFrameWindows();
 }

@@ -6,3 +6,6 @@ void InstallLinuxServices();
 
 // The program's scheduling priority as nice values of all its threads.
 void InstallLinuxProcessPriority();
+
+// The music turn (music_lock.h) as a lock file of the user's.
+void InstallLinuxMusicLock();

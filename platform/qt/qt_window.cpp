@@ -56,7 +56,12 @@ struct HostWindowRec {
   uint32_t foreignHeight = 0;
   bool foreignResizePending = false;
   bool foreignGone = false;
-  int frameWidth = 0;  // the last presented frame; 0 before the first
+  // As last heard. Unmapped, or mapped but wholly covered: nothing of it
+  // can be seen either way.
+  bool foreignMapped = true;
+  bool foreignObscured = false;
+  bool foreignShown = true;  // what the program was last told (WM_SHOWWINDOW)
+  int frameWidth = 0;        // the last presented frame; 0 before the first
   int frameHeight = 0;
   LetterboxRect picture;         // where that frame was drawn
   QImage converted;              // 16- and 24-bit frames, converted to 32 bits
@@ -220,9 +225,17 @@ class HostWindow final : public QWindow {
   QBackingStore store_;
 };
 
-// Sees the X events of the foreign windows: their new sizes and their end.
-// It records and posts only; the child window follows the size in
-// ApplyQtWindowWork.
+// Tells the program when the foreign window stops or starts being seen.
+void PostForeignVisibility(HostWindowRec* rec) {
+  bool shown = rec->foreignMapped && !rec->foreignObscured;
+  if (shown == rec->foreignShown) return;
+  rec->foreignShown = shown;
+  PostMessage(rec->handle, WM_SHOWWINDOW, shown ? 1 : 0, 0);
+}
+
+// Sees the X events of the foreign windows: their new sizes, whether they
+// can be seen, and their end. It records and posts only; the child window
+// follows the size in ApplyQtWindowWork.
 class XcbWatcher final : public QAbstractNativeEventFilter {
  public:
   bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) override {
@@ -238,6 +251,27 @@ class XcbWatcher final : public QAbstractNativeEventFilter {
           rec->foreignHeight = configure->height;
           rec->foreignResizePending = true;
           PostMessage(rec->handle, WM_SIZE, 0, PackPoint(configure->width, configure->height));
+        }
+        return false;
+      }
+      case XCB_MAP_NOTIFY:
+      case XCB_UNMAP_NOTIFY: {
+        xcb_window_t window = (event->response_type & 0x7F) == XCB_MAP_NOTIFY
+                                  ? reinterpret_cast<xcb_map_notify_event_t*>(event)->window
+                                  : reinterpret_cast<xcb_unmap_notify_event_t*>(event)->window;
+        for (auto& rec : gQtWindows.windows) {
+          if (rec->foreignId != window || rec->foreignGone) continue;
+          rec->foreignMapped = (event->response_type & 0x7F) == XCB_MAP_NOTIFY;
+          PostForeignVisibility(rec.get());
+        }
+        return false;
+      }
+      case XCB_VISIBILITY_NOTIFY: {
+        auto* visibility = reinterpret_cast<xcb_visibility_notify_event_t*>(event);
+        for (auto& rec : gQtWindows.windows) {
+          if (rec->foreignId != visibility->window || rec->foreignGone) continue;
+          rec->foreignObscured = visibility->state == XCB_VISIBILITY_FULLY_OBSCURED;
+          PostForeignVisibility(rec.get());
         }
         return false;
       }
@@ -288,8 +322,10 @@ bool AttachForeign(HostWindowRec* rec, uint64_t id) {
   if (!attributes) return false;
   // Each client has its own event mask on a window: adding to ours leaves
   // the owner's alone.
-  uint32_t mask = attributes->your_event_mask | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+  uint32_t mask =
+      attributes->your_event_mask | XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_VISIBILITY_CHANGE;
   uint32_t oldMask = attributes->your_event_mask;
+  bool mapped = attributes->map_state != XCB_MAP_STATE_UNMAPPED;
   std::free(attributes);
   xcb_change_window_attributes(connection, xid, XCB_CW_EVENT_MASK, &mask);
   // Qt reports a foreign window's size as 0x0; ask the server.
@@ -307,6 +343,8 @@ bool AttachForeign(HostWindowRec* rec, uint64_t id) {
   rec->foreignWidth = geometry->width;
   rec->foreignHeight = geometry->height;
   std::free(geometry);
+  rec->foreignMapped = mapped;
+  PostForeignVisibility(rec);
 
   if (!gQtWindows.watcher) {
     gQtWindows.watcher = new XcbWatcher;

@@ -1,9 +1,11 @@
 /* A stand-in for the window a screen-saver host hands to its hack: a plain
- * black 640x400 top-level window owned by another process. It prints the
- * window's id in hex on stdout once the window is mapped, then waits. On
- * SIGTERM or SIGINT, or on a line "destroy" on stdin, it destroys the window
- * and keeps its X connection open two more seconds, so a test sees the hack
- * react to DestroyNotify and not to the connection closing. */
+ * black top-level window owned by another process, 640x400 or the size given
+ * as WIDTHxHEIGHT. It prints the window's id in hex on stdout once the window
+ * is mapped, then waits. On SIGTERM or SIGINT, or on a line "destroy" on
+ * stdin, it destroys the window and keeps its X connection open two more
+ * seconds, so a test sees the hack react to DestroyNotify and not to the
+ * connection closing. Lines "unmap" and "map" unmap and map it again, as a
+ * host hides its window. */
 #define _GNU_SOURCE
 #include <errno.h>
 #include <poll.h>
@@ -16,7 +18,7 @@
 #include <unistd.h>
 #include <xcb/xcb.h>
 
-enum { kWidth = 640, kHeight = 400 };
+enum { kDefaultWidth = 640, kDefaultHeight = 400 };
 
 static void DrainEvents(xcb_connection_t* connection) {
   xcb_generic_event_t* event;
@@ -40,24 +42,29 @@ typedef struct {
   char line[256];
 } StdinReader;
 
-/* Reads what stdin has; true when a complete line "destroy" arrived. */
-static int ReadDestroyCommand(StdinReader* reader) {
+enum Command { kNone, kDestroy, kUnmap, kMap };
+
+/* Reads what stdin has; the last complete command line in it, if any. */
+static enum Command ReadCommand(StdinReader* reader) {
   char chunk[256];
+  enum Command command = kNone;
   ssize_t count = read(STDIN_FILENO, chunk, sizeof chunk);
   if (count <= 0) {
     if (count == 0 || errno != EINTR) reader->open = 0;
-    return 0;
+    return kNone;
   }
   for (ssize_t i = 0; i < count; ++i) {
     if (chunk[i] == '\n') {
       reader->line[reader->used] = '\0';
       reader->used = 0;
-      if (strcmp(reader->line, "destroy") == 0) return 1;
+      if (strcmp(reader->line, "destroy") == 0) return kDestroy;
+      if (strcmp(reader->line, "unmap") == 0) command = kUnmap;
+      if (strcmp(reader->line, "map") == 0) command = kMap;
     } else if (reader->used + 1 < sizeof reader->line) {
       reader->line[reader->used++] = chunk[i];
     }
   }
-  return 0;
+  return command;
 }
 
 static void KeepConnectionFor(xcb_connection_t* connection, int milliseconds) {
@@ -73,7 +80,12 @@ static void KeepConnectionFor(xcb_connection_t* connection, int milliseconds) {
   }
 }
 
-int main(void) {
+int main(int argc, char** argv) {
+  unsigned width = kDefaultWidth, height = kDefaultHeight;
+  if (argc > 1 && (sscanf(argv[1], "%ux%u", &width, &height) != 2 || width == 0 || height == 0)) {
+    fprintf(stderr, "e2e_window: the size must be WIDTHxHEIGHT, not %s\n", argv[1]);
+    return 2;
+  }
   sigset_t signals;
   sigemptyset(&signals);
   sigaddset(&signals, SIGTERM);
@@ -97,9 +109,9 @@ int main(void) {
 
   xcb_window_t window = xcb_generate_id(connection);
   uint32_t values[] = {screen->black_pixel, XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_EXPOSURE};
-  xcb_create_window(connection, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, kWidth, kHeight, 0,
-                    XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, XCB_CW_BACK_PIXEL | XCB_CW_EVENT_MASK,
-                    values);
+  xcb_create_window(connection, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, (uint16_t)width,
+                    (uint16_t)height, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual,
+                    XCB_CW_BACK_PIXEL | XCB_CW_EVENT_MASK, values);
   static const char kTitle[] = "e2e_window";
   xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
                       sizeof kTitle - 1, kTitle);
@@ -131,8 +143,13 @@ int main(void) {
     int destroy = (fds[1].revents & POLLIN) != 0;
     if (fds[2].revents & (POLLNVAL | POLLERR))
       reader.open = 0;
-    else if (fds[2].revents & (POLLIN | POLLHUP))
-      destroy |= ReadDestroyCommand(&reader);
+    else if (fds[2].revents & (POLLIN | POLLHUP)) {
+      enum Command command = ReadCommand(&reader);
+      destroy |= command == kDestroy;
+      if (command == kUnmap) xcb_unmap_window(connection, window);
+      if (command == kMap) xcb_map_window(connection, window);
+      xcb_flush(connection);
+    }
     if (destroy) break;
   }
 

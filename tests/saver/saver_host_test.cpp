@@ -182,6 +182,11 @@ TEST_F(SaverHostTest, TheRunsFirstLogLineNamesItAndTheDrawingSize) {
   EXPECT_NE(ReadLog().find("> Prismora 9.9, in a host's window, window 0x400001, drawing 640x480\n"),
             std::string::npos)
       << ReadLog();
+  // And its last, how many frames it showed in how long.
+  ASSERT_GT(gHeadless.presentCount, 0u);
+  std::string last = "> Prismora 9.9, in a host's window, window 0x400001, " +
+                     std::to_string(gHeadless.presentCount) + " frames in ";
+  EXPECT_NE(ReadLog().find(last), std::string::npos) << ReadLog();
 }
 
 TEST_F(SaverHostTest, AWindowThatCannotBeMadeEndsAtOnce) {
