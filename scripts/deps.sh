@@ -23,7 +23,7 @@ run_packages=(libqt6widgets6 libqt6opengl6 libqt6openglwidgets6 libgl1-mesa-dri 
   timgm6mb-soundfont)
 # libgdk-pixbuf2.0-bin reads the wallpaper files as GTK image viewers do; locales: the tests run the
 # log under a comma-decimal locale (de_DE.UTF-8), which this script generates when it is missing.
-test_packages=(xvfb xauth xdotool x11-utils imagemagick libgdk-pixbuf2.0-bin locales)
+test_packages=(xvfb xauth xdotool x11-utils x11-xserver-utils imagemagick libgdk-pixbuf2.0-bin locales)
 
 groups=("$@")
 if [ ${#groups[@]} -eq 0 ]; then
