@@ -78,10 +78,21 @@ class CoverWindow final : public QWindow {
     QPainter painter(store_.paintDevice());
     // Opaque, as in the picture's window: a frame's top byte is 0.
     painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.fillRect(all, Qt::black);
     if (image && !image->isNull()) {
       LetterboxRect fit = FitLetterbox(size.width(), size.height(), image->width(), image->height());
-      painter.drawImage(QRect(fit.x, fit.y, fit.width, fit.height), *image);
+      QRect target(fit.x, fit.y, fit.width, fit.height);
+      painter.drawImage(target, *image);
+      // Only the bars around the picture: filling the whole window first
+      // would write every pixel twice a frame.
+      painter.fillRect(QRect(0, 0, size.width(), target.top()), Qt::black);
+      painter.fillRect(QRect(0, target.bottom() + 1, size.width(), size.height() - target.bottom() - 1),
+                       Qt::black);
+      painter.fillRect(QRect(0, target.top(), target.left(), target.height()), Qt::black);
+      painter.fillRect(
+          QRect(target.right() + 1, target.top(), size.width() - target.right() - 1, target.height()),
+          Qt::black);
+    } else {
+      painter.fillRect(all, Qt::black);
     }
     painter.end();
     store_.endPaint();

@@ -25,7 +25,7 @@
 namespace {
 
 const QRect kPrimary(0, 0, 800, 600);
-const QRect kRight(800, 0, 400, 300);
+const QRect kRight(800, 0, 400, 200);
 const QRect kLeft(-640, 100, 640, 480);
 
 class MonitorCoverTest : public QtHostTest {
@@ -110,14 +110,16 @@ TEST_F(MonitorCoverTest, AllMonitorsShowsEachFrameOnEveryCover) {
   EXPECT_EQ(LitPixels(Contents(right)), 0) << "black before the first frame";
   TwoColourFrame frame;
   gWindows->present(handle, frame.Image());
-  // Both covers are 4:3, as the frame: it fills them, halves and all.
+  // The left cover is 4:3, as the frame: it fills it. The right one is
+  // 400x200: the frame is 267x200 there from x = 66, with black bars.
   struct {
     QWindow* cover;
     int x, y;
     uint32_t rgb;
   } cases[] = {
-      {right, 10, 150, 0xFF0000u},  {right, 199, 299, 0xFF0000u}, {right, 200, 0, 0x0000FFu},
-      {right, 399, 150, 0x0000FFu}, {left, 0, 0, 0xFF0000u},      {left, 639, 479, 0x0000FFu},
+      {left, 0, 0, 0xFF0000u},      {left, 319, 240, 0xFF0000u}, {left, 320, 240, 0x0000FFu},
+      {left, 639, 479, 0x0000FFu},  {right, 10, 100, 0u},        {right, 70, 100, 0xFF0000u},
+      {right, 330, 100, 0x0000FFu}, {right, 395, 100, 0u},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(Rgb(Contents(c.cover), c.x, c.y), c.rgb)
@@ -161,7 +163,7 @@ TEST_F(MonitorCoverTest, InputOnACoverReachesThePicturesWindow) {
     int frameX, frameY;
   } cases[] = {
       {right, QEvent::MouseMove, Qt::NoButton, {10, 20}, WM_MOUSEMOVE, 648, 16},     // 810.5, 20.5 / 1.25
-      {right, QEvent::MouseMove, Qt::NoButton, {399, 299}, WM_MOUSEMOVE, 959, 239},  // 1199.5, 299.5
+      {right, QEvent::MouseMove, Qt::NoButton, {399, 199}, WM_MOUSEMOVE, 959, 159},  // 1199.5, 199.5
       {left, QEvent::MouseMove, Qt::NoButton, {0, 0}, WM_MOUSEMOVE, -512, 80},       // -639.5, 100.5
       {left, QEvent::MouseMove, Qt::NoButton, {639, 479}, WM_MOUSEMOVE, -1, 463},    // -0.5, 579.5
       {right, QEvent::MouseButtonPress, Qt::LeftButton, {10, 20}, WM_LBUTTONDOWN, 648, 16},
