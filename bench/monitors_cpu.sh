@@ -13,7 +13,7 @@ cleanup() {
   if [ -n "${xvfb:-}" ]; then kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null || true; fi
 }
 trap cleanup EXIT
-for n in $(seq 70 89); do [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] || { display=:$n; break; }; done
+for n in $(seq 70 89); do [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { display=:$n; break; }; done
 # -noreset: the monitors set below would go with the reset after xrandr leaves.
 Xvfb "$display" -screen 0 3840x1080x24 -nolisten tcp -noreset >/dev/null 2>&1 &
 xvfb=$!
