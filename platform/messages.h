@@ -18,6 +18,7 @@ enum : uint32_t {
   WM_CLOSE = 0x0010,
   WM_QUIT = 0x0012,
   WM_GETMINMAXINFO = 0x0024,  // lParam: the smallest client width the window allows
+  WM_DISPLAYCHANGE = 0x007E,  // the monitors changed and the full-screen window moved or resized
   WM_NCPAINT = 0x0085,
   WM_KEYDOWN = 0x0100,
   WM_KEYUP = 0x0101,

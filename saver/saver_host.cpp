@@ -90,6 +90,12 @@ LResult DefScreenSaverProc(WindowHandle window, uint32_t message, WParam, LParam
         PostMessage(window, WM_QUIT, 0, 0);
       }
       return 0;
+    case WM_DISPLAYCHANGE:
+      // The picture moved to another monitor or changed size, and with it
+      // the grid mouse positions are measured on: where the mouse is next
+      // seen is where it rests.
+      gHost.haveMouseOrigin = false;
+      return 0;
     case SCRM_VERIFYPW:
       // Passwords belong to the desktop's locker; closing may always go ahead.
       return 1;

@@ -167,13 +167,17 @@ void ShowCover(const QRect& area) {
 }
 
 // The picture follows the primary monitor, which may be another one than
-// before or one of a new size.
+// before or one of a new size. Mouse positions are measured from the
+// picture, so the saver is told to measure moves afresh.
 void FollowPrimary(QScreen* primary) {
   QWindow* main = gMonitorCovers.main;
-  if (main->geometry() == primary->geometry()) return;
+  QRect area = primary->geometry();
+  if (main->geometry() == area) return;
   main->setScreen(primary);
-  main->setGeometry(primary->geometry());
+  main->setGeometry(area);
   if (main->isVisible()) main->showFullScreen();
+  LParam size = LParam((uint32_t(area.width()) & 0xFFFFu) | ((uint32_t(area.height()) & 0xFFFFu) << 16));
+  PostMessage(gMonitorCovers.handle, WM_DISPLAYCHANGE, WParam(primary->depth()), size);
 }
 
 void LayOutCovers() {

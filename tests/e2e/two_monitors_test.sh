@@ -144,6 +144,8 @@ fi
 # Monitors come and go while it runs.
 timeout 5 xdotool mousemove 640 360
 if start_saver /s; then
+  # Where the mouse rests, as the saver sees it (a move of a pixel is no input).
+  timeout 5 xdotool mousemove 641 361
   timeout 5 xrandr --delmonitor right >/dev/null
   sleep 1
   e2e_check "the right monitor removed: still running" e2e_is_running "$pid"
@@ -162,6 +164,13 @@ if start_saver /s; then
   e2e_check "the primary removed: the picture moved to the right monitor" wait_for_picture moved "$RIGHT"
   seen=$(count_colour "$E2E_WORK/moved.png" 2560x720+0+0 "$DESKTOP")
   e2e_check "the primary removed: the desktop colour shows nowhere ($seen pixels)" [ "$seen" -eq 0 ]
+  # The mouse has not moved, but the picture it is measured from has: a
+  # nudge now is still a nudge.
+  timeout 5 xdotool mousemove 643 362
+  sleep 0.3
+  timeout 5 xdotool mousemove 644 363
+  sleep 1
+  e2e_check "the primary removed: a nudge of the mouse leaves it running" e2e_is_running "$pid"
 
   # The left monitor comes back as the primary: the picture returns.
   timeout 5 xrandr --setmonitor left 1280/338x720/190+0+0 screen >/dev/null

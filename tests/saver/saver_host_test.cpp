@@ -191,6 +191,33 @@ TEST_F(SaverHostTest, MovesAreMeasuredWithSignedPositions) {
   }
 }
 
+TEST_F(SaverHostTest, AfterADisplayChangeMovesAreMeasuredAfresh) {
+  // The picture moved to another monitor: the mouse did not move, but its
+  // position in the picture's grid did.
+  for (bool displayChange : {false, true}) {
+    SCOPED_TRACE(displayChange);
+    TearDown();
+    SetUp();
+    static bool change;
+    change = displayChange;
+    gHeadless.onPump = [] {
+      ++gScript.pumps;
+      if (gScript.pumps == 300) PostMessage(1, WM_MOUSEMOVE, 0, LParam(100 | (100 << 16)));
+      if (gScript.pumps == 400 && change) PostMessage(1, WM_DISPLAYCHANGE, 32, LParam(1280 | (720 << 16)));
+      if (gScript.pumps == 600) PostMessage(1, WM_MOUSEMOVE, 0, LParam(500 | (100 << 16)));
+      if (gScript.pumps == 900) PostMessage(1, WM_MOUSEMOVE, 0, LParam(502 | (101 << 16)));
+      if (gScript.pumps == 5000) PostMessage(1, WM_CLOSE, 0, 0);
+    };
+    WindowRequest request;
+    request.mode = WindowMode::FullScreen;
+    EXPECT_EQ(RunScreenSaver(request), 0);
+    if (displayChange)
+      EXPECT_GE(gScript.pumps, 5000u) << "the moves after the change were jitter";
+    else
+      EXPECT_LT(gScript.pumps, 1000u) << "a move of 400 pixels ends it";
+  }
+}
+
 TEST_F(SaverHostTest, ForeignWindowsTakeNoInput) {
   gScript.keyAtPump = 100;
   gScript.key = 'B';
