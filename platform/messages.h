@@ -19,6 +19,7 @@ enum : uint32_t {
   WM_QUIT = 0x0012,
   WM_SHOWWINDOW = 0x0018,     // wParam: 0 when nothing of the window can be seen, 1 when it can again
   WM_GETMINMAXINFO = 0x0024,  // lParam: the smallest client width the window allows
+  WM_DISPLAYCHANGE = 0x007E,  // the monitors changed and the full-screen window moved or resized
   WM_NCPAINT = 0x0085,
   WM_KEYDOWN = 0x0100,
   WM_KEYUP = 0x0101,

@@ -11,7 +11,7 @@
 #include "platform/messages.h"
 
 enum class WindowMode {
-  FullScreen,  // borderless, covering the primary screen, cursor hidden
+  FullScreen,  // borderless on the primary monitor, every other monitor covered, cursor hidden
   Ordinary,    // a normal top-level window, for trying the program out
   Foreign,     // a child of an existing X11 window; no input is delivered
 };
@@ -21,6 +21,9 @@ struct WindowRequest {
   uint64_t foreignId = 0;  // the X11 window for WindowMode::Foreign
   uint32_t width = 640;    // client size asked for in WindowMode::Ordinary
   uint32_t height = 480;
+  // FullScreen: the picture on every monitor; else the others are black.
+  // Input on any monitor comes to the one window either way.
+  bool allMonitors = false;
   const char* title = "Prismora";
 };
 

@@ -136,6 +136,8 @@ bool ParseCommandLine(int argc, const char* const* argv, const char* xscreensave
       out->frameRate = true;
     } else if (Is(arg, {"-no-fps", "--no-fps"})) {
       out->frameRate = false;
+    } else if (Is(arg, {"--all-monitors"})) {
+      out->allMonitors = true;
     } else if (Is(arg, {"-install", "--install", "-no-install", "--no-install", "-noinstall", "-pair",
                         "--pair", "-mono", "--mono", "-visual", "--visual", "-nice", "--nice"})) {
       // Options hack hosts pass to every hack: an exit here would make the
@@ -269,7 +271,8 @@ const char* UsageText() {
          "Mirror-symmetric, ever-changing trails of coloured particles.\n"
          "\n"
          "Modes:\n"
-         "  /s, --fullscreen         run full screen on the primary screen\n"
+         "  /s, --fullscreen         run full screen: the picture on the primary monitor,\n"
+         "                           every other monitor black\n"
          "  /c, --settings           the settings dialog (also with no mode at all)\n"
          "  /p ID, --preview ID      the small preview inside the X11 window ID\n"
          "  -window-id ID, --window-id ID\n"
@@ -281,6 +284,7 @@ const char* UsageText() {
          "\n"
          "Options:\n"
          "  -fps, --fps              show the frame rate (as F12 does)\n"
+         "  --all-monitors           full screen: the picture on every monitor\n"
          "  --depth 16|24|32         draw in this many bits per pixel\n"
          "  --config-dir DIR         keep the settings in DIR/settings.reg\n"
          "  -h, --help               show this text\n"

@@ -23,6 +23,7 @@ struct CommandLine {
   uint32_t depth = 0;           // --depth 16|24|32; 0 = the display's choice
   std::string configDirectory;  // --config-dir DIR; "" = the usual place (a render: none)
   bool frameRate = false;       // -fps, --fps: the frame-rate readout from the start
+  bool allMonitors = false;     // --all-monitors: full screen shows the picture on every monitor
   std::string ignoredOptions;   // host options that mean nothing here, space-separated, for the log
   SettingsFlagsRec settings;    // settings for this run only (any saver mode and a render)
   std::string

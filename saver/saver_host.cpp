@@ -28,6 +28,11 @@ SaverHostRec gHost;
 
 int Abs(int v) { return v < 0 ? -v : v; }
 
+// The halves of a mouse position are signed: on a desktop of several
+// monitors a position left of or above the picture is negative.
+int PointX(LParam lParam) { return int(int16_t(uint16_t(uint32_t(lParam) & 0xFFFF))); }
+int PointY(LParam lParam) { return int(int16_t(uint16_t((uint32_t(lParam) >> 16) & 0xFFFF))); }
+
 void EndSaverOnInput(WindowHandle window) {
   // The host program owns input in a foreign window; nothing of it is ours.
   if (gHost.mode == WindowMode::Foreign) return;
@@ -40,13 +45,13 @@ void EndSaverOnInput(WindowHandle window) {
 bool NoteMouseOrigin(LParam lParam) {
   if (gHost.haveMouseOrigin) return false;
   gHost.haveMouseOrigin = true;
-  gHost.mouseX = int(uint32_t(lParam) & 0xFFFF);
-  gHost.mouseY = int((uint32_t(lParam) >> 16) & 0xFFFF);
+  gHost.mouseX = PointX(lParam);
+  gHost.mouseY = PointY(lParam);
   return true;
 }
 
 void OnMouseMove(WindowHandle window, LParam lParam) {
-  int x = int(uint32_t(lParam) & 0xFFFF), y = int((uint32_t(lParam) >> 16) & 0xFFFF);
+  int x = PointX(lParam), y = PointY(lParam);
   if (NoteMouseOrigin(lParam)) return;
   // An ordinary window is for trying the saver out: the mouse must be free
   // to move over it; keys and clicks still end it.
@@ -86,6 +91,12 @@ LResult DefScreenSaverProc(WindowHandle window, uint32_t message, WParam, LParam
         gWindows->destroy(window);
         PostMessage(window, WM_QUIT, 0, 0);
       }
+      return 0;
+    case WM_DISPLAYCHANGE:
+      // The picture moved to another monitor or changed size, and with it
+      // the grid mouse positions are measured on: where the mouse is next
+      // seen is where it rests.
+      gHost.haveMouseOrigin = false;
       return 0;
     case SCRM_VERIFYPW:
       // Passwords belong to the desktop's locker; closing may always go ahead.

@@ -27,8 +27,9 @@ run_packages=(libqt6widgets6 libqt6opengl6 libqt6openglwidgets6 libgl1-mesa-dri 
 # log under a comma-decimal locale (de_DE.UTF-8), which this script generates when it is missing.
 # desktop-file-utils and groff-base check the installed desktop entries and man pages; mate-screensaver runs
 # in a private D-Bus session (dbus-daemon) with its settings set by gsettings (libglib2.0-bin); xscreensaver
-# and xsecurelock are the other real hosts the program runs under as a hack.
-test_packages=(xvfb xauth xdotool x11-utils imagemagick libgdk-pixbuf2.0-bin locales desktop-file-utils groff-base
+# and xsecurelock are the other real hosts the program runs under as a hack; x11-xserver-utils (xrandr,
+# xsetroot) makes the monitors of the two-monitor test.
+test_packages=(xvfb xauth xdotool x11-utils x11-xserver-utils imagemagick libgdk-pixbuf2.0-bin locales desktop-file-utils groff-base
   mate-screensaver dbus-daemon libglib2.0-bin procps lintian xscreensaver xsecurelock)
 
 groups=("$@")

@@ -111,6 +111,7 @@ int RunSaverMode(const CommandLine& commandLine) {
   switch (commandLine.mode) {
     case SaverMode::FullScreen:
       request.mode = WindowMode::FullScreen;
+      request.allMonitors = commandLine.allMonitors;
       break;
     case SaverMode::Window:
       request.mode = WindowMode::Ordinary;

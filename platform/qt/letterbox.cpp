@@ -15,6 +15,17 @@ int SourceCoordinate(int d, int destinationSize, int sourceSize) {
   return s >= sourceSize ? sourceSize - 1 : int(s);
 }
 
+// The same without the clamp, rounding toward minus infinity so the pixel
+// grid runs on evenly to the left of and above the picture.
+int GridCoordinate(int d, int destinationSize, int sourceSize) {
+  if (destinationSize <= 0 || sourceSize <= 0) return 0;
+  int64_t numerator = (int64_t(d) * 2 + 1) * sourceSize;
+  int64_t denominator = int64_t(destinationSize) * 2;
+  int64_t q = numerator / denominator;
+  if (numerator % denominator != 0 && numerator < 0) --q;
+  return int(q);
+}
+
 }  // namespace
 
 LetterboxRect FitLetterbox(int windowWidth, int windowHeight, int frameWidth, int frameHeight) {
@@ -39,4 +50,10 @@ void WindowToFramePixel(const LetterboxRect& picture, int frameWidth, int frameH
                         int* frameX, int* frameY) {
   *frameX = SourceCoordinate(x - picture.x, picture.width, frameWidth);
   *frameY = SourceCoordinate(y - picture.y, picture.height, frameHeight);
+}
+
+void WindowToFramePosition(const LetterboxRect& picture, int frameWidth, int frameHeight, int x, int y,
+                           int* frameX, int* frameY) {
+  *frameX = GridCoordinate(x - picture.x, picture.width, frameWidth);
+  *frameY = GridCoordinate(y - picture.y, picture.height, frameHeight);
 }

@@ -16,3 +16,9 @@ LetterboxRect FitLetterbox(int windowWidth, int windowHeight, int frameWidth, in
 // (a position on a bar gives the nearest edge pixel).
 void WindowToFramePixel(const LetterboxRect& picture, int frameWidth, int frameHeight, int x, int y,
                         int* frameX, int* frameY);
+
+// The same mapping without the clamp: a position beyond the picture (on a
+// bar, or on another monitor) lands on the frame's pixel grid extended past
+// its edges, so moves there keep their size in frame pixels.
+void WindowToFramePosition(const LetterboxRect& picture, int frameWidth, int frameHeight, int x, int y,
+                           int* frameX, int* frameY);

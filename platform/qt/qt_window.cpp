@@ -29,20 +29,13 @@
 #include "platform/qt/gl_presenter.h"
 #include "platform/qt/key_mapping.h"
 #include "platform/qt/letterbox.h"
+#include "platform/qt/monitor_cover.h"
+#include "platform/qt/mouse_messages.h"
 #include "platform/qt/qt_host.h"
 #include "platform/qt/qt_host_internal.h"
 #include "platform/window.h"
 
 namespace {
-
-// Mouse-message wParam bits.
-enum : unsigned {
-  MK_LBUTTON = 0x01,
-  MK_RBUTTON = 0x02,
-  MK_SHIFT = 0x04,
-  MK_CONTROL = 0x08,
-  MK_MBUTTON = 0x10,
-};
 
 class HostWindow;
 
@@ -187,38 +180,7 @@ class HostWindow final : public QWindow {
     if (rec_->frameWidth > 0) {
       WindowToFramePixel(rec_->picture, rec_->frameWidth, rec_->frameHeight, x, y, &x, &y);
     }
-    Qt::MouseButtons buttons = e->buttons();
-    unsigned keys = 0;
-    if (buttons & Qt::LeftButton) keys |= MK_LBUTTON;
-    if (buttons & Qt::RightButton) keys |= MK_RBUTTON;
-    if (buttons & Qt::MiddleButton) keys |= MK_MBUTTON;
-    if (e->modifiers() & Qt::ShiftModifier) keys |= MK_SHIFT;
-    if (e->modifiers() & Qt::ControlModifier) keys |= MK_CONTROL;
-    RecordKeyHeld(VK_CONTROL, (e->modifiers() & Qt::ControlModifier) != 0);
-    if (e->type() == QEvent::MouseMove) {
-      PostMessage(rec_->handle, WM_MOUSEMOVE, keys, PackPoint(x, y));
-      return;
-    }
-    int vk = 0;
-    uint32_t message = 0;
-    if (e->button() == Qt::LeftButton) {
-      vk = VK_LBUTTON;
-      message = WM_LBUTTONDOWN;
-    } else if (e->button() == Qt::RightButton) {
-      vk = VK_RBUTTON;
-      message = WM_RBUTTONDOWN;
-    } else if (e->button() == Qt::MiddleButton) {
-      vk = VK_MBUTTON;
-      message = WM_MBUTTONDOWN;
-    } else {
-      return;
-    }
-    if (e->type() == QEvent::MouseButtonPress) {
-      RecordKeyDown(vk);
-      PostMessage(rec_->handle, message, keys, PackPoint(x, y));
-    } else {
-      RecordKeyUp(vk);
-    }
+    PostMouseMessage(rec_->handle, *e, x, y);
   }
 
   HostWindowRec* rec_;
@@ -397,6 +359,7 @@ WindowHandle QtCreate(const WindowRequest& request) {
       rec->window->setCursor(Qt::BlankCursor);
       rec->window->setTitle(QString::fromUtf8(request.title ? request.title : ""));
       ChoosePresenter(rec.get());
+      StartMonitorCovers(rec->handle, rec->window, request.allMonitors);
       break;
     }
     case WindowMode::Ordinary:
@@ -414,6 +377,7 @@ WindowHandle QtCreate(const WindowRequest& request) {
 }
 
 void DeleteWindow(HostWindowRec* rec) {
+  StopMonitorCovers(rec->handle);
   DestroyGlPresenter(rec->gl);
   rec->gl = nullptr;
   if (rec->container) {
@@ -547,6 +511,7 @@ void QtPresent(WindowHandle handle, const FrameImage& frame) {
   rec->frameWidth = image.width();
   rec->frameHeight = image.height();
   rec->picture = picture;
+  PresentOnMonitorCovers(rec->handle, image, picture);
 }
 
 void QtDesktop(uint32_t* width, uint32_t* height, uint32_t* bitsPerPixel) {
@@ -588,6 +553,7 @@ void SetQtContentContainer(WindowHandle handle, QWidget* container) {
 }
 
 void ApplyQtWindowWork() {
+  ApplyMonitorCoverWork();
   for (auto& rec : gQtWindows.windows) {
     if (!rec->foreignResizePending) continue;
     rec->foreignResizePending = false;

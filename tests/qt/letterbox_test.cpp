@@ -51,4 +51,30 @@ TEST(Letterbox, MapsWindowPositionsToTheFramePixelShown) {
   }
 }
 
+TEST(Letterbox, CarriesTheFramePixelGridBeyondThePicture) {
+  // The same 2.25 window pixels a frame pixel, on past every edge: the
+  // positions of other monitors, whose moves must keep their size.
+  LetterboxRect picture{240, 0, 1440, 1080};
+  struct {
+    int x, y, frameX, frameY;
+  } cases[] = {
+      {240, 0, 0, 0},           // inside, as the clamped mapping
+      {960, 540, 320, 240},     // the centre
+      {1679, 1079, 639, 479},   // the last pixel of the picture
+      {239, -1, -1, -1},        // just left of and above it
+      {238, -2, -1, -1},        // pixel centre -1.5 / 2.25 = -0.67: still -1
+      {237, -3, -2, -2},        // -2.5 / 2.25 = -1.1
+      {0, 0, -107, 0},          // the left bar's edge: -239.5 / 2.25 = -106.4
+      {1680, 1080, 640, 480},   // just past the last pixel
+      {3600, 500, 1493, 222},   // a monitor to the right: 3360.5 / 2.25 = 1493.6
+      {-1680, 540, -854, 240},  // a monitor to the left: -1919.5 / 2.25 = -853.1
+  };
+  for (const auto& c : cases) {
+    int fx = 0, fy = 0;
+    WindowToFramePosition(picture, 640, 480, c.x, c.y, &fx, &fy);
+    EXPECT_EQ(fx, c.frameX) << c.x << "," << c.y;
+    EXPECT_EQ(fy, c.frameY) << c.x << "," << c.y;
+  }
+}
+
 }  // namespace

@@ -163,6 +163,24 @@ TEST(CommandLineTest, TheCommonHackOptions) {
   }
 }
 
+TEST(CommandLineTest, AllMonitorsOption) {
+  struct Case {
+    std::vector<const char*> args;
+    bool allMonitors;
+  } cases[] = {
+      {{"/s"}, false},
+      {{"/s", "--all-monitors"}, true},
+      {{"--all-monitors", "--fullscreen"}, true},
+  };
+  for (const Case& c : cases) {
+    Parsed p = Parse(c.args);
+    ASSERT_TRUE(p.ok) << c.args[0] << ": " << p.error;
+    EXPECT_EQ(p.line.mode, SaverMode::FullScreen) << c.args[0];
+    EXPECT_EQ(p.line.allMonitors, c.allMonitors) << c.args[0];
+  }
+  EXPECT_NE(std::string(UsageText()).find("--all-monitors"), std::string::npos);
+}
+
 TEST(CommandLineTest, DepthOption) {
   for (auto [text, depth] : {std::pair{"16", 16u}, {"24", 24u}, {"32", 32u}}) {
     Parsed p = Parse({"/s", "--depth", text});

@@ -150,6 +150,74 @@ TEST_F(SaverHostTest, AnOrdinaryWindowIgnoresMouseMovesButNotKeysOrClicks) {
   }
 }
 
+TEST_F(SaverHostTest, MovesAreMeasuredWithSignedPositions) {
+  // Positions left of or above the picture (another monitor) are negative:
+  // a small move across the picture's edge is jitter, not a long jump.
+  struct Case {
+    int restX, restY, moveX, moveY;
+    bool ends;
+  };
+  const Case cases[] = {
+      {-2, 10, 1, 10, false},         // across the left edge by 3
+      {-100, -50, -103, -47, false},  // on a monitor up and to the left
+      {2, 10, -3, 10, true},          // across the left edge by 5
+      {-400, 300, -100, 300, true},   // along a monitor on the left
+      {1500, 300, -1500, 300, true},  // from a monitor on the right to one on the left
+  };
+  bool first = true;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.restX << "," << c.restY << " to " << c.moveX << "," << c.moveY);
+    if (!first) {
+      TearDown();
+      SetUp();
+    }
+    first = false;
+    static LParam rest, move;
+    rest = LParam((uint32_t(c.restX) & 0xFFFF) | ((uint32_t(c.restY) & 0xFFFF) << 16));
+    move = LParam((uint32_t(c.moveX) & 0xFFFF) | ((uint32_t(c.moveY) & 0xFFFF) << 16));
+    gHeadless.onPump = [] {
+      ++gScript.pumps;
+      if (gScript.pumps == 300) PostMessage(1, WM_MOUSEMOVE, 0, rest);
+      if (gScript.pumps == 600) PostMessage(1, WM_MOUSEMOVE, 0, move);
+      if (gScript.pumps == 5000) PostMessage(1, WM_CLOSE, 0, 0);
+    };
+    WindowRequest request;
+    request.mode = WindowMode::FullScreen;
+    EXPECT_EQ(RunScreenSaver(request), 0);
+    if (c.ends)
+      EXPECT_LT(gScript.pumps, 1000u);
+    else
+      EXPECT_GE(gScript.pumps, 5000u);
+  }
+}
+
+TEST_F(SaverHostTest, AfterADisplayChangeMovesAreMeasuredAfresh) {
+  // The picture moved to another monitor: the mouse did not move, but its
+  // position in the picture's grid did.
+  for (bool displayChange : {false, true}) {
+    SCOPED_TRACE(displayChange);
+    TearDown();
+    SetUp();
+    static bool change;
+    change = displayChange;
+    gHeadless.onPump = [] {
+      ++gScript.pumps;
+      if (gScript.pumps == 300) PostMessage(1, WM_MOUSEMOVE, 0, LParam(100 | (100 << 16)));
+      if (gScript.pumps == 400 && change) PostMessage(1, WM_DISPLAYCHANGE, 32, LParam(1280 | (720 << 16)));
+      if (gScript.pumps == 600) PostMessage(1, WM_MOUSEMOVE, 0, LParam(500 | (100 << 16)));
+      if (gScript.pumps == 900) PostMessage(1, WM_MOUSEMOVE, 0, LParam(502 | (101 << 16)));
+      if (gScript.pumps == 5000) PostMessage(1, WM_CLOSE, 0, 0);
+    };
+    WindowRequest request;
+    request.mode = WindowMode::FullScreen;
+    EXPECT_EQ(RunScreenSaver(request), 0);
+    if (displayChange)
+      EXPECT_GE(gScript.pumps, 5000u) << "the moves after the change were jitter";
+    else
+      EXPECT_LT(gScript.pumps, 1000u) << "a move of 400 pixels ends it";
+  }
+}
+
 TEST_F(SaverHostTest, ForeignWindowsTakeNoInput) {
   gScript.keyAtPump = 100;
   gScript.key = 'B';
