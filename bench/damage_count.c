@@ -1,0 +1,57 @@
+/* Counts the frames a program puts to the X server: the damage the server
+ * records on the root window and every window inside it. After each report
+ * the damage is taken away again, so the next drawing reports anew; a frame
+ * is one report. Drawing that lands while this counter is not yet back
+ * waiting merges into one report, so the count is a lower bound.
+ * Usage: damage_count SECONDS   prints the number of reports. */
+#include <X11/Xlib.h>
+#include <X11/extensions/Xdamage.h>
+#include <poll.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <time.h>
+
+static double Now(void) {
+  struct timespec t;
+  clock_gettime(CLOCK_MONOTONIC, &t);
+  return (double)t.tv_sec + (double)t.tv_nsec / 1e9;
+}
+
+int main(int argc, char** argv) {
+  double seconds = argc > 1 ? atof(argv[1]) : 10.0;
+  Display* display = XOpenDisplay(NULL);
+  if (!display) {
+    fprintf(stderr, "damage_count: cannot open the display\n");
+    return 1;
+  }
+  int eventBase = 0, errorBase = 0;
+  if (!XDamageQueryExtension(display, &eventBase, &errorBase)) {
+    fprintf(stderr, "damage_count: the server has no DAMAGE extension\n");
+    return 1;
+  }
+  /* Children of the root draw into the root's area: their damage is the
+   * root's too when the server composites nothing, as Xvfb does not. */
+  Damage damage = XDamageCreate(display, DefaultRootWindow(display), XDamageReportNonEmpty);
+  XSync(display, False);
+  unsigned long frames = 0;
+  double end = Now() + seconds;
+  struct pollfd fd = {ConnectionNumber(display), POLLIN, 0};
+  for (;;) {
+    double left = end - Now();
+    if (left <= 0) break;
+    if (!XPending(display)) {
+      poll(&fd, 1, (int)(left * 1000) + 1);
+      continue;
+    }
+    XEvent event;
+    XNextEvent(display, &event);
+    if (event.type != eventBase + XDamageNotify) continue;
+    frames += 1;
+    XDamageSubtract(display, damage, None, None);
+    XFlush(display);
+  }
+  printf("%lu\n", frames);
+  XDamageDestroy(display, damage);
+  XCloseDisplay(display);
+  return 0;
+}
