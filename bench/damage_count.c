@@ -3,13 +3,18 @@
  * the damage is taken away again, so the next drawing reports anew; a frame
  * is one report. Drawing that lands while this counter is not yet back
  * waiting merges into one report, so the count is a lower bound.
- * Usage: damage_count SECONDS   prints the number of reports. */
+ * Usage: damage_count SECONDS            prints the number of reports
+ *        damage_count -launch N CMD...  starts CMD, prints "pid" and its id,
+ *                                       then the times of the first N
+ *                                       reports, in ms after the start */
 #include <X11/Xlib.h>
 #include <X11/extensions/Xdamage.h>
 #include <poll.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <time.h>
+#include <unistd.h>
 
 static double Now(void) {
   struct timespec t;
@@ -18,7 +23,9 @@ static double Now(void) {
 }
 
 int main(int argc, char** argv) {
-  double seconds = argc > 1 ? atof(argv[1]) : 10.0;
+  int launch = argc > 3 && strcmp(argv[1], "-launch") == 0;
+  int wanted = launch ? atoi(argv[2]) : 0;
+  double seconds = launch ? 10.0 : argc > 1 ? atof(argv[1]) : 10.0;
   Display* display = XOpenDisplay(NULL);
   if (!display) {
     fprintf(stderr, "damage_count: cannot open the display\n");
@@ -33,6 +40,19 @@ int main(int argc, char** argv) {
    * root's too when the server composites nothing, as Xvfb does not. */
   Damage damage = XDamageCreate(display, DefaultRootWindow(display), XDamageReportNonEmpty);
   XSync(display, False);
+  double start = Now();
+  if (launch) {
+    pid_t child = fork();
+    if (child == 0) {
+      /* The program's output must not hold the reader of ours open. */
+      freopen("/dev/null", "w", stdout);
+      freopen("/dev/null", "w", stderr);
+      execvp(argv[3], argv + 3);
+      _exit(127);
+    }
+    printf("pid %d\n", (int)child);
+    fflush(stdout);
+  }
   unsigned long frames = 0;
   double end = Now() + seconds;
   struct pollfd fd = {ConnectionNumber(display), POLLIN, 0};
@@ -49,8 +69,12 @@ int main(int argc, char** argv) {
     frames += 1;
     XDamageSubtract(display, damage, None, None);
     XFlush(display);
+    if (launch) {
+      printf("%.1f\n", 1000 * (Now() - start));
+      if (frames >= (unsigned long)wanted) break;
+    }
   }
-  printf("%lu\n", frames);
+  if (!launch) printf("%lu\n", frames);
   XDamageDestroy(display, damage);
   XCloseDisplay(display);
   return 0;
