@@ -13,6 +13,7 @@ struct TimerRec {
   uintptr_t id = 0;
   uint32_t period = 1;     // ms
   uint32_t lastFired = 0;  // tick of the last WM_TIMER (or of SetTimer)
+  bool held = false;       // never due while held
 };
 
 struct MessageQueueRec {
@@ -27,7 +28,7 @@ MessageQueueRec gQueue;
 bool TakeDueTimer(Message* out, bool remove) {
   uint32_t now = GetTickCount();
   for (TimerRec& timer : gQueue.timers) {
-    if (uint32_t(now - timer.lastFired) >= timer.period) {
+    if (!timer.held && uint32_t(now - timer.lastFired) >= timer.period) {
       out->window = timer.window;
       out->message = WM_TIMER;
       out->wParam = timer.id;
@@ -44,6 +45,7 @@ uint32_t MillisecondsToNextTimer() {
   uint32_t now = GetTickCount();
   uint32_t best = UINT32_MAX;
   for (const TimerRec& timer : gQueue.timers) {
+    if (timer.held) continue;
     uint32_t elapsed = now - timer.lastFired;
     uint32_t left = elapsed >= timer.period ? 0 : timer.period - elapsed;
     if (left < best) best = left;
@@ -107,6 +109,17 @@ bool KillTimer(WindowHandle window, uintptr_t id) {
       gQueue.timers.erase(it);
       return true;
     }
+  }
+  return false;
+}
+
+bool HoldTimer(WindowHandle window, uintptr_t id, bool hold) {
+  for (TimerRec& timer : gQueue.timers) {
+    if (timer.window != window || timer.id != id) continue;
+    // Released, it is due at once: whatever waited on it goes on now.
+    if (timer.held && !hold) timer.lastFired = GetTickCount() - timer.period;
+    timer.held = hold;
+    return true;
   }
   return false;
 }
