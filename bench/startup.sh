@@ -2,7 +2,7 @@
 # Start-up and memory of `prismora /s` under its own Xvfb: the times of the
 # first three frames the X server is given (damage reports, ms after the
 # program was started), then the resident memory and threads after 5 s and
-# after HOLD seconds. Each line is one of RUNS runs.
+# after HOLD seconds, without music. Each line is one of RUNS runs.
 # Usage: bench/startup.sh PRISMORA [RUNS] [HOLD] [WIDTHxHEIGHT]   (default 5 runs, 30 s, 1920x1080)
 set -euo pipefail
 prismora=$(realpath "${1:?path to prismora}")
@@ -33,6 +33,9 @@ for _ in $(seq "$runs"); do
   state="$work/state"
   rm -rf "$state"
   mkdir -p "$state"
+  # Without music, as the memory is judged.
+  printf '%s\n' 'Windows Registry Editor Version 5.00' '' '[HKEY_CURRENT_USER\Software\Quillfen\Prismora]' \
+    '"Music Index"=dword:ffffffff' >"$state/settings.reg"
   export PRISMORA_STATE_DIR=$state PRISMORA_CONFIG_DIR=$state PRISMORA_DATA_DIR=$state
   mapfile -t lines < <("$work/damage_count" -launch 3 "$prismora" /s)
   pid=${lines[0]#pid }
