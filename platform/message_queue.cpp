@@ -64,6 +64,23 @@ void WaitMilliseconds(uint32_t ms) {
   }
 }
 
+bool MonotonicMicroseconds(uint64_t* out) {
+  uint64_t count = 0, perSecond = 0;
+  if (!gClock->highResCounter(&count) || !gClock->highResFrequency(&perSecond) || perSecond == 0)
+    return false;
+  // In two parts, so that a counter of nanoseconds cannot overflow.
+  *out = count / perSecond * 1000000u + count % perSecond * 1000000u / perSecond;
+  return true;
+}
+
+void WaitUntilMicroseconds(uint64_t deadline) {
+  for (;;) {
+    uint64_t now = 0;
+    if (!MonotonicMicroseconds(&now) || now >= deadline) return;
+    gEvents->waitMicroseconds(deadline - now);
+  }
+}
+
 void PostMessage(WindowHandle window, uint32_t message, WParam wParam, LParam lParam) {
   gQueue.queue.push_back(Message{window, message, wParam, lParam});
 }

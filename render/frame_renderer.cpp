@@ -461,6 +461,8 @@ int32_t ArmsOf(int pattern) {
 
 void DrawFrame() {
   uint32_t start = GetTickCount();
+  uint64_t startUs = 0;
+  bool precise = MonotonicMicroseconds(&startUs);
   if (gTileSize == 0) gTileSize = gScreenWidth / 4;
   if (gWhitePixel == 0) gWhitePixel = PackPixel(255, 255, 255);
 
@@ -531,8 +533,14 @@ void DrawFrame() {
   // The wait sleeps (and lets window events in); "Max FPS" 0 means unpaced.
   if (gOptions.MaxFps > 0) {
     uint32_t period = 900 / gOptions.MaxFps;
-    uint32_t spent = GetTickCount() - start;
-    if (spent < period) WaitMilliseconds(period - spent);
+    if (precise) {
+      // Measured on the fine counter: whole milliseconds would let a frame
+      // that began late in one end up to a millisecond short.
+      WaitUntilMicroseconds(startUs + uint64_t(period) * 1000u);
+    } else {
+      uint32_t spent = GetTickCount() - start;
+      if (spent < period) WaitMilliseconds(period - spent);
+    }
   }
 }
 
