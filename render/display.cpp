@@ -602,7 +602,8 @@ bool DDCreateTextSurface() {
     DDInitFail("DDCreateTextSurface failed with error: %s\n", DDErrorName(result));
     return false;
   }
-  FillSurface(gDisplay.text, 0);
+  // Made black (all zero) without touching it: only the text drawn there
+  // costs memory.
   gTextSurfaceGeneration += 1;
   return true;
 }
