@@ -11,6 +11,9 @@ struct EventSourceService {
   // window-system event arrives (which it then pumps). The headless host
   // advances its virtual clock by the full timeout instead.
   void (*wait)(uint32_t timeoutMs);
+  // The same to the microsecond, for waits that must end on time to within
+  // a fraction of a millisecond.
+  void (*waitMicroseconds)(uint64_t timeoutUs);
 };
 
 extern const EventSourceService* gEvents;
@@ -18,3 +21,10 @@ extern const EventSourceService* gEvents;
 // Sleeps until ms milliseconds have passed on the program clock, letting
 // window events into the queue meanwhile. Never busy-waits.
 void WaitMilliseconds(uint32_t ms);
+
+// Microseconds on the high-resolution counter; false when there is none.
+bool MonotonicMicroseconds(uint64_t* out);
+// Sleeps until the high-resolution counter reads deadline (microseconds, as
+// MonotonicMicroseconds gives them), letting window events in meanwhile;
+// returns at once without a counter. Never busy-waits.
+void WaitUntilMicroseconds(uint64_t deadline);

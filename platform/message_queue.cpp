@@ -13,6 +13,7 @@ struct TimerRec {
   uintptr_t id = 0;
   uint32_t period = 1;     // ms
   uint32_t lastFired = 0;  // tick of the last WM_TIMER (or of SetTimer)
+  bool held = false;       // never due while held
 };
 
 struct MessageQueueRec {
@@ -27,7 +28,7 @@ MessageQueueRec gQueue;
 bool TakeDueTimer(Message* out, bool remove) {
   uint32_t now = GetTickCount();
   for (TimerRec& timer : gQueue.timers) {
-    if (uint32_t(now - timer.lastFired) >= timer.period) {
+    if (!timer.held && uint32_t(now - timer.lastFired) >= timer.period) {
       out->window = timer.window;
       out->message = WM_TIMER;
       out->wParam = timer.id;
@@ -44,6 +45,7 @@ uint32_t MillisecondsToNextTimer() {
   uint32_t now = GetTickCount();
   uint32_t best = UINT32_MAX;
   for (const TimerRec& timer : gQueue.timers) {
+    if (timer.held) continue;
     uint32_t elapsed = now - timer.lastFired;
     uint32_t left = elapsed >= timer.period ? 0 : timer.period - elapsed;
     if (left < best) best = left;
@@ -59,6 +61,23 @@ void WaitMilliseconds(uint32_t ms) {
     uint32_t elapsed = GetTickCount() - start;
     if (elapsed >= ms) return;
     gEvents->wait(ms - elapsed);
+  }
+}
+
+bool MonotonicMicroseconds(uint64_t* out) {
+  uint64_t count = 0, perSecond = 0;
+  if (!gClock->highResCounter(&count) || !gClock->highResFrequency(&perSecond) || perSecond == 0)
+    return false;
+  // In two parts, so that a counter of nanoseconds cannot overflow.
+  *out = count / perSecond * 1000000u + count % perSecond * 1000000u / perSecond;
+  return true;
+}
+
+void WaitUntilMicroseconds(uint64_t deadline) {
+  for (;;) {
+    uint64_t now = 0;
+    if (!MonotonicMicroseconds(&now) || now >= deadline) return;
+    gEvents->waitMicroseconds(deadline - now);
   }
 }
 
@@ -107,6 +126,17 @@ bool KillTimer(WindowHandle window, uintptr_t id) {
       gQueue.timers.erase(it);
       return true;
     }
+  }
+  return false;
+}
+
+bool HoldTimer(WindowHandle window, uintptr_t id, bool hold) {
+  for (TimerRec& timer : gQueue.timers) {
+    if (timer.window != window || timer.id != id) continue;
+    // Released, it is due at once: whatever waited on it goes on now.
+    if (timer.held && !hold) timer.lastFired = GetTickCount() - timer.period;
+    timer.held = hold;
+    return true;
   }
   return false;
 }

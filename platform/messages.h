@@ -77,6 +77,10 @@ bool GetMessage(Message* out);
 uintptr_t SetTimer(WindowHandle window, uintptr_t id, uint32_t periodMs);
 // Stops timer id; false when it did not run.
 bool KillTimer(WindowHandle window, uintptr_t id);
+// Holds timer id (it never comes due, so a wait with nothing else to do
+// sleeps until a message arrives) or releases it, due at once. Holding is
+// not starting: false when the timer does not run. SetTimer keeps the hold.
+bool HoldTimer(WindowHandle window, uintptr_t id, bool hold);
 
 // Empties the queue and stops every timer (for start-up and tests).
 void ResetMessageQueue();

@@ -69,6 +69,10 @@ struct DisplayRec {
   SurfaceRec background;
   TextRegionRec textRegions[kTextSlotCount];
   bool backPresented = false;  // the back surface holds the picture last presented
+  // The gradient is drawn on first use, not when the surface is made: most
+  // runs never show it, and at 4K it is 33 MB of memory to touch.
+  bool backgroundDrawn = false;
+  int backgroundBrightness = 0;  // 0..255, taken when the surface is made
 };
 
 // The test switches outlive DDCleanUp, since DDInitialise starts with one.
@@ -351,9 +355,47 @@ uint32_t Blit(const SurfaceRec& target, const DDRect& to, const SurfaceRec& sour
 
 DDRect WholeSurface() { return DDRect{0, 0, int32_t(gDisplay.width), int32_t(gDisplay.height)}; }
 
+// One row of a single colour, stored a whole pixel at a time.
+template <uint32_t Bytes>
+void FillRow(uint8_t* row, uint32_t width, uint32_t packed) {
+  for (uint32_t x = 0; x < width; ++x) StorePixel<Bytes>(row + size_t(x) * Bytes, packed);
+}
+
+// The vertical gradient from black to blue, a row at a time.
+void DrawBackground() {
+  const SurfaceRec& surface = gDisplay.background;
+  double brightness = double(gDisplay.backgroundBrightness);
+  for (uint32_t y = 0; y < surface.height; ++y) {
+    uint32_t c = uint32_t(brightness * double(y) / double(surface.height) + 0.5);
+    uint32_t packed = PackPixel(0, 0, c);
+    uint8_t* row = surface.pixels + size_t(y) * surface.pitch;
+    switch (gDisplay.bitsPerPixel) {
+      case 32:
+        FillRow<4>(row, surface.width, packed);
+        break;
+      case 24:
+        FillRow<3>(row, surface.width, packed);
+        break;
+      default:
+        FillRow<2>(row, surface.width, packed);
+        break;
+    }
+  }
+  gDisplay.backgroundDrawn = true;
+}
+
+// The background picture, drawn now if it has not been yet; false when
+// there is none to read.
+bool BackgroundReady() {
+  if (!gDisplay.background.pixels) return false;
+  // A lost surface is left for the caller's copy to report and restore.
+  if (!gDisplay.background.lost && !gDisplay.backgroundDrawn) DrawBackground();
+  return true;
+}
+
 uint32_t ClearOnce() {
   gDisplay.backPresented = false;
-  if (gUseBackground && gDisplay.background.pixels)
+  if (gUseBackground && BackgroundReady())
     return Blit(gDisplay.back, WholeSurface(), gDisplay.background, WholeSurface());
   if (gDisplay.back.lost) return DDERR_SURFACELOST;
   FillSurface(gDisplay.back, gDisplay.black);
@@ -509,7 +551,7 @@ void DDBlitTextRegion(int slot) {
 }
 
 void DDCopyBackgroundToText(const DDRect& area) {
-  if (!gDisplay.text.pixels || !gDisplay.background.pixels) return;
+  if (!gDisplay.text.pixels || !BackgroundReady()) return;
   Blit(gDisplay.text, area, gDisplay.background, area);
 }
 
@@ -548,7 +590,7 @@ uint32_t DDRestoreSurfaces() {
     surface->lost = false;
     if (surface == &gDisplay.text) gTextSurfaceGeneration += 1;
     result = DD_OK;
-    if (surface == &gDisplay.background) DDCreateBgSurface();
+    if (surface == &gDisplay.background) gDisplay.backgroundDrawn = false;
   }
   return result;
 }
@@ -560,7 +602,8 @@ bool DDCreateTextSurface() {
     DDInitFail("DDCreateTextSurface failed with error: %s\n", DDErrorName(result));
     return false;
   }
-  FillSurface(gDisplay.text, 0);
+  // Made black (all zero) without touching it: only the text drawn there
+  // costs memory.
   gTextSurfaceGeneration += 1;
   return true;
 }
@@ -593,23 +636,10 @@ bool DDCreateBgSurface() {
     DDInitFail("DDCreateBgSurface failed with error: %s\n", DDErrorName(result));
     return false;
   }
-  // PutPixel draws through FrameBuffer; the renderer's view is put back after.
-  FrameBufferRec saved = FrameBuffer;
-  FrameBuffer.base = gDisplay.background.pixels;
-  FrameBuffer.pitch = gDisplay.background.pitch;
-  FrameBuffer.width = gDisplay.width;
-  FrameBuffer.height = gDisplay.height;
-  int width = int(gDisplay.width), height = int(gDisplay.height);
   // A hand-edited value beyond one channel would spill into green.
   int stored = gOptions.BackgroundBrightness;
-  double brightness = double(stored < 0 ? 0 : stored > 255 ? 255 : stored);
-  // One row and one column past the surface, which PutPixel drops.
-  for (int i = 0; i <= height; ++i) {
-    uint32_t c = uint32_t(brightness * double(i) / double(height) + 0.5);
-    uint32_t pixel = PackPixel(0, 0, c);
-    for (int j = 0; j <= width; ++j) PutPixel(pixel, j, i);
-  }
-  FrameBuffer = saved;
+  gDisplay.backgroundBrightness = stored < 0 ? 0 : stored > 255 ? 255 : stored;
+  gDisplay.backgroundDrawn = false;
   return true;
 }
 

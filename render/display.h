@@ -115,7 +115,8 @@ void DDBlitTextArea(const DDRect& area);
 // next frame has begun drawing.
 bool DDGetPresentedFrame(SurfaceDescRec* out);
 // The vertical gradient from black to blue of strength "Background
-// Brightness", redrawn into a new background surface.
+// Brightness" as it is now, for a new background surface; the surface is
+// made here and the gradient drawn into it when it is first read.
 bool DDCreateBgSurface();
 
 // The DirectDraw name of a result code, "Unknown error" for any other.

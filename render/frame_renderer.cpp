@@ -129,23 +129,43 @@ double Direction(double x, double y) {
 
 double Length(float x, float y) { return std::sqrt(double(x) * double(x) + double(y) * double(y)); }
 
+// Where the frame's pixels go: the locked surface, copied out of the
+// program-wide record so that no store makes the compiler read it again.
+// Bytes is the pixel size, fixed for the frame; 0 stands for any other size
+// and writes through WritePixel.
+template <uint32_t Bytes>
+struct Canvas {
+  uint8_t* base = nullptr;
+  uint32_t pitch = 0;  // bytes per row
+
+  void Put(uint32_t packed, int x, int y) const {
+    if constexpr (Bytes == 0)
+      WritePixel(packed, x, y);
+    else
+      StorePixel<Bytes>(base + size_t(uint32_t(y)) * pitch + size_t(uint32_t(x)) * Bytes, packed);
+  }
+};
+
 bool InPixelBounds(const FrameRec& f, int x, int y) {
   int right = f.doubleSize ? f.width - 1 : f.width;
   int bottom = f.doubleSize ? f.height - 1 : f.height;
   return x >= 0 && y >= 0 && x < right && y < bottom;
 }
 
-void WriteBlock(const FrameRec& f, uint32_t c, int x, int y) {
-  WritePixel(c, x, y);
+template <uint32_t Bytes>
+void WriteBlock(const FrameRec& f, Canvas<Bytes> canvas, uint32_t c, int x, int y) {
+  canvas.Put(c, x, y);
   if (f.doubleSize) {
-    WritePixel(c, x + 1, y);
-    WritePixel(c, x, y + 1);
-    WritePixel(c, x + 1, y + 1);
+    canvas.Put(c, x + 1, y);
+    canvas.Put(c, x, y + 1);
+    canvas.Put(c, x + 1, y + 1);
   }
 }
 
 // Square Tiled: the particle repeated over a grid instead of the arms.
-void DrawTiles(const FrameRec& f, const TrailParticle& p, uint32_t c, float dx, float dy) {
+template <uint32_t Bytes>
+void DrawTiles(const FrameRec& f, Canvas<Bytes> canvas, const TrailParticle& p, uint32_t c, float dx,
+               float dy) {
   int tile = int(gTileSize);
   if (tile <= 0) return;
   // Remainders keep the dividend's sign; a negative one fails the unsigned test.
@@ -157,7 +177,7 @@ void DrawTiles(const FrameRec& f, const TrailParticle& p, uint32_t c, float dx, 
       if (p.ball)
         PlotBall(x, y, p.headRed, p.headGreen, p.headBlue, p.ballSize);
       else if (InPixelBounds(f, x, y))
-        WriteBlock(f, c, x, y);
+        WriteBlock(f, canvas, c, x, y);
     }
   }
 }
@@ -169,7 +189,9 @@ struct ProjectionRec {
   float sx = 0, sy = 0, z = 0;  // on the sphere
 };
 
-void DrawArms(const FrameRec& f, TrailParticle& p, uint32_t c, const ProjectionRec& pr) {
+template <uint32_t Bytes>
+void DrawArms(const FrameRec& f, Canvas<Bytes> canvas, TrailParticle& p, uint32_t c,
+              const ProjectionRec& pr) {
   uint32_t fadedHead = 0, fadedArm = 0;
   if (f.morphing) {
     fadedHead = PackScaled(p.headRed, p.headGreen, p.headBlue, f.armFade);
@@ -237,18 +259,18 @@ void DrawArms(const FrameRec& f, TrailParticle& p, uint32_t c, const ProjectionR
       continue;
     }
     if (!InPixelBounds(f, x, y)) continue;
-    WritePixel(armColour, x, y);
+    canvas.Put(armColour, x, y);
     uint32_t mirrorColour = mirror.unscaled ? armColour : mirror.packed;
-    if (f.mirrored) WritePixel(mirrorColour, f.width - 1 - x, y);
+    if (f.mirrored) canvas.Put(mirrorColour, f.width - 1 - x, y);
     if (f.doubleSize) {
-      WritePixel(armColour, x + 1, y);
-      WritePixel(armColour, x, y + 1);
-      WritePixel(armColour, x + 1, y + 1);
+      canvas.Put(armColour, x + 1, y);
+      canvas.Put(armColour, x, y + 1);
+      canvas.Put(armColour, x + 1, y + 1);
       if (f.mirrored) {
         // At the centre column the blocks overlap; the later writes win.
-        WritePixel(mirrorColour, f.width - 2 - x, y);
-        WritePixel(mirrorColour, f.width - 2 - x, y + 1);
-        WritePixel(mirrorColour, f.width - 1 - x, y + 1);
+        canvas.Put(mirrorColour, f.width - 2 - x, y);
+        canvas.Put(mirrorColour, f.width - 2 - x, y + 1);
+        canvas.Put(mirrorColour, f.width - 1 - x, y + 1);
       }
     }
   }
@@ -256,7 +278,8 @@ void DrawArms(const FrameRec& f, TrailParticle& p, uint32_t c, const ProjectionR
 
 // Draws one visible particle; true when it lies beyond the sphere's rim
 // and is to be removed.
-bool DrawParticle(const FrameRec& f, TrailParticle& p) {
+template <uint32_t Bytes>
+bool DrawParticle(const FrameRec& f, Canvas<Bytes> canvas, TrailParticle& p) {
   uint32_t c = p.sparkle ? gWhitePixel : p.pixel;
   float dx = float(double(p.x) - f.centreX);
   float dy = float(double(p.y) - f.centreY);
@@ -326,22 +349,41 @@ bool DrawParticle(const FrameRec& f, TrailParticle& p) {
   pr.dy = dy;
 
   if (f.squareTiled)
-    DrawTiles(f, p, c, dx, dy);
+    DrawTiles(f, canvas, p, c, dx, dy);
   else
-    DrawArms(f, p, c, pr);
+    DrawArms(f, canvas, p, c, pr);
   return clipped;
 }
 
-void DrawParticles(const FrameRec& f) {
+template <uint32_t Bytes>
+void DrawParticlesAs(const FrameRec& f) {
+  const Canvas<Bytes> canvas{FrameBuffer.base, FrameBuffer.pitch};
   TrailParticle* p = gParticles;
   while (p) {
     bool shed = false;
     if (gShedRate > 0) shed = prismora::rand() % 1000 < gShedRate;
     // Reversing particles show only on their way back.
     bool visible = p->reverseMode == 0 || p->reverseMode == 3 || p->returning;
-    bool clipped = visible && DrawParticle(f, *p);
+    bool clipped = visible && DrawParticle(f, canvas, *p);
     if (shed) p->ageStep = 10;
     p = clipped ? KillParticle(p) : p->next;
+  }
+}
+
+void DrawParticles(const FrameRec& f) {
+  switch (PixelFormat.bytesPerPixel) {
+    case 4:
+      DrawParticlesAs<4>(f);
+      break;
+    case 3:
+      DrawParticlesAs<3>(f);
+      break;
+    case 2:
+      DrawParticlesAs<2>(f);
+      break;
+    default:
+      DrawParticlesAs<0>(f);
+      break;
   }
 }
 
@@ -419,6 +461,8 @@ int32_t ArmsOf(int pattern) {
 
 void DrawFrame() {
   uint32_t start = GetTickCount();
+  uint64_t startUs = 0;
+  bool precise = MonotonicMicroseconds(&startUs);
   if (gTileSize == 0) gTileSize = gScreenWidth / 4;
   if (gWhitePixel == 0) gWhitePixel = PackPixel(255, 255, 255);
 
@@ -489,8 +533,14 @@ void DrawFrame() {
   // The wait sleeps (and lets window events in); "Max FPS" 0 means unpaced.
   if (gOptions.MaxFps > 0) {
     uint32_t period = 900 / gOptions.MaxFps;
-    uint32_t spent = GetTickCount() - start;
-    if (spent < period) WaitMilliseconds(period - spent);
+    if (precise) {
+      // Measured on the fine counter: whole milliseconds would let a frame
+      // that began late in one end up to a millisecond short.
+      WaitUntilMicroseconds(startUs + uint64_t(period) * 1000u);
+    } else {
+      uint32_t spent = GetTickCount() - start;
+      if (spent < period) WaitMilliseconds(period - spent);
+    }
   }
 }
 

@@ -63,8 +63,49 @@ constexpr char kBallCells[5][6] = {".AAH.", "AWLAH", "ALLAH", "HAAHH", ".HHH."};
 constexpr char kStarCells[7][8] = {"...L...", ".L.L.L.", "..LWL..", "LLWWWLL",
                                    "..LWL..", ".L.L.L.", "...L..."};
 
+// The same with whole-pixel stores of one size, through a copied view of
+// the surface.
+template <uint32_t Bytes, int N, int Stride>
+void PlotCellsAs(const char (&cells)[N][Stride], int x, int y, const SpriteLevels& levels) {
+  uint8_t* const base = FrameBuffer.base;
+  const uint32_t pitch = FrameBuffer.pitch;
+  for (int row = 0; row < N; ++row) {
+    uint8_t* line = base + size_t(uint32_t(y + row)) * pitch + size_t(uint32_t(x)) * Bytes;
+    for (int col = 0; col < N; ++col) {
+      uint32_t packed;
+      switch (cells[row][col]) {
+        case 'A':
+          packed = levels.full;
+          break;
+        case 'H':
+          packed = levels.shade;
+          break;
+        case 'L':
+          packed = levels.bright;
+          break;
+        case 'W':
+          packed = levels.highlight;
+          break;
+        default:
+          continue;
+      }
+      StorePixel<Bytes>(line + size_t(col) * Bytes, packed);
+    }
+  }
+}
+
 template <int N, int Stride>
 void PlotCells(const char (&cells)[N][Stride], int x, int y, const SpriteLevels& levels) {
+  switch (PixelFormat.bytesPerPixel) {
+    case 4:
+      return PlotCellsAs<4>(cells, x, y, levels);
+    case 3:
+      return PlotCellsAs<3>(cells, x, y, levels);
+    case 2:
+      return PlotCellsAs<2>(cells, x, y, levels);
+    default:
+      break;
+  }
   for (int row = 0; row < N; ++row) {
     for (int col = 0; col < N; ++col) {
       switch (cells[row][col]) {

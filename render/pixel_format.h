@@ -1,6 +1,8 @@
 // Pixel formats, packing and the two sprites, for 16-, 24- and 32-bit RGB.
 #pragma once
+#include <bit>
 #include <cstdint>
+#include <cstring>
 
 struct PixelFormatRec {
   uint32_t redShift = 0, greenShift = 0, blueShift = 0;
@@ -43,6 +45,22 @@ inline void WritePixel(uint32_t packed, int x, int y) {
       [[fallthrough]];
     default:
       p[0] = uint8_t(packed);
+  }
+}
+
+// Stores the low Bytes bytes of packed at p, lowest byte first, as
+// WritePixel does; Bytes is fixed per surface, so the renderer picks the
+// store once a frame instead of once a pixel.
+template <uint32_t Bytes>
+inline void StorePixel(uint8_t* p, uint32_t packed) {
+  static_assert(Bytes >= 2 && Bytes <= 4);
+  if constexpr (std::endian::native == std::endian::little && Bytes == 4) {
+    std::memcpy(p, &packed, 4);
+  } else if constexpr (std::endian::native == std::endian::little && Bytes == 2) {
+    uint16_t low = uint16_t(packed);
+    std::memcpy(p, &low, 2);
+  } else {
+    for (uint32_t i = 0; i < Bytes; ++i) p[i] = uint8_t(packed >> (8 * i));
   }
 }
 

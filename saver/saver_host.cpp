@@ -143,7 +143,12 @@ int RunScreenSaver(const WindowRequest& request, const char* runLabel) {
     return 1;
   }
   Message message;
-  while (GetMessage(&message)) DispatchSaverMessage(message);
+  while (GetMessage(&message)) {
+    DispatchSaverMessage(message);
+    // Only messages change whether frames are wanted (a pause key, a power
+    // event), so looking after each one keeps the timer's hold current.
+    HoldTimer(window, kFrameTimerId, !SaverWantsFrames());
+  }
   if (!gHost.faulted) StopSaver(window);
   if (!gHost.destroyed) gWindows->destroy(window);
   // How the run went, for a user who finds it slow and for the benchmarks.

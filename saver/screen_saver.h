@@ -36,6 +36,10 @@ LResult ScreenSaverProc(WindowHandle window, uint32_t message, WParam wParam, LP
 bool StartSaver(WindowHandle window);
 void StopSaver(WindowHandle window);
 void SetSuspended(bool suspend);
+// True while a frame can change what is seen. The host holds the frame
+// timer otherwise, so the program sleeps until a message comes; add every
+// "nothing to draw" condition here.
+bool SaverWantsFrames();
 // The pattern and background a start begins with (also the player's).
 void ChooseStartPattern();
 

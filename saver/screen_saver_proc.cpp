@@ -131,6 +131,8 @@ void SetSuspended(bool suspend) {
   // display mode to leave before the machine goes down.
 }
 
+bool SaverWantsFrames() { return !gClosing && !gPaused && !gWindowHidden; }
+
 LResult ScreenSaverProc(WindowHandle window, uint32_t message, WParam wParam, LParam lParam) {
   if (gFirstMessage) HandleFirstMessage();
   switch (message) {

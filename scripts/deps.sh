@@ -23,6 +23,8 @@ run_packages=(libqt6widgets6 libqt6opengl6 libqt6openglwidgets6 libgl1-mesa-dri 
   libfontconfig1 gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
   gstreamer1.0-plugins-ugly gstreamer1.0-libav gstreamer1.0-alsa gstreamer1.0-pulseaudio glib-networking
   timgm6mb-soundfont)
+# bench/side_by_side.sh runs programs of xscreensaver-data-extra and builds its frame counter
+# against libxdamage-dev.
 # libgdk-pixbuf2.0-bin reads the wallpaper files as GTK image viewers do; locales: the tests run the
 # log under a comma-decimal locale (de_DE.UTF-8), which this script generates when it is missing.
 # desktop-file-utils and groff-base check the installed desktop entries and man pages; mate-screensaver runs
@@ -30,7 +32,8 @@ run_packages=(libqt6widgets6 libqt6opengl6 libqt6openglwidgets6 libgl1-mesa-dri 
 # and xsecurelock are the other real hosts the program runs under as a hack; x11-xserver-utils (xrandr,
 # xsetroot) makes the monitors of the two-monitor test.
 test_packages=(xvfb xauth xdotool x11-utils x11-xserver-utils imagemagick libgdk-pixbuf2.0-bin locales desktop-file-utils groff-base
-  mate-screensaver dbus-daemon libglib2.0-bin procps lintian xscreensaver xsecurelock)
+  mate-screensaver dbus-daemon libglib2.0-bin procps lintian xscreensaver xsecurelock xscreensaver-data-extra
+  libxdamage-dev)
 
 groups=("$@")
 if [ ${#groups[@]} -eq 0 ]; then

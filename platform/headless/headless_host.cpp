@@ -54,6 +54,9 @@ void HeadlessWait(uint32_t ms) {
   HeadlessPump();
 }
 
+// The virtual clock moves in whole milliseconds: a part of one counts whole.
+void HeadlessWaitMicroseconds(uint64_t us) { HeadlessWait(uint32_t((us + 999) / 1000)); }
+
 WindowHandle HeadlessCreate(const WindowRequest& request) {
   if (gHeadless.failWindowCreate) return 0;
   gHeadless.windowExists = true;
@@ -117,7 +120,7 @@ int HeadlessSetWallpaper(const char* path, const FrameImage& picture) {
 
 const ClockService kClock = {HeadlessTick, HeadlessCalendar, HeadlessCounter, HeadlessFrequency,
                              HeadlessLocalTime};
-const EventSourceService kEvents = {HeadlessPump, HeadlessWait};
+const EventSourceService kEvents = {HeadlessPump, HeadlessWait, HeadlessWaitMicroseconds};
 const WindowService kWindows = {HeadlessCreate,  HeadlessDestroy, HeadlessClientSize,
                                 HeadlessPresent, HeadlessDesktop, HeadlessDepths};
 bool HeadlessAcquireMusicTurn() {

@@ -3,6 +3,8 @@
 // letterboxed part of the window with the rest cleared to black.
 #include "platform/qt/gl_presenter.h"
 
+#include <dirent.h>
+
 #include <QtCore/QtGlobal>
 #include <QtGui/QOpenGLContext>
 #include <QtGui/QOpenGLFunctions>
@@ -179,6 +181,22 @@ bool IsSoftwareRenderer(const char* renderer) {
     if (lower.find(name) != std::string::npos) return true;
   }
   return false;
+}
+
+bool HasRenderNode(const char* directory) {
+  DIR* dir = opendir(directory);
+  if (!dir) return false;
+  bool found = false;
+  while (dirent* entry = readdir(dir)) {
+    const char* name = entry->d_name;
+    if (std::strncmp(name, "renderD", 7) != 0 || name[7] == '\0') continue;
+    found = true;
+    for (const char* c = name + 7; *c; ++c)
+      if (*c < '0' || *c > '9') found = false;
+    if (found) break;
+  }
+  closedir(dir);
+  return found;
 }
 
 GlPresenter* CreateGlPresenter(QWindow* window, bool hardwareOnly) {

@@ -13,6 +13,11 @@ struct GlPresenter;
 enum class PresentChoice { Automatic, Painter, OpenGL };
 PresentChoice PresentChoiceFrom(const char* value);
 
+// True when directory (normally "/dev/dri") holds a DRM render node
+// ("renderD" followed by digits): without one no hardware renderer can be
+// had, and asking OpenGL would only load a software rasteriser to refuse it.
+bool HasRenderNode(const char* directory);
+
 // True for the GL_RENDERER strings of software rasterisers (and for none).
 bool IsSoftwareRenderer(const char* renderer);
 

@@ -102,9 +102,9 @@ void QtPump() {
 // Sleeps in the toolkit's own wait, so window events (and the termination
 // pipe) end it early; the precise timer ends it on time. The toolkit's
 // timers have millisecond resolution, so the last fraction is slept here.
-void QtWait(uint32_t timeoutMs) {
+void WaitNanoseconds(int64_t timeout) {
   if (gQtHost.processing) return;
-  const int64_t deadline = MonotonicNanoseconds() + int64_t(timeoutMs) * 1000000;
+  const int64_t deadline = MonotonicNanoseconds() + timeout;
   const unsigned queuedBefore = QueuedMessageCount();
   gQtHost.lastProcessedMs = MonotonicNanoseconds() / 1000000;
   ProcessEvents(QEventLoop::AllEvents);
@@ -124,7 +124,10 @@ void QtWait(uint32_t timeoutMs) {
   }
 }
 
-const EventSourceService kQtEvents = {QtPump, QtWait};
+void QtWait(uint32_t timeoutMs) { WaitNanoseconds(int64_t(timeoutMs) * 1000000); }
+void QtWaitMicroseconds(uint64_t timeoutUs) { WaitNanoseconds(int64_t(timeoutUs) * 1000); }
+
+const EventSourceService kQtEvents = {QtPump, QtWait, QtWaitMicroseconds};
 
 // The platform Qt will pick: the -platform option, else QT_QPA_PLATFORM;
 // only the first of a ';' list and without its ':' options.

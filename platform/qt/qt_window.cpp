@@ -341,6 +341,10 @@ bool PlatformShowsOpenGL() {
 void ChoosePresenter(HostWindowRec* rec) {
   PresentChoice choice = PresentChoiceFrom(std::getenv("PRISMORA_PRESENT"));
   if (choice == PresentChoice::Painter || !PlatformShowsOpenGL()) return;
+  // Unasked, OpenGL is tried only where a hardware renderer can answer:
+  // loading a software one to refuse it costs about 100 ms and tens of
+  // megabytes for the whole run.
+  if (choice == PresentChoice::Automatic && !HasRenderNode("/dev/dri")) return;
   rec->gl = CreateGlPresenter(rec->window, choice == PresentChoice::Automatic);
 }
 

@@ -59,6 +59,30 @@ TEST_F(MessageQueueTest, GetMessageSleepsUntilTheTimerIsDue) {
   EXPECT_FALSE(GetMessage(&m));
 }
 
+TEST_F(MessageQueueTest, AHeldTimerSleepsUntilReleasedThenIsDueAtOnce) {
+  EXPECT_FALSE(HoldTimer(1, 5, true)) << "holding does not start a timer";
+  SetTimer(1, 5, 1);
+  SetTimer(1, 6, 1000);
+  EXPECT_TRUE(HoldTimer(1, 5, true));
+  Message m;
+  HeadlessAdvance(50);
+  EXPECT_FALSE(PeekMessage(&m, true)) << "held, never due";
+  SetTimer(1, 5, 2);
+  HeadlessAdvance(50);
+  EXPECT_FALSE(PeekMessage(&m, true)) << "a restart keeps the hold";
+  uint32_t before = GetTickCount();
+  ASSERT_TRUE(GetMessage(&m));
+  EXPECT_EQ(m.wParam, 6u) << "the wait sleeps to the timer that is not held";
+  EXPECT_EQ(GetTickCount() - before, 900u);
+  EXPECT_TRUE(HoldTimer(1, 5, false));
+  ASSERT_TRUE(PeekMessage(&m, true));
+  EXPECT_EQ(m.wParam, 5u) << "released, due at once";
+  EXPECT_FALSE(PeekMessage(&m, true));
+  HeadlessAdvance(2);
+  ASSERT_TRUE(PeekMessage(&m, true));
+  EXPECT_EQ(m.wParam, 5u) << "then on its period again";
+}
+
 TEST_F(MessageQueueTest, WaitMillisecondsSleepsTheWholeSpan) {
   uint32_t before = GetTickCount();
   WaitMilliseconds(25);

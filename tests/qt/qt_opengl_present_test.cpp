@@ -8,6 +8,8 @@
 #include <QtGui/QWindow>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -54,6 +56,25 @@ TEST(SoftwareRenderer, KnowsMesaSoftwareRasterisersAndNoOtherRenderer) {
   for (const auto& c : cases) {
     EXPECT_EQ(IsSoftwareRenderer(c.renderer), c.software) << (c.renderer ? c.renderer : "(none)");
   }
+}
+
+TEST(RenderNode, FoundOnlyByItsNumberedName) {
+  const struct {
+    std::vector<const char*> entries;
+    bool found;
+  } cases[] = {
+      {{}, false},          {{"card0", "by-path"}, false},           {{"card0", "renderD128"}, true},
+      {{"renderD"}, false}, {{"renderD12x", "renderDevice"}, false}, {{"renderD129"}, true},
+  };
+  for (const auto& c : cases) {
+    std::filesystem::path dir = std::filesystem::temp_directory_path() / "prismora-dri-test";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    for (const char* entry : c.entries) std::ofstream(dir / entry).put('\n');
+    EXPECT_EQ(HasRenderNode(dir.c_str()), c.found) << c.entries.size() << " entries";
+    std::filesystem::remove_all(dir);
+  }
+  EXPECT_FALSE(HasRenderNode("/nonexistent/prismora-dri")) << "a missing directory has none";
 }
 
 // Keeps PRISMORA_PRESENT as the run had it, whatever a test sets.

@@ -272,6 +272,22 @@ TEST_F(DisplayTest, BackgroundIsAVerticalBlueGradient) {
   }
 }
 
+TEST_F(DisplayTest, TheBackgroundShowsTheBrightnessOfItsMakingWhenFirstUsedLater) {
+  // The gradient is drawn on first use; what it shows is fixed when it is made.
+  gForcedDepth = 32;
+  gOptions.BackgroundBrightness = 255;
+  gUseBackground = 0;
+  ASSERT_TRUE(Start());
+  gOptions.BackgroundBrightness = 0;
+  DDClearBackSurface();
+  ASSERT_TRUE(DDLockBackSurface());
+  EXPECT_EQ(RowValue(479), 0u) << "not used yet: the clear is black";
+  gUseBackground = 1;
+  DDClearBackSurface();
+  EXPECT_EQ(RowValue(240), 0x80u);
+  EXPECT_EQ(RowValue(479), 0xFEu);
+}
+
 TEST_F(DisplayTest, ClearIsBlackWithoutTheBackgroundAndNothingBeforeStart) {
   gOptions.BackgroundBrightness = 255;
   gUseBackground = 0;

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
@@ -24,8 +25,11 @@
 #include "engine/rot_angles.h"
 #include "patterns/options.h"
 #include "patterns/preset.h"
+#include "platform/clock.h"
+#include "platform/event_source.h"
 #include "platform/headless/headless.h"
 #include "platform/image/png_writer.h"
+#include "platform/window.h"
 #include "render/display.h"
 #include "render/pixel_format.h"
 #include "render/text_overlay.h"
@@ -755,6 +759,73 @@ TEST_F(FrameRendererTest, FramesArePacedToMaxFps) {
   uint32_t before = gHeadless.tick;
   for (int i = 0; i < 10; ++i) DrawFrame();
   EXPECT_GE(gHeadless.tick - before, 100u) << "85 fps: 10 frames take at least 100 ms";
+}
+
+namespace {
+
+// A clock that runs in microseconds, so that a frame can begin part way
+// through a millisecond; waits move it by exactly what they ask, and
+// presenting a frame by the frame's work.
+uint64_t gFineMicroseconds = 0;
+uint64_t gFrameWorkMicroseconds = 0;
+const ClockService* gHeadlessClock = nullptr;
+const WindowService* gHeadlessWindowService = nullptr;
+WindowService gSlowWindows;
+
+const ClockService kFineClock = {
+    [] { return uint32_t(gFineMicroseconds / 1000); },
+    [] { return gHeadlessClock->calendarSeconds(); },
+    [](uint64_t* count) {
+      *count = gFineMicroseconds;
+      return true;
+    },
+    [](uint64_t* perSecond) {
+      *perSecond = 1000000;
+      return true;
+    },
+    [](LocalTime* out) { gHeadlessClock->localTime(out); },
+};
+const EventSourceService kFineEvents = {
+    [] {},
+    [](uint32_t ms) { gFineMicroseconds += uint64_t(ms) * 1000; },
+    [](uint64_t us) { gFineMicroseconds += us; },
+};
+
+}  // namespace
+
+TEST_F(FrameRendererTest, AFrameLastsItsPeriodToTheMicrosecond) {
+  struct Case {
+    uint32_t maxFps;
+    uint64_t startWithinMs;  // microseconds past a whole millisecond
+    uint64_t work;           // microseconds the frame takes before its wait
+  } cases[] = {{85, 0, 0},      {85, 100, 2950}, {85, 900, 2100}, {85, 999, 9990},
+               {60, 500, 4600}, {25, 999, 1},    {85, 0, 12000}};
+  for (const Case& c : cases) {
+    Start(1);
+    gOptions.MaxFps = c.maxFps;
+    gHeadlessClock = gClock;
+    gHeadlessWindowService = gWindows;
+    const EventSourceService* headlessEvents = gEvents;
+    gSlowWindows = *gWindows;
+    gSlowWindows.present = [](WindowHandle window, const FrameImage& frame) {
+      gFineMicroseconds += gFrameWorkMicroseconds;
+      gHeadlessWindowService->present(window, frame);
+    };
+    gClock = &kFineClock;
+    gEvents = &kFineEvents;
+    gWindows = &gSlowWindows;
+    gFineMicroseconds = 5000000 + c.startWithinMs;
+    gFrameWorkMicroseconds = c.work;
+    uint64_t begin = gFineMicroseconds;
+    DrawFrame();
+    uint64_t lasted = gFineMicroseconds - begin;
+    gClock = gHeadlessClock;
+    gEvents = headlessEvents;
+    gWindows = gHeadlessWindowService;
+    // A frame that overran its period is not made longer still.
+    uint64_t expected = std::max(uint64_t(900 / c.maxFps) * 1000, c.work);
+    EXPECT_EQ(lasted, expected) << c.maxFps << " fps, " << c.startWithinMs << " us in, work " << c.work;
+  }
 }
 
 TEST_F(FrameRendererTest, LockFailureSkipsTheDrawingButNotThePacing) {

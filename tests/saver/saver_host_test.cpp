@@ -98,6 +98,69 @@ TEST_F(SaverHostTest, CommandKeysKeepTheSaverRunning) {
   EXPECT_GE(gScript.pumps, 6000u);
 }
 
+namespace {
+
+// Pauses, stays paused for five virtual seconds, resumes, then ends the
+// run; notes how often the program woke and drew on the way.
+struct PauseScriptRec {
+  int phase = 0;  // 0 running, 1 paused, 2 resumed, 3 ended
+  unsigned pumps = 0, pausedPumps = 0;
+  unsigned presentsAtPause = 0, presentsAtResume = 0;
+  uint32_t pausedAt = 0, resumedAt = 0, firstFrameAfterResume = 0;
+};
+
+PauseScriptRec gPause;
+
+void PressKey(int key) {
+  RecordKeyDown(key);
+  PostMessage(1, WM_KEYDOWN, WParam(key), 0);
+  RecordKeyUp(key);
+}
+
+void RunPauseScript() {
+  ++gPause.pumps;
+  if (gPause.phase == 0 && gPause.pumps == 300) {
+    gPause.phase = 1;
+    gPause.presentsAtPause = gHeadless.presentCount;
+    gPause.pausedAt = gHeadless.tick;
+    PressKey(VK_PAUSE);
+  } else if (gPause.phase == 1) {
+    ++gPause.pausedPumps;
+    if (gHeadless.tick - gPause.pausedAt >= 5000) {
+      gPause.phase = 2;
+      gPause.presentsAtResume = gHeadless.presentCount;
+      gPause.resumedAt = gHeadless.tick;
+      PressKey(VK_PAUSE);
+    }
+  } else if (gPause.phase == 2 && gHeadless.presentCount > gPause.presentsAtResume) {
+    if (gPause.firstFrameAfterResume == 0) gPause.firstFrameAfterResume = gHeadless.tick;
+    if (gHeadless.presentCount > gPause.presentsAtResume + 20) {
+      gPause.phase = 3;
+      PressKey('B');
+    }
+  }
+}
+
+}  // namespace
+
+TEST_F(SaverHostTest, PausedTheProgramSleepsAndResumesAtOnce) {
+  gPause = PauseScriptRec{};
+  gHeadless.onPump = RunPauseScript;
+  WindowRequest request;
+  request.mode = WindowMode::FullScreen;
+  EXPECT_EQ(RunScreenSaver(request), 0);
+  ASSERT_EQ(gPause.phase, 3) << "the script ran to its end";
+  EXPECT_GT(gPause.presentsAtPause, 0u);
+  EXPECT_LE(gPause.presentsAtResume, gPause.presentsAtPause + 1) << "nothing drawn while paused";
+  // Without a due timer the program wakes for window events or a 100 ms
+  // look-around; a 1 ms frame timer would have woken it 5,000 times.
+  EXPECT_LE(gPause.pausedPumps, 120u);
+  // The script sees the frame at the first pump after it, which is after the
+  // frame's 10 ms pacing wait; a resume left to the next look-around would
+  // take 100 ms.
+  EXPECT_LE(gPause.firstFrameAfterResume - gPause.resumedAt, 11u) << "resumed at once";
+}
+
 TEST_F(SaverHostTest, AMoveOffTheCentreAfterAMoveOntoItEndsTheRun) {
   // The first move lands within the centre's square, which the window
   // procedure ignores; it still marks where the mouse rests.

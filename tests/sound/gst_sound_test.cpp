@@ -171,7 +171,8 @@ void TimedPresent(WindowHandle window, const FrameImage& frame) {
 
 void NoPump() {}
 void RealWait(uint32_t ms) { usleep(useconds_t(ms) * 1000); }
-const EventSourceService kRealWaits = {NoPump, RealWait};
+void RealWaitMicroseconds(uint64_t us) { usleep(useconds_t(us)); }
+const EventSourceService kRealWaits = {NoPump, RealWait, RealWaitMicroseconds};
 
 double LongestGapMs(const std::vector<Clock::time_point>& times) {
   double longest = 0;

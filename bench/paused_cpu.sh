@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# What a paused saver costs: CPU milliseconds and wake-ups (voluntary context
+# switches of all its threads) a second, over SECONDS after the Pause key,
+# beside the same while running; without music. Its own Xvfb at 1280x720.
+# Usage: bench/paused_cpu.sh PRISMORA [SECONDS]   (default 10 s)
+set -euo pipefail
+prismora=$(realpath "${1:?path to prismora}")
+seconds=${2:-10}
+state=$(mktemp -d)
+cleanup() {
+  if [ -n "${pid:-}" ]; then kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; fi
+  if [ -n "${xvfb:-}" ]; then kill "$xvfb" 2>/dev/null || true; wait "$xvfb" 2>/dev/null || true; fi
+  rm -rf "$state"
+}
+trap cleanup EXIT
+for n in $(seq 90 119); do [ -e /tmp/.X11-unix/X$n ] || { display=:$n; break; }; done
+Xvfb "$display" -screen 0 1280x720x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+export DISPLAY=$display
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+
+# Without music: its player's threads would wake the process on their own.
+printf '%s\n' 'Windows Registry Editor Version 5.00' '' '[HKEY_CURRENT_USER\Software\Quillfen\Prismora]' \
+  '"Music Index"=dword:ffffffff' >"$state/settings.reg"
+PRISMORA_STATE_DIR=$state PRISMORA_CONFIG_DIR=$state PRISMORA_DATA_DIR=$state "$prismora" /s >/dev/null 2>&1 &
+pid=$!
+sleep 2
+hz=$(getconf CLK_TCK)
+ticks() { awk '{print $14 + $15}' "/proc/$pid/stat"; }
+wakeups() { cat /proc/"$pid"/task/*/status | awk '/^voluntary_ctxt_switches/ { n += $2 } END { print n }'; }
+span() {
+  local t0 w0 t1 w1
+  t0=$(ticks)
+  w0=$(wakeups)
+  sleep "$seconds"
+  t1=$(ticks)
+  w1=$(wakeups)
+  awk -v t=$((t1 - t0)) -v w=$((w1 - w0)) -v hz="$hz" -v s="$seconds" -v label="$1" \
+    'BEGIN { printf "%s: %.2f ms of CPU a second, %.0f wake-ups a second\n", label, 1000 * t / hz / s, w / s }'
+}
+span running
+xdotool key Pause
+sleep 1
+span paused

@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Start-up and memory of `prismora /s` under its own Xvfb: the times of the
+# first three frames the X server is given (damage reports, ms after the
+# program was started), then the resident memory and threads after 5 s and
+# after HOLD seconds, without music. Each line is one of RUNS runs.
+# Usage: bench/startup.sh PRISMORA [RUNS] [HOLD] [WIDTHxHEIGHT]   (default 5 runs, 30 s, 1920x1080)
+set -euo pipefail
+prismora=$(realpath "${1:?path to prismora}")
+runs=${2:-5}
+hold=${3:-30}
+size=${4:-1920x1080}
+here=$(cd "$(dirname "$0")" && pwd)
+
+work=$(mktemp -d)
+cleanup() {
+  if [ -n "${pid:-}" ]; then kill "$pid" 2>/dev/null || true; fi
+  if [ -n "${xvfb:-}" ]; then kill "$xvfb" 2>/dev/null || true; wait "$xvfb" 2>/dev/null || true; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+cc -O2 -o "$work/damage_count" "$here/damage_count.c" -lXdamage -lX11
+
+for n in $(seq 90 119); do [ -e /tmp/.X11-unix/X$n ] || { display=:$n; break; }; done
+Xvfb "$display" -screen 0 "${size}x24" -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+export DISPLAY=$display
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+
+memory() { awk '/^VmRSS/ { rss = $2 } /^Threads/ { t = $2 } END { printf "%.1f MB %d threads", rss / 1024, t }' "/proc/$1/status"; }
+
+echo "prismora /s at $size: first three frames (ms after start); RSS and threads at 5 s and $hold s"
+for _ in $(seq "$runs"); do
+  state="$work/state"
+  rm -rf "$state"
+  mkdir -p "$state"
+  # Without music, as the memory is judged.
+  printf '%s\n' 'Windows Registry Editor Version 5.00' '' '[HKEY_CURRENT_USER\Software\Quillfen\Prismora]' \
+    '"Music Index"=dword:ffffffff' >"$state/settings.reg"
+  export PRISMORA_STATE_DIR=$state PRISMORA_CONFIG_DIR=$state PRISMORA_DATA_DIR=$state
+  mapfile -t lines < <("$work/damage_count" -launch 3 "$prismora" /s)
+  pid=${lines[0]#pid }
+  frames="${lines[*]:1}"
+  sleep 5
+  early=$(memory "$pid")
+  sleep $((hold > 5 ? hold - 5 : 0))
+  late=$(memory "$pid")
+  kill "$pid" 2>/dev/null || true
+  while kill -0 "$pid" 2>/dev/null; do sleep 0.1; done
+  pid=
+  echo "frames at ${frames// /, } ms; $early; $late"
+done
