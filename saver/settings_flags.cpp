@@ -192,8 +192,8 @@ bool CheckFlagPattern(std::string* error) {
 void ApplySettingsFlags() {
   SettingsFlagsRec& f = gSettingsFlags;
   f.patternChosen = false;
-  auto given = [&f](FlagOption option) { return f.given[int(option)]; };
-  auto value = [&f](FlagOption option) { return f.value[int(option)]; };
+  auto given = [](FlagOption option) { return gSettingsFlags.given[int(option)]; };
+  auto value = [](FlagOption option) { return gSettingsFlags.value[int(option)]; };
   OptionsRec& o = gOptions;
   if (given(FlagOption::RandomPattern)) o.UseRandomPreset = value(FlagOption::RandomPattern);
   if (given(FlagOption::Morph)) {

@@ -116,6 +116,6 @@ TEST_F(MessageQueueTest, KeyStateReportsPressesOncePerQuery) {
   RecordKeyDown(VK_CONTROL);
   GetKeyboardState(keys);
   EXPECT_EQ(keys[VK_CONTROL], 0x80);
-  EXPECT_EQ(keys['S'], 0);
+  EXPECT_EQ(keys[uint8_t('S')], 0);
   EXPECT_EQ(GetAsyncKeyState(300), 0) << "codes beyond the table are never down";
 }
