@@ -105,6 +105,9 @@ bool AllocateStandardPatternTable();
 // (the table is unchanged then).
 int AppendPattern();
 void FreePatternTable();
+// The standard pattern a stored key name stands for (ASCII case aside, as
+// the store compares names), or -1 for a user pattern or no table.
+int StandardPatternIndex(const char* name);
 // Frees the table and forgets the current pattern: the state of a fresh start.
 void ResetPatterns();
 

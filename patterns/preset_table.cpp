@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "patterns/preset.h"
+#include "patterns/settings_store.h"
 
 Preset* gPresets = nullptr;
 uint32_t gPatternCount = 0;
@@ -82,4 +83,10 @@ float GetGrabbedSlotFloat(const Preset& preset, int slot) {
 void SetGrabbedSlotFloat(Preset& preset, int slot, float value) {
   if (!SlotInRange(slot)) return;
   WriteSlotBits(preset, slot, std::bit_cast<uint32_t>(value));
+}
+
+int StandardPatternIndex(const char* name) {
+  for (uint32_t i = 0; gPresets && i < kStandardPatternCount && i < gPatternCount; ++i)
+    if (NamesEqualIgnoringCase(name, gPresets[i].Name)) return int(i);
+  return -1;
 }

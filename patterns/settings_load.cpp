@@ -69,9 +69,7 @@ bool ReadStoredPatterns(const Preset& defaults) {
     long result = RegEnumKeyEx(patterns, index, name, &nameSize);
     if (result != ERROR_SUCCESS && result != ERROR_MORE_DATA) break;
     name[31] = '\0';
-    int target = -1;
-    for (uint32_t i = 0; i < kStandardPatternCount && target < 0; ++i)
-      if (NamesEqualIgnoringCase(name, gPresets[i].Name)) target = int(i);
+    int target = StandardPatternIndex(name);
     if (target >= 0) gPresets[target].Modified = 1;
     HKEY key = nullptr;
     if (RegOpenKeyEx(patterns, name, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
