@@ -41,9 +41,10 @@ if window=$(e2e_find_window "$pid" 5); then
   sleep 3
   e2e_screenshot "$window" "$E2E_WORK/window.png"
   name_mask "$E2E_WORK/window.png" "$E2E_WORK/window-mask.png"
+  # A trail crossing the name can hide a few of its pixels; another name differs by some 250.
   differ=$(e2e_changed_pixels "$E2E_WORK/kandy-mask.png" "$E2E_WORK/window-mask.png")
   e2e_check "--window --pattern brisels-kandy --names shows that name after 3 s ($differ pixels differ)" \
-    [ "$differ" -le 2 ]
+    [ "$differ" -le 20 ]
   e2e_stop "$pid"
 else
   e2e_fail "no window within 5 s"
