@@ -35,7 +35,22 @@ struct FrameImage {
   uint32_t width = 0;
   uint32_t height = 0;
   uint32_t bitsPerPixel = 32;
+  // Which parts may differ from the frame given to the previous present,
+  // as a grid of kFrameTileWidth x kFrameTileHeight tiles (those on the
+  // right and bottom edges cut short by the frame), row by row, one byte a
+  // tile, non-zero for changed. nullptr: all of it may have changed. A host
+  // that did not show the previous frame whole shows this one whole.
+  const uint8_t* changedTiles = nullptr;
 };
+
+constexpr uint32_t kFrameTileWidth = 64;
+constexpr uint32_t kFrameTileHeight = 16;
+constexpr uint32_t FrameTileColumns(uint32_t width) {
+  return (width + kFrameTileWidth - 1) / kFrameTileWidth;
+}
+constexpr uint32_t FrameTileRows(uint32_t height) {
+  return (height + kFrameTileHeight - 1) / kFrameTileHeight;
+}
 
 enum : unsigned { kDepth16 = 1u << 0, kDepth24 = 1u << 1, kDepth32 = 1u << 2 };
 
