@@ -3,6 +3,7 @@
 #include "saver/saver_host.h"
 
 #include "diag/log.h"
+#include "music/music_player.h"
 #include "platform/clock.h"
 #include "platform/fault_guard.h"
 #include "render/display.h"
@@ -22,6 +23,7 @@ struct SaverHostRec {
   int mouseX = 0, mouseY = 0;
   bool destroyed = false;
   bool faulted = false;
+  bool musicTimer = false;  // kMusicTimerId runs
 };
 
 SaverHostRec gHost;
@@ -58,6 +60,18 @@ void OnMouseMove(WindowHandle window, LParam lParam) {
   if (gHost.mode == WindowMode::Ordinary) return;
   if (Abs(x - gHost.mouseX) > kMouseMoveThreshold || Abs(y - gHost.mouseY) > kMouseMoveThreshold)
     EndSaverOnInput(window);
+}
+
+// Frames poll the music; without them a track that ends would wait for
+// the next frame to be followed by the next one.
+void LookAfterMusicWithoutFrames(WindowHandle window) {
+  bool wanted = !SaverWantsFrames() && !gClosing && gSystem != nullptr;
+  if (wanted == gHost.musicTimer) return;
+  gHost.musicTimer = wanted;
+  if (wanted)
+    SetTimer(window, kMusicTimerId, kHeldMusicPeriodMs);
+  else
+    KillTimer(window, kMusicTimerId);
 }
 
 struct DispatchCall {
@@ -148,6 +162,7 @@ int RunScreenSaver(const WindowRequest& request, const char* runLabel) {
     // Only messages change whether frames are wanted (a pause key, a power
     // event), so looking after each one keeps the timer's hold current.
     HoldTimer(window, kFrameTimerId, !SaverWantsFrames());
+    LookAfterMusicWithoutFrames(window);
   }
   if (!gHost.faulted) StopSaver(window);
   if (!gHost.destroyed) gWindows->destroy(window);

@@ -6,6 +6,9 @@
 
 constexpr uint32_t SCRM_VERIFYPW = WM_APP;
 constexpr uintptr_t kFrameTimerId = 200;
+// Looks after the music while no frames are drawn (paused, hidden).
+constexpr uintptr_t kMusicTimerId = 201;
+constexpr uint32_t kHeldMusicPeriodMs = 250;
 constexpr LResult BROADCAST_QUERY_DENY = 0x424D5144;
 
 enum : uint32_t {

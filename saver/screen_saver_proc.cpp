@@ -2,6 +2,7 @@
 // one frame per timer tick, and decides which input ends the saver.
 #include "engine/engine.h"
 #include "engine/morph.h"
+#include "music/music_player.h"
 #include "patterns/options.h"
 #include "platform/clock.h"
 #include "platform/key_state.h"
@@ -164,6 +165,7 @@ LResult ScreenSaverProc(WindowHandle window, uint32_t message, WParam wParam, LP
       break;
     case WM_TIMER:
       if (wParam == kFrameTimerId && !gClosing && !gPaused && !gWindowHidden) AddTrailParticle(window);
+      if (wParam == kMusicTimerId && !gClosing) MusicUpdate();
       break;
     case WM_SHOWWINDOW:
       OnShowWindow(window, wParam != 0);

@@ -13,6 +13,7 @@
 #include "patterns/options.h"
 #include "patterns/settings_store.h"
 #include "platform/headless/headless.h"
+#include "platform/headless/scripted_sound.h"
 #include "render/display.h"
 #include "saver/saver_host.h"
 #include "saver/saver_window.h"
@@ -38,6 +39,7 @@ struct HostRunRec {
   uint32_t hideAt = 0, showAt = 0, closeAtMs = 0;
   unsigned presentsAtHide = 0, presentsAtShow = 0;
   unsigned pumpsAtHide = 0, pumpsAtShow = 0;
+  int musicUpdatesAtHide = 0, musicUpdatesAtShow = 0;
   bool closed = false;
 };
 
@@ -59,11 +61,13 @@ void ScriptHostRun() {
   if (gRun.hideAt && !gRun.pumpsAtHide && ms >= gRun.hideAt) {
     gRun.presentsAtHide = gHeadless.presentCount;
     gRun.pumpsAtHide = gRun.pumps;
+    gRun.musicUpdatesAtHide = gScriptedSound.updates;
     PostMessage(1, WM_SHOWWINDOW, 0, 0);
   }
   if (gRun.showAt && !gRun.pumpsAtShow && ms >= gRun.showAt) {
     gRun.presentsAtShow = gHeadless.presentCount;
     gRun.pumpsAtShow = gRun.pumps;
+    gRun.musicUpdatesAtShow = gScriptedSound.updates;
     PostMessage(1, WM_SHOWWINDOW, 1, 0);
   }
   bool closeNow = gRun.closeAtMs ? ms >= gRun.closeAtMs : gRun.pumps >= gRun.closeAt;
@@ -185,4 +189,20 @@ TEST_F(HostWindowTest, NothingIsDrawnWhileTheWindowCannotBeSeen) {
   // Hidden for 10 s, the program sleeps in its wait instead of waking every
   // millisecond (10000 pumps): a few dozen wakes a second at most.
   EXPECT_LE(gRun.pumpsAtShow - gRun.pumpsAtHide, 400u);
+}
+
+TEST_F(HostWindowTest, TheMusicIsStillLookedAfterWhileTheWindowCannotBeSeen) {
+  // Without this a track that ended while hidden would be followed by the
+  // next one only once frames come back.
+  gScriptedSound.embeddedTrack = std::string(4096, 'm');
+  gRun.hideAt = 2000;
+  gRun.showAt = 12000;
+  gRun.closeAtMs = 14000;
+  EXPECT_EQ(RunIn(1280, 720), 0);
+  ASSERT_TRUE(gRun.musicSelected);
+  int hiddenUpdates = gRun.musicUpdatesAtShow - gRun.musicUpdatesAtHide;
+  // Four a second for 10 s, give or take the edges.
+  EXPECT_GE(hiddenUpdates, 30);
+  EXPECT_LE(hiddenUpdates, 50);
+  EXPECT_LE(gRun.pumpsAtShow - gRun.pumpsAtHide, 400u) << "still asleep between them";
 }
