@@ -122,6 +122,8 @@ int RunRenderCommand(const CommandLine& commandLine) {
   if (!OpenRenderSettings(commandLine, &scratch)) {
     std::fprintf(stderr, "prismora: cannot use the settings directory %s\n",
                  scratch.empty() ? commandLine.configDirectory.c_str() : scratch.c_str());
+    std::error_code ignored;
+    if (!scratch.empty()) std::filesystem::remove_all(scratch, ignored);
     return 1;
   }
   // The settings flags, --pattern among them, are applied by the saver's own
