@@ -63,12 +63,8 @@ bool ReadStoredPatterns(const Preset& defaults) {
                    &patterns) != ERROR_SUCCESS)
     return true;
   bool ok = true;
-  for (uint32_t index = 0;; ++index) {
-    char name[32];
-    uint32_t nameSize = 31;
-    long result = RegEnumKeyEx(patterns, index, name, &nameSize);
-    if (result != ERROR_SUCCESS && result != ERROR_MORE_DATA) break;
-    name[31] = '\0';
+  char name[32];
+  for (uint32_t index = 0; SubkeyName(patterns, index, name); ++index) {
     int target = StandardPatternIndex(name);
     if (target >= 0) gPresets[target].Modified = 1;
     HKEY key = nullptr;

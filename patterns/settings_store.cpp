@@ -55,3 +55,11 @@ void WriteText(HKEY key, const char* name, const char* text) {
 void WriteBinary(HKEY key, const char* name, const uint8_t* data, uint32_t size) {
   RegSetValueEx(key, name, REG_BINARY, data, size);
 }
+
+bool SubkeyName(HKEY key, uint32_t index, char (&name)[32]) {
+  uint32_t nameSize = sizeof name - 1;
+  long result = RegEnumKeyEx(key, index, name, &nameSize);
+  if (result != ERROR_SUCCESS && result != ERROR_MORE_DATA) return false;
+  name[sizeof name - 1] = '\0';
+  return true;
+}

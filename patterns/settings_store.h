@@ -14,6 +14,10 @@ constexpr const char* kWindowKeyPath = "Software\\Quillfen\\Prismora\\Window";
 // Key and value names compare as the store compares them: ASCII case aside.
 bool NamesEqualIgnoringCase(const char* a, const char* b);
 
+// The index-th subkey's name, cut to the 31 characters a pattern's name
+// holds; false past the last.
+bool SubkeyName(HKEY key, uint32_t index, char (&name)[32]);
+
 int32_t ReadDword(HKEY key, const char* name, int32_t fallback);
 // Reads text into buffer (capacity bytes, always terminated); fallback when
 // the value is missing, not text, or does not fit.

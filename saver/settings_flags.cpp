@@ -60,12 +60,8 @@ void AddStoredPatternNames() {
   if (RegOpenKeyEx(HKEY_CURRENT_USER, kPatternsKeyPath, KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE,
                    &patterns) != ERROR_SUCCESS)
     return;
-  for (uint32_t index = 0;; ++index) {
-    char name[32];
-    uint32_t nameSize = 31;
-    long result = RegEnumKeyEx(patterns, index, name, &nameSize);
-    if (result != ERROR_SUCCESS && result != ERROR_MORE_DATA) break;
-    name[31] = '\0';
+  char name[32];
+  for (uint32_t index = 0; SubkeyName(patterns, index, name); ++index) {
     int target = StandardPatternIndex(name);
     HKEY key = nullptr;
     // The loader skips a pattern it cannot open, so it takes no index.
