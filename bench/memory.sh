@@ -31,7 +31,7 @@ for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 
 # One line per group: resident kB, of which private dirty (written) kB.
 # Groups: the heap, other anonymous memory (large allocations, arenas, thread
-# stacks), System V shared memory (MIT-SHM images), our own executable, each
+# stacks), shared memory (the window image: MIT-SHM, memfd), our executable, each
 # shared library by name, fonts and caches (files under /usr/share, /var/cache,
 # ~/.cache), everything else.
 breakdown() {
@@ -42,7 +42,7 @@ breakdown() {
       if (path == "[heap]") group = "heap"
       else if (path == "[stack]") group = "main stack"
       else if (path ~ /^\[/) group = "kernel " path
-      else if (path ~ /^\/SYSV|^\/memfd:/) group = "shared memory (the window system's image)"
+      else if (path ~ /^\/SYSV|^\/memfd:/) group = "shared memory (the window image)"
       else if (path == "") group = "anonymous"
       else if (path ~ /\/prismora$|\/lumiowindow$/) group = "executable"
       else if (path ~ /\.so/) { n = split(path, parts, "/"); group = parts[n]; sub(/\.so.*/, "", group) }

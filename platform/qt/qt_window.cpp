@@ -53,7 +53,7 @@ struct HostWindowRec {
   // can be seen either way.
   bool foreignMapped = true;
   bool foreignObscured = false;
-  bool foreignShown = true;  // what the program was last told (WM_SHOWWINDOW)
+  bool shownTold = true;  // what the program was last told (WM_SHOWWINDOW)
   // Our own windows: whether Qt has the window exposed, and (inside the
   // player's frame) whether the frame's top level is. Minimised, unmapped or
   // wholly covered turns them false.
@@ -205,8 +205,8 @@ class HostWindow final : public QWindow {
 void PostVisibility(HostWindowRec* rec) {
   bool shown =
       rec->foreignMapped && !rec->foreignObscured && rec->exposed && rec->frameExposed && !rec->ownObscured;
-  if (shown == rec->foreignShown) return;
-  rec->foreignShown = shown;
+  if (shown == rec->shownTold) return;
+  rec->shownTold = shown;
   PostMessage(rec->handle, WM_SHOWWINDOW, shown ? 1 : 0, 0);
 }
 
