@@ -236,6 +236,7 @@ int main(int argc, char** argv) {
   int code;
   if (commandLine.mode == SaverMode::Settings) {
     InstallQtDialogHost();
+    LoadSoundModule();
     // The dialog ends with 1 (OK) or 0 (Cancel); -1 when it could not be shown.
     code = RunSettingsDialog() < 0 ? 1 : 0;
   } else {

@@ -37,7 +37,9 @@ std::string ModulePath() {
   return ChooseSoundModule(facts);
 }
 
-bool LoadModule() {
+}  // namespace
+
+bool LoadSoundModule() {
   if (gSoundLoader.service) return true;
   if (gSoundLoader.failed) return false;
   gSoundLoader.failed = true;
@@ -62,8 +64,10 @@ bool LoadModule() {
   return true;
 }
 
+namespace {
+
 FMOD_RESULT LoadAndCreate(FMOD_SYSTEM** system) {
-  if (!LoadModule()) return FMOD_ERR_OUTPUT_INIT;
+  if (!LoadSoundModule()) return FMOD_ERR_OUTPUT_INIT;
   return gSoundService->systemCreate(system);
 }
 

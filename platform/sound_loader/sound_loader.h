@@ -13,6 +13,10 @@
 // FMOD_ERR_INVALID_HANDLE; when the module cannot be loaded, creating a
 // system fails with FMOD_ERR_OUTPUT_INIT (the reason goes to stderr once).
 void InstallSoundLoader();
+// Loads the module now rather than at the first system's creation (the
+// settings dialog: its music preview should not wait for GStreamer's first
+// start, up to a second, at its first click). True once it is loaded.
+bool LoadSoundModule();
 // True once the module is loaded.
 bool SoundModuleLoaded();
 // Forgets a failed load, so the next creation tries again (a loaded module

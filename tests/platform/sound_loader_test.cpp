@@ -108,6 +108,7 @@ TEST_F(SoundLoaderFailureTest, WithoutAUsableModuleMusicFailsAndTheProgramGoesOn
     EXPECT_EQ(FMOD_System_Create(&system), FMOD_ERR_OUTPUT_INIT);
     EXPECT_EQ(system, sentinel);
     EXPECT_FALSE(SoundModuleLoaded());
+    EXPECT_FALSE(LoadSoundModule()) << "tried once in a run";
 
     // The music player opens nothing and says why in the log.
     EXPECT_EQ(MUSICInitialise("/music/track.mp3", 50, false, 0), 0);
