@@ -3,15 +3,19 @@
 # Xvfb: the total (RSS, PSS, anonymous, threads) and a table of the mappings
 # grouped by what they hold, after WARM seconds; then the RSS sampled every
 # STEP seconds up to HOLD seconds, to see that it stays flat.
-# Usage: bench/memory.sh PRISMORA [WARM] [HOLD] [STEP] [WIDTHxHEIGHT]
-#        (default 5 s, 60 s, 15 s, 1920x1080); more programs may follow,
-#        separated by commas in PRISMORA, to compare them in one sitting.
+# Usage: bench/memory.sh PRISMORA [WARM] [HOLD] [STEP] [WIDTHxHEIGHT] [MONITORS]
+#        (default 5 s, 60 s, 15 s, 1920x1080, 1 monitor); more programs may
+#        follow, separated by commas in PRISMORA, to compare them in one
+#        sitting. With 2 monitors the screen is two of that size side by side.
 set -euo pipefail
 programs=${1:?path to prismora (or several, separated by commas)}
 warm=${2:-5}
 hold=${3:-60}
 step=${4:-15}
 size=${5:-1920x1080}
+monitors=${6:-1}
+width=${size%x*}
+height=${size#*x}
 
 work=$(mktemp -d)
 pid=""
@@ -24,10 +28,14 @@ cleanup() {
 trap cleanup EXIT
 
 for n in $(seq 90 119); do [ -e /tmp/.X11-unix/X$n ] || { display=:$n; break; }; done
-Xvfb "$display" -screen 0 "${size}x24" -nolisten tcp >/dev/null 2>&1 &
+Xvfb "$display" -screen 0 "$((width * monitors))x${height}x24" -nolisten tcp -noreset >/dev/null 2>&1 &
 xvfb=$!
 export DISPLAY=$display
 for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+if [ "$monitors" = 2 ]; then
+  xrandr --setmonitor left "$width/338x$height/190+0+0" screen >/dev/null
+  xrandr --setmonitor right "$width/338x$height/190+$width+0" none >/dev/null
+fi
 
 # One line per group: resident kB, of which private dirty (written) kB.
 # Groups: the heap, other anonymous memory (large allocations, arenas, thread
@@ -91,7 +99,7 @@ for program in "${list[@]}"; do
   "$program" /s --no-music >"$work/out" 2>&1 &
   pid=$!
   sleep "$warm"
-  echo "== $program /s --no-music at $size, after $warm s"
+  echo "== $program /s --no-music at $size on $monitors monitor(s), after $warm s"
   awk '/^(Rss|Pss|Pss_Anon|Pss_File|Anonymous|Private_Dirty|Shared_Clean|Private_Clean):/ { printf "%s %.1f MB  ", $1, $2 / 1024 }
        END { print "" }' "/proc/$pid/smaps_rollup"
   awk '/^Threads/ { print "threads " $2 }' "/proc/$pid/status"
