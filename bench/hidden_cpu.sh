@@ -6,12 +6,14 @@
 # and the X server's, over SECONDS each.
 # Usage: bench/hidden_cpu.sh PRISMORA [SECONDS] [E2E_WINDOW]
 #        (default 10 s; the cover is the e2e_window helper of the build tree;
-#        lumiowindow is the one built beside PRISMORA, skipped when absent)
+#        lumiowindow is the one built or copied beside PRISMORA, skipped when
+#        absent)
 set -euo pipefail
 prismora=$(realpath "${1:?path to prismora}")
 seconds=${2:-10}
 cover_tool=${3:-$(dirname "$prismora")/../../tests/e2e_window}
 lumio=$(dirname "$prismora")/../lumiowindow/lumiowindow
+[ -x "$lumio" ] || lumio=$(dirname "$prismora")/lumiowindow
 [ -x "$cover_tool" ] || { echo "hidden_cpu.sh: no cover helper at $cover_tool" >&2; exit 1; }
 
 work=$(mktemp -d)
