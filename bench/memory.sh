@@ -119,6 +119,11 @@ for program in "${list[@]}"; do
     elapsed=$((warm + SECONDS - start))
   done
   echo
+  # What grew since the table: the groups that changed by 64 kB or more.
+  breakdown "$pid" >"$work/groups.end"
+  echo "grown by the end (kB): $(awk 'NR == FNR { g = $3; for (i = 4; i <= NF; ++i) g = g " " $i; start[g] = $1; next }
+    { g = $3; for (i = 4; i <= NF; ++i) g = g " " $i; d = $1 - start[g]; if (d >= 64 || d <= -64) printf "%s %+d; ", g, d }' \
+    "$work/groups" "$work/groups.end")"
   kill "$pid" 2>/dev/null || true
   wait "$pid" 2>/dev/null || true
   pid=""
