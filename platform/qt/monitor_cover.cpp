@@ -145,7 +145,7 @@ class CoverWindow final : public QWindow {
     store_.flush(QRect(QPoint(0, 0), size()));
   }
 
- private:
+ public:
   // True once the server fills this window with black itself (X11 only).
   bool ServerPaintsBlack() {
     auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
@@ -163,6 +163,7 @@ class CoverWindow final : public QWindow {
     return true;
   }
 
+ private:
   QRect area_;
   QBackingStore store_;
   bool painted_ = false;
@@ -186,6 +187,11 @@ void ShowCover(const QRect& area) {
   // As showFullScreen() but without asking for the focus, which stays with
   // the picture's window.
   cover->setWindowStates(Qt::WindowFullScreen);
+  // Black from the moment it is mapped, before any expose reaches us.
+  if (!gMonitorCovers.allMonitors) {
+    cover->create();
+    cover->ServerPaintsBlack();
+  }
   cover->setVisible(true);
   gMonitorCovers.covers.push_back(cover);
 }
