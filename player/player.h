@@ -29,9 +29,15 @@ enum : int { kIdAboutVersion = 1100, kIdAboutLink };
 extern const MenuTemplate kPlayerMenu[];
 extern const int kPlayerMenuCount;
 
+// While the window cannot be seen, music is still looked after at this
+// period (a playlist goes on to its next track) with no frames drawn.
+constexpr uintptr_t kPlayerMusicTimerId = 201;
+constexpr uint32_t kPlayerHiddenMusicPeriodMs = 200;
+
 struct PlayerRec {
   WindowHandle window = 0;
   bool active = true;             // the window is not minimised
+  bool hidden = false;            // nothing of the window can be seen: no frames
   int paused = 0;                 // 0 running, 1 by the user, 2 while the full-screen saver runs
   bool ready = false;             // started: frames may be drawn
   bool settingsLaunched = false;  // restart at the next activation
@@ -58,7 +64,7 @@ void StopPlayer(WindowHandle window);
 LResult PlayerWindowProc(WindowHandle window, uint32_t message, WParam wParam, LParam lParam);
 
 // One pass of the message loop: handles one message, or sleeps until one
-// comes while minimised or paused, or else draws one frame. False once
+// comes while minimised, hidden or paused, or else draws one frame. False once
 // WM_QUIT has been taken.
 bool PlayerLoopStep();
 

@@ -1,6 +1,8 @@
 // The player's window procedure: menu commands, keys, the 4:3 client shape
 // and the restart when the user comes back from a program it started.
 #include "engine/engine.h"
+#include "engine/engine_state.h"
+#include "music/music_player.h"
 #include "patterns/options.h"
 #include "platform/key_state.h"
 #include "platform/window.h"
@@ -52,6 +54,16 @@ bool OnKey(WindowHandle window, int virtualKey) {
   }
 }
 
+// Frames stop while nobody can see them and go on from the same state when
+// the window shows again; the music plays on, looked after by a slow timer.
+void OnShowWindow(WindowHandle window, bool shown) {
+  gPlayer.hidden = !shown;
+  if (shown)
+    KillTimer(window, kPlayerMusicTimerId);
+  else if (EngineState.musicSelected)
+    SetTimer(window, kPlayerMusicTimerId, kPlayerHiddenMusicPeriodMs);
+}
+
 }  // namespace
 
 bool FourThreeClientSize(uint32_t w, uint32_t h, uint32_t edge, uint32_t minWidth, uint32_t* newW,
@@ -95,6 +107,12 @@ LResult PlayerWindowProc(WindowHandle window, uint32_t message, WParam wParam, L
       return 0;
     case WM_ACTIVATE:
       OnActivate(window, wParam);
+      return 0;
+    case WM_SHOWWINDOW:
+      OnShowWindow(window, wParam != 0);
+      return 0;
+    case WM_TIMER:
+      if (wParam == kPlayerMusicTimerId && EngineState.musicSelected) MusicUpdate();
       return 0;
     case WM_SIZING:
       gPlayer.lastSizingEdge = uint32_t(wParam & 0xFFFF);

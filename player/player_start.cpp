@@ -50,7 +50,7 @@ bool PlayerLoopStep() {
     PlayerWindowProc(message.window, message.message, message.wParam, message.lParam);
     return true;
   }
-  if (!gPlayer.active || gPlayer.paused != 0 || !gPlayer.ready) {
+  if (!gPlayer.active || gPlayer.hidden || gPlayer.paused != 0 || !gPlayer.ready) {
     // Nothing to draw: sleep until the window system has something.
     if (!GetMessage(&message)) return false;
     PlayerWindowProc(message.window, message.message, message.wParam, message.lParam);

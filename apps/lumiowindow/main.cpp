@@ -12,7 +12,7 @@
 #include "platform/font/freetype_text.h"
 #include "platform/qt/qt_dialog.h"
 #include "platform/qt/qt_host.h"
-#include "platform/sound/gst_sound.h"
+#include "platform/sound_loader/sound_loader.h"
 #include "platform/termination.h"
 #include "platform/track/embedded_track.h"
 #include "player/player.h"
@@ -33,11 +33,11 @@ int main(int argc, char** argv) {
   // hardware GPU renders it. A path the user forces in the environment wins.
   LoadWindowSettings();
   if (gWindowOptions.UseSystemMemory) setenv("PRISMORA_PRESENT", "painter", 0);
-  InstallGstSound();
+  InstallSoundLoader();
   InstallEmbeddedTrack();
   int code = RunPlayer();
   CloseSettingsSession();
-  FinishGstSound();
+  FinishSoundLoader();
   ReraiseTermination();
   return code;
 }

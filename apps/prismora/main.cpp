@@ -18,7 +18,7 @@
 #include "platform/linux/linux_services.h"
 #include "platform/qt/qt_dialog.h"
 #include "platform/qt/qt_host.h"
-#include "platform/sound/gst_sound.h"
+#include "platform/sound_loader/sound_loader.h"
 #include "platform/termination.h"
 #include "platform/track/embedded_track.h"
 #include "render/display.h"
@@ -228,13 +228,15 @@ int main(int argc, char** argv) {
     }
     return 2;
   }
-  // The sound system starts here, before the first frame or the dialog's
-  // music preview: its first start on a machine can take a second.
-  InstallGstSound();
+  // The sound module is loaded when music first starts: the saver starts it
+  // before its first frame, the dialog at its first music preview. Without
+  // music it is never mapped.
+  InstallSoundLoader();
   InstallEmbeddedTrack();
   int code;
   if (commandLine.mode == SaverMode::Settings) {
     InstallQtDialogHost();
+    LoadSoundModule();
     // The dialog ends with 1 (OK) or 0 (Cancel); -1 when it could not be shown.
     code = RunSettingsDialog() < 0 ? 1 : 0;
   } else {
@@ -245,7 +247,7 @@ int main(int argc, char** argv) {
     std::error_code ignored;
     std::filesystem::remove_all(scratchDirectory, ignored);
   }
-  FinishGstSound();
+  FinishSoundLoader();
   ReraiseTermination();
   return code;
 }

@@ -1,6 +1,9 @@
 // The cover windows over the monitors the picture is not on.
 #include "platform/qt/monitor_cover.h"
 
+#include <QtGui/qguiapplication_platform.h>
+#include <xcb/xcb.h>
+
 #include <QtCore/QCoreApplication>
 #include <QtGui/QBackingStore>
 #include <QtGui/QExposeEvent>
@@ -131,6 +134,9 @@ class CoverWindow final : public QWindow {
 
   void exposeEvent(QExposeEvent*) override {
     if (!isExposed()) return;
+    // A plain black cover is the X server's own background: no image of
+    // ours, a monitor-sized buffer each, is kept for it.
+    if (!gMonitorCovers.allMonitors && ServerPaintsBlack()) return;
     // Black at once, before any frame: the desktop must not show through.
     if (!painted_ || store_.size() != size()) {
       Paint(nullptr);
@@ -139,10 +145,29 @@ class CoverWindow final : public QWindow {
     store_.flush(QRect(QPoint(0, 0), size()));
   }
 
+ public:
+  // True once the server fills this window with black itself (X11 only).
+  bool ServerPaintsBlack() {
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
+    if (!connection) return false;
+    auto xid = xcb_window_t(winId());
+    if (xid == serverBlack_) return true;
+    const xcb_setup_t* setup = xcb_get_setup(connection);
+    xcb_screen_iterator_t screens = xcb_setup_roots_iterator(setup);
+    uint32_t black = screens.rem ? screens.data->black_pixel : 0;
+    xcb_change_window_attributes(connection, xid, XCB_CW_BACK_PIXEL, &black);
+    xcb_clear_area(connection, 0, xid, 0, 0, 0, 0);
+    xcb_flush(connection);
+    serverBlack_ = xid;
+    return true;
+  }
+
  private:
   QRect area_;
   QBackingStore store_;
   bool painted_ = false;
+  xcb_window_t serverBlack_ = 0;  // the native window given a black background
 };
 
 QScreen* ScreenAt(const QRect& area) {
@@ -162,6 +187,11 @@ void ShowCover(const QRect& area) {
   // As showFullScreen() but without asking for the focus, which stays with
   // the picture's window.
   cover->setWindowStates(Qt::WindowFullScreen);
+  // Black from the moment it is mapped, before any expose reaches us.
+  if (!gMonitorCovers.allMonitors) {
+    cover->create();
+    cover->ServerPaintsBlack();
+  }
   cover->setVisible(true);
   gMonitorCovers.covers.push_back(cover);
 }

@@ -83,6 +83,8 @@ class PlayerFrame final : public QMainWindow {
   }
 
   bool eventFilter(QObject* watched, QEvent* e) override {
+    if (watched == windowHandle() && e->type() == QEvent::Expose)
+      SetQtContentFrameExposed(handle_, windowHandle()->isExposed());
     if (watched == container_ && e->type() == QEvent::Resize && !(windowState() & Qt::WindowMinimized)) {
       // The frame's layout resizes the picture's area before the frame
       // itself hears of its new size, so the edge is found here.
@@ -197,12 +199,22 @@ WindowHandle QtFrameCreate(const char* title, int32_t left, int32_t top, int32_t
   return handle;
 }
 
+// The frame's top level exists once it is shown; its expose events tell
+// when it can be seen.
+void WatchFrameExposure(PlayerFrame* frame) {
+  if (QWindow* top = frame->windowHandle()) {
+    top->removeEventFilter(frame);
+    top->installEventFilter(frame);
+  }
+}
+
 void QtFrameShow(WindowHandle window, int showState) {
   PlayerFrame* frame = FrameOf(window);
   if (!frame) return;
   switch (showState) {
     case kShowMinimised:
       frame->showMinimized();
+      WatchFrameExposure(frame);
       return;
     case kShowMaximised:
       frame->showMaximized();
@@ -213,6 +225,7 @@ void QtFrameShow(WindowHandle window, int showState) {
   }
   frame->activateWindow();
   frame->Container()->setFocus();
+  WatchFrameExposure(frame);
   // Wait briefly for the window system to map it, so the first frames are
   // not thrown away.
   QElapsedTimer settle;

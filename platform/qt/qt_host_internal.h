@@ -37,4 +37,7 @@ WindowHandle CreateQtContentWindow(QWindow** window);
 // From now on the container reports its sizes and deleting the window
 // deletes the container's top-level widget with it.
 void SetQtContentContainer(WindowHandle handle, QWidget* container);
+// Whether the container's top level can be seen (minimised or wholly
+// covered: not); with the window's own state it decides WM_SHOWWINDOW.
+void SetQtContentFrameExposed(WindowHandle handle, bool exposed);
 void InstallQtFrameWindowService();

@@ -53,8 +53,18 @@ struct HostWindowRec {
   // can be seen either way.
   bool foreignMapped = true;
   bool foreignObscured = false;
-  bool foreignShown = true;  // what the program was last told (WM_SHOWWINDOW)
-  int frameWidth = 0;        // the last presented frame; 0 before the first
+  bool shownTold = true;  // what the program was last told (WM_SHOWWINDOW)
+  // Our own windows: whether Qt has the window exposed, and (inside the
+  // player's frame) whether the frame's top level is. Minimised, unmapped or
+  // wholly covered turns them false.
+  bool exposed = true;
+  bool frameExposed = true;
+  // Qt keeps a wholly covered window exposed: the server's visibility
+  // events on our own window tell that, once they are asked for.
+  bool ownObscured = false;
+  bool ownWatchPending = false;
+  xcb_window_t ownId = 0;
+  int frameWidth = 0;  // the last presented frame; 0 before the first
   int frameHeight = 0;
   LetterboxRect picture;         // where that frame was drawn
   QImage converted;              // 16- and 24-bit frames, converted to 32 bits
@@ -79,6 +89,8 @@ HostWindowRec* FindWindow(WindowHandle handle) {
   }
   return nullptr;
 }
+
+void SetOwnWindowExposed(HostWindowRec* rec, bool exposed);
 
 LParam PackPoint(int x, int y) { return LParam((uint32_t(x) & 0xFFFFu) | ((uint32_t(y) & 0xFFFFu) << 16)); }
 
@@ -129,6 +141,7 @@ class HostWindow final : public QWindow {
   }
 
   void exposeEvent(QExposeEvent*) override {
+    if (rec_ && rec_->mode != WindowMode::Foreign) SetOwnWindowExposed(rec_, isExposed());
     if (!isExposed()) return;
     QSize area = size();
     if (area.isEmpty()) return;
@@ -187,12 +200,20 @@ class HostWindow final : public QWindow {
   QBackingStore store_;
 };
 
-// Tells the program when the foreign window stops or starts being seen.
-void PostForeignVisibility(HostWindowRec* rec) {
-  bool shown = rec->foreignMapped && !rec->foreignObscured;
-  if (shown == rec->foreignShown) return;
-  rec->foreignShown = shown;
+// Tells the program when its window stops or starts being seen: a foreign
+// window unmapped or wholly covered, our own not exposed.
+void PostVisibility(HostWindowRec* rec) {
+  bool shown =
+      rec->foreignMapped && !rec->foreignObscured && rec->exposed && rec->frameExposed && !rec->ownObscured;
+  if (shown == rec->shownTold) return;
+  rec->shownTold = shown;
   PostMessage(rec->handle, WM_SHOWWINDOW, shown ? 1 : 0, 0);
+}
+
+void SetOwnWindowExposed(HostWindowRec* rec, bool exposed) {
+  rec->exposed = exposed;
+  if (exposed && rec->ownId == 0) rec->ownWatchPending = true;
+  PostVisibility(rec);
 }
 
 // Sees the X events of the foreign windows: their new sizes, whether they
@@ -224,16 +245,20 @@ class XcbWatcher final : public QAbstractNativeEventFilter {
         for (auto& rec : gQtWindows.windows) {
           if (rec->foreignId != window || rec->foreignGone) continue;
           rec->foreignMapped = (event->response_type & 0x7F) == XCB_MAP_NOTIFY;
-          PostForeignVisibility(rec.get());
+          PostVisibility(rec.get());
         }
         return false;
       }
       case XCB_VISIBILITY_NOTIFY: {
         auto* visibility = reinterpret_cast<xcb_visibility_notify_event_t*>(event);
         for (auto& rec : gQtWindows.windows) {
+          if (rec->ownId != 0 && rec->ownId == visibility->window) {
+            rec->ownObscured = visibility->state == XCB_VISIBILITY_FULLY_OBSCURED;
+            PostVisibility(rec.get());
+          }
           if (rec->foreignId != visibility->window || rec->foreignGone) continue;
           rec->foreignObscured = visibility->state == XCB_VISIBILITY_FULLY_OBSCURED;
-          PostForeignVisibility(rec.get());
+          PostVisibility(rec.get());
         }
         return false;
       }
@@ -275,6 +300,29 @@ void ShowAndSettle(HostWindow* window, WindowMode mode) {
   }
 }
 
+void InstallXcbWatcher() {
+  if (gQtWindows.watcher) return;
+  gQtWindows.watcher = new XcbWatcher;
+  QCoreApplication::instance()->installNativeEventFilter(gQtWindows.watcher);
+}
+
+// Asks the server for the visibility events of our own window, beside the
+// events Qt asked for (our client's mask on it is Qt's).
+void WatchOwnVisibility(HostWindowRec* rec) {
+  rec->ownWatchPending = false;
+  xcb_connection_t* connection = XcbConnection();
+  if (!connection || !rec->window || rec->ownId != 0) return;  // no X11 here: exposure alone
+  auto xid = xcb_window_t(rec->window->winId());
+  xcb_get_window_attributes_reply_t* attributes =
+      xcb_get_window_attributes_reply(connection, xcb_get_window_attributes(connection, xid), nullptr);
+  if (!attributes) return;
+  uint32_t mask = attributes->your_event_mask | XCB_EVENT_MASK_VISIBILITY_CHANGE;
+  std::free(attributes);
+  xcb_change_window_attributes(connection, xid, XCB_CW_EVENT_MASK, &mask);
+  InstallXcbWatcher();
+  rec->ownId = xid;
+}
+
 bool AttachForeign(HostWindowRec* rec, uint64_t id) {
   xcb_connection_t* connection = XcbConnection();
   if (!connection || id == 0 || id > UINT32_MAX) return false;  // no X11 here: no foreign windows
@@ -306,12 +354,9 @@ bool AttachForeign(HostWindowRec* rec, uint64_t id) {
   rec->foreignHeight = geometry->height;
   std::free(geometry);
   rec->foreignMapped = mapped;
-  PostForeignVisibility(rec);
+  PostVisibility(rec);
 
-  if (!gQtWindows.watcher) {
-    gQtWindows.watcher = new XcbWatcher;
-    QCoreApplication::instance()->installNativeEventFilter(gQtWindows.watcher);
-  }
+  InstallXcbWatcher();
   rec->window = new HostWindow(rec, foreign);
   // Clicks fall through to the host's window, and we never take the focus.
   rec->window->setFlag(Qt::WindowTransparentForInput, true);
@@ -556,9 +601,17 @@ void SetQtContentContainer(WindowHandle handle, QWidget* container) {
   if (HostWindowRec* rec = FindWindow(handle)) rec->container = container;
 }
 
+void SetQtContentFrameExposed(WindowHandle handle, bool exposed) {
+  HostWindowRec* rec = FindWindow(handle);
+  if (!rec) return;
+  rec->frameExposed = exposed;
+  PostVisibility(rec);
+}
+
 void ApplyQtWindowWork() {
   ApplyMonitorCoverWork();
   for (auto& rec : gQtWindows.windows) {
+    if (rec->ownWatchPending) WatchOwnVisibility(rec.get());
     if (!rec->foreignResizePending) continue;
     rec->foreignResizePending = false;
     if (!rec->foreignGone) rec->window->setGeometry(0, 0, int(rec->foreignWidth), int(rec->foreignHeight));

@@ -132,6 +132,32 @@ e2e_stop "$saver" 5
 e2e_check "... and SIGTERM ends it by the signal (status ${E2E_STATUS:-none})" [ "${E2E_STATUS:-x}" = 143 ]
 e2e_show_stderr
 
+# Music's libraries come from the sound module in the prefix's library
+# folder, loaded only when music plays; a moved prefix takes its own.
+MODULE=$(cd "$PREFIX" && find . -path '*/prismora/sound.so' | sed 's|^\./||' | head -n 1)
+e2e_check "installed: the sound module (${MODULE:-none} under a library folder)" \
+  [ -n "$MODULE" ] && is_installed file "$MODULE"
+# module_in_use LABEL PROGRAM: plays music silently in a window and checks
+# which module the program mapped.
+module_in_use() {
+  local label=$1 program=$2 prefix
+  prefix=$(dirname "$(dirname "$program")")
+  PRISMORA_NO_SOUND_DEVICE=1 PRISMORA="$program" e2e_run_prismora --window --music
+  if e2e_find_window "$E2E_LAST_PID" 15 >/dev/null; then
+    sleep 1
+    e2e_check "$label: music maps the prefix's own sound module" \
+      grep -q " $prefix/$MODULE\$" "/proc/$E2E_LAST_PID/maps"
+  else
+    e2e_fail "$label: prismora --window --music shows no window within 15 s"
+  fi
+  e2e_stop "$E2E_LAST_PID" 5
+}
+if [ -n "$MODULE" ]; then
+  module_in_use installed "$PREFIX/bin/prismora"
+  module_in_use moved "$MOVED/bin/prismora"
+fi
+e2e_show_stderr
+
 # lumiowindow starts from the prefix and stops on SIGTERM.
 PRISMORA="$PREFIX/bin/lumiowindow" e2e_run_prismora
 player=$E2E_LAST_PID

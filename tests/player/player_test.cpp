@@ -11,6 +11,7 @@
 #include "engine/morph.h"
 #include "music/music_player.h"
 #include "patterns/options.h"
+#include "patterns/preset.h"
 #include "patterns/settings_store.h"
 #include "platform/headless/headless.h"
 #include "platform/headless/headless_dialog.h"
@@ -272,6 +273,56 @@ TEST_F(PlayerTest, MinimisedOrPausedItSleepsAndDrawsNothing) {
   for (int i = 0; i < 2; ++i) ASSERT_TRUE(PlayerLoopStep());
   EXPECT_EQ(gPlayer.paused, 0);
   EXPECT_GT(gHeadless.presentCount, running);
+}
+
+// Covered, unmapped or minimised by a window manager: the host says the
+// window cannot be seen. Frames stop, the music plays on (looked after by a
+// slow timer, so a playlist still moves on) and nothing of the run is lost.
+TEST_F(PlayerTest, HiddenItDrawsNothingWhileItsMusicPlaysOn) {
+  Open();
+  ASSERT_TRUE(EngineState.musicSelected) << "a first run plays the built-in track";
+  for (int i = 0; i < 5; ++i) ASSERT_TRUE(PlayerLoopStep());
+  static unsigned presentsAtShow;
+  static uint64_t since;
+  static bool shown, hiddenAtShow;
+  const unsigned running = gHeadless.presentCount;
+  const size_t soundCalls = gScriptedSound.calls.size();
+  FMOD_CHANNEL* channel = gChannel;
+  const uint32_t pattern = gCurrentPattern;
+  ASSERT_NE(channel, nullptr);
+
+  PostMessage(kWindow, WM_SHOWWINDOW, 0, 0);
+  since = gHeadless.waitedMilliseconds;
+  shown = false;
+  gHeadless.onPump = [] {
+    if (shown || gHeadless.waitedMilliseconds - since < 1000) return;
+    shown = true;
+    presentsAtShow = gHeadless.presentCount;
+    hiddenAtShow = gPlayer.hidden;
+    PostMessage(kWindow, WM_SHOWWINDOW, 1, 0);
+  };
+  int steps = 0;
+  for (; !shown; ++steps) ASSERT_TRUE(PlayerLoopStep());
+  gHeadless.onPump = nullptr;
+  EXPECT_EQ(presentsAtShow, running) << "no frames while hidden";
+  EXPECT_TRUE(hiddenAtShow);
+  // The hide, the music's timer about every 200 ms of the second, the show.
+  EXPECT_GE(steps, 5);
+  EXPECT_LE(steps, 9);
+  EXPECT_EQ(gChannel, channel) << "the music plays on";
+  for (size_t i = soundCalls; i < gScriptedSound.calls.size(); ++i) {
+    const std::string& call = gScriptedSound.calls[i];
+    EXPECT_TRUE(call.rfind("System_Close", 0) != 0 && call.rfind("Sound_Release", 0) != 0 &&
+                call.rfind("Channel_SetPaused", 0) != 0)
+        << call;
+  }
+
+  for (int i = 0; i < 4; ++i) ASSERT_TRUE(PlayerLoopStep());
+  EXPECT_FALSE(gPlayer.hidden);
+  EXPECT_GT(gHeadless.presentCount, running) << "shown again, frames resume";
+  EXPECT_EQ(gCurrentPattern, pattern) << "from where they stopped";
+  EXPECT_EQ(gChannel, channel);
+  EXPECT_FALSE(KillTimer(kWindow, kPlayerMusicTimerId)) << "the music's timer stopped with the hide";
 }
 
 TEST_F(PlayerTest, MemoryItemsSayWhenTheyTakeEffectEveryTime) {

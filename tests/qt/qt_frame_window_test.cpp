@@ -171,3 +171,25 @@ TEST_F(QtFrameWindowTest, SizesPlacementAndTheEdgeDragged) {
   gWindows->destroy(window);
   EXPECT_FALSE(gFrameWindows->getPlacement(window, &back)) << "a destroyed window has no placement";
 }
+
+// The player's picture sits inside the frame: when the frame's top level
+// cannot be seen (hidden, or minimised by a window manager), neither can the
+// picture, and the player is told so.
+TEST_F(QtFrameWindowTest, HidingTheFramePostsShowWindowForThePicture) {
+  WindowHandle window = gFrameWindows->create("Prismora", kDefaultPosition, 0, 320, 240, kMenu, kMenuCount);
+  ASSERT_NE(window, 0u);
+  gFrameWindows->show(window, kShowNormal);
+  QMainWindow* frame = Frame();
+  ASSERT_NE(frame, nullptr);
+  PumpAfterNextMillisecond();
+  EXPECT_TRUE(Matching(TakeMessages(), WM_SHOWWINDOW).empty()) << "shown from the start";
+  for (bool show : {false, true, false, true}) {
+    show ? frame->show() : frame->hide();
+    PumpAfterNextMillisecond();
+    std::vector<Message> shows = Matching(TakeMessages(), WM_SHOWWINDOW);
+    ASSERT_EQ(shows.size(), 1u) << (show ? "shown" : "hidden");
+    EXPECT_EQ(shows[0].window, window);
+    EXPECT_EQ(shows[0].wParam, WParam(show ? 1 : 0));
+  }
+  gWindows->destroy(window);
+}

@@ -346,3 +346,40 @@ TEST_F(QtWindowTest, PresentToNoWindowOrBadFramesIsSilent) {
 }
 
 }  // namespace
+
+// Our own windows say when they stop and start being seen, once each time,
+// as a host's window does: the saver then sleeps instead of drawing.
+TEST_F(QtWindowTest, HidingAndShowingOurOwnWindowsPostsShowWindowOnceEach) {
+  for (WindowMode mode : {WindowMode::Ordinary, WindowMode::FullScreen}) {
+    SCOPED_TRACE(mode == WindowMode::Ordinary ? "ordinary" : "full screen");
+    WindowRequest request;
+    request.mode = mode;
+    request.width = 320;
+    request.height = 240;
+    WindowHandle handle = gWindows->create(request);
+    ASSERT_NE(handle, 0u);
+    QWindow* window = QtHostWindow(handle);
+    PumpAfterNextMillisecond();
+    TakeMessages();
+    // (window action, wParam of the WM_SHOWWINDOW it posts; -1 for none)
+    const struct {
+      bool show;
+      int posted;
+    } steps[] = {{false, 0}, {false, -1}, {true, 1}, {true, -1}, {false, 0}, {true, 1}};
+    for (const auto& step : steps) {
+      step.show ? window->show() : window->hide();
+      PumpAfterNextMillisecond();
+      std::vector<Message> shows;
+      for (const Message& m : TakeMessages())
+        if (m.message == WM_SHOWWINDOW) shows.push_back(m);
+      if (step.posted < 0) {
+        EXPECT_TRUE(shows.empty()) << "nothing new to tell";
+      } else {
+        ASSERT_EQ(shows.size(), 1u);
+        EXPECT_EQ(shows[0].window, handle);
+        EXPECT_EQ(shows[0].wParam, WParam(step.posted));
+      }
+    }
+    gWindows->destroy(handle);
+  }
+}

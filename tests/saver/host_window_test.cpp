@@ -177,11 +177,24 @@ TEST_F(HostWindowTest, OneSaverAmongAHostsPlaysTheMusic) {
   }
 }
 
-TEST_F(HostWindowTest, NothingIsDrawnWhileTheWindowCannotBeSeen) {
+// A host's window, the saver's own window (--window) and full screen (/s):
+// whatever kind of window it is, nothing is drawn while it cannot be seen.
+class HiddenWindowTest : public HostWindowTest, public ::testing::WithParamInterface<WindowMode> {};
+
+TEST_P(HiddenWindowTest, NothingIsDrawnWhileTheWindowCannotBeSeen) {
   gRun.hideAt = 2000;
   gRun.showAt = 12000;
   gRun.closeAtMs = 14000;
-  EXPECT_EQ(RunIn(1280, 720), 0);
+  WindowRequest request;
+  request.mode = GetParam();
+  if (request.mode == WindowMode::Foreign) {
+    request.foreignId = 0x400001;
+    request.width = 1280;
+    request.height = 720;
+  } else if (request.mode == WindowMode::Ordinary) {
+    gWindowMode = 1;
+  }
+  EXPECT_EQ(RunScreenSaver(request), 0);
   ASSERT_GT(gRun.presentsAtHide, 10u) << "frames ran before";
   // A frame under way when the window went may still be shown; none after.
   EXPECT_LE(gRun.presentsAtShow, gRun.presentsAtHide + 1);
@@ -190,6 +203,10 @@ TEST_F(HostWindowTest, NothingIsDrawnWhileTheWindowCannotBeSeen) {
   // millisecond (10000 pumps): a few dozen wakes a second at most.
   EXPECT_LE(gRun.pumpsAtShow - gRun.pumpsAtHide, 400u);
 }
+
+INSTANTIATE_TEST_SUITE_P(EveryKindOfWindow, HiddenWindowTest,
+                         ::testing::Values(WindowMode::Foreign, WindowMode::Ordinary,
+                                           WindowMode::FullScreen));
 
 TEST_F(HostWindowTest, TheMusicIsStillLookedAfterWhileTheWindowCannotBeSeen) {
   // Without this a track that ended while hidden would be followed by the

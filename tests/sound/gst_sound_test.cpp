@@ -26,6 +26,7 @@
 #include "platform/messages.h"
 #include "platform/resources.h"
 #include "platform/sound.h"
+#include "platform/sound_loader/sound_loader.h"
 #include "platform/track/embedded_track.h"
 #include "platform/window.h"
 #include "saver/saver_host.h"
@@ -436,4 +437,38 @@ TEST_F(GstSoundTest, FramesKeepTheirPeriodWhateverTheMusicDoes) {
     EXPECT_EQ(gSystem, nullptr);
     gWindows->destroy(window);
   }
+}
+
+// The programs reach the same service through the sound module, loaded when
+// music first starts and not before.
+class SoundModuleTest : public HeadlessTest {
+ protected:
+  void SetUp() override {
+    HeadlessTest::SetUp();
+    InstallLinuxServices();
+    setenv("PRISMORA_NO_SOUND_DEVICE", "1", 1);
+    setenv("PRISMORA_SOUND_MODULE", PRISMORA_TEST_SOUND_MODULE, 1);
+    ResetSoundLoader();
+    InstallSoundLoader();
+    InstallEmbeddedTrack();
+  }
+  void TearDown() override {
+    MUSICClose();
+    FinishSoundLoader();
+    unsetenv("PRISMORA_SOUND_MODULE");
+    HeadlessTest::TearDown();
+  }
+};
+
+TEST_F(SoundModuleTest, TheFirstMusicLoadsTheModuleAndPlaysTheEmbeddedTrack) {
+  const SoundService* loader = gSoundService;
+  EXPECT_FALSE(SoundModuleLoaded());
+  ASSERT_EQ(MUSICInitialiseFromResource(0, 100), 1) << ReadLog();
+  EXPECT_TRUE(SoundModuleLoaded());
+  EXPECT_NE(gSoundService, loader) << "the module's service answers from now on";
+  PollFor(5, Started);
+  ASSERT_TRUE(Started()) << ReadLog();
+  PollFor(1);
+  EXPECT_TRUE(ChannelPlaying());
+  EXPECT_EQ(ReadLog(), "");
 }
