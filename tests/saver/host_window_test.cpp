@@ -205,8 +205,17 @@ TEST_P(HiddenWindowTest, NothingIsDrawnWhileTheWindowCannotBeSeen) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryKindOfWindow, HiddenWindowTest,
-                         ::testing::Values(WindowMode::Foreign, WindowMode::Ordinary,
-                                           WindowMode::FullScreen));
+                         ::testing::Values(WindowMode::Foreign, WindowMode::Ordinary, WindowMode::FullScreen),
+                         [](const ::testing::TestParamInfo<WindowMode>& mode) {
+                           switch (mode.param) {
+                             case WindowMode::Foreign:
+                               return "HostsWindow";
+                             case WindowMode::Ordinary:
+                               return "OrdinaryWindow";
+                             default:
+                               return "FullScreen";
+                           }
+                         });
 
 TEST_F(HostWindowTest, TheMusicIsStillLookedAfterWhileTheWindowCannotBeSeen) {
   // Without this a track that ended while hidden would be followed by the
