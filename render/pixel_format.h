@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "platform/window.h"
+
 struct PixelFormatRec {
   uint32_t redShift = 0, greenShift = 0, blueShift = 0;
   uint32_t redDivisor = 1, greenDivisor = 1, blueDivisor = 1;  // 256 / 2^bits
@@ -16,10 +18,25 @@ struct FrameBufferRec {
   uint32_t pitch = 0;  // bytes per row, at least width * bytesPerPixel
   uint32_t width = 0;
   uint32_t height = 0;
+  // One byte a tile of kFrameTileWidth x kFrameTileHeight pixels, row by
+  // row, tileColumns to a row: every writer sets the bytes of the tiles it
+  // writes into, so the display clears and sends only those. nullptr when
+  // nobody keeps count.
+  uint8_t* tiles = nullptr;
+  uint32_t tileColumns = 0;
 };
 
 extern PixelFormatRec PixelFormat;
 extern FrameBufferRec FrameBuffer;
+
+static_assert(std::has_single_bit(kFrameTileWidth) && std::has_single_bit(kFrameTileHeight));
+constexpr int kTileShiftX = std::countr_zero(kFrameTileWidth);
+constexpr int kTileShiftY = std::countr_zero(kFrameTileHeight);
+
+// Notes that pixel (x, y), on the surface, was written: a shift and a store.
+inline void MarkTile(uint8_t* tiles, uint32_t tileColumns, int x, int y) {
+  tiles[size_t(uint32_t(y) >> kTileShiftY) * tileColumns + (uint32_t(x) >> kTileShiftX)] = 1;
+}
 
 void DerivePixelFormat(uint32_t redMask, uint32_t greenMask, uint32_t blueMask, uint32_t bitsPerPixel);
 uint32_t PackPixel(uint32_t r, uint32_t g, uint32_t b);
