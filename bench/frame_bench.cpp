@@ -39,11 +39,12 @@ void GrowTrails() {
   }
 }
 
-void BM_DrawFrame(benchmark::State& state) {
+void DrawFrames(benchmark::State& state, bool tileRecords) {
   const Size size = kSizes[state.range(1)];
   InstallHeadlessHost();
   ResetProgram();
   OpenBenchSettings();
+  DDSetTileRecords(tileRecords);
   StartHeadlessEngine(size.width, size.height, unsigned(state.range(0)));
   gOptions.MaxFps = 0;  // uncapped
   GrowTrails();
@@ -57,6 +58,12 @@ void BM_DrawFrame(benchmark::State& state) {
                                                  benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
   state.SetLabel(std::to_string(size.width) + "x" + std::to_string(size.height));
 }
+
+void BM_DrawFrame(benchmark::State& state) { DrawFrames(state, true); }
+
+// The same with every clear and present whole: what the tile marks cost
+// when nothing is saved by them.
+void BM_DrawFrameWholeClears(benchmark::State& state) { DrawFrames(state, false); }
 
 // A whole clear and a whole present every time, as without the tile
 // records: the bound a frame is measured against.
@@ -83,6 +90,9 @@ void BM_ClearAndPresentOnly(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(BM_DrawFrame)
+    ->ArgsProduct({benchmark::CreateDenseRange(0, 19, 1), {0, 1, 2}})
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_DrawFrameWholeClears)
     ->ArgsProduct({benchmark::CreateDenseRange(0, 19, 1), {0, 1, 2}})
     ->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ClearAndPresentOnly)->DenseRange(0, 2)->Unit(benchmark::kMicrosecond);
