@@ -4,6 +4,7 @@
 // real simulation first, so each pattern draws its own steady trail.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "bench/bench_settings.h"
@@ -56,6 +57,14 @@ void DrawFrames(benchmark::State& state, bool tileRecords) {
   // Time per particle per arm, in ns: the inverse of plots per second.
   state.counters["ns/plot"] = benchmark::Counter(double(state.iterations()) * double(plotted),
                                                  benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  // The share of tiles a steady frame names as changed (its trails stand
+  // still here, so that is also the share its clear puts back).
+  gHeadless.keepShown = true;
+  DrawFrame();
+  uint64_t sent = gHeadless.tilesSent, presented = gHeadless.tilesPresented;
+  DrawFrame();
+  state.counters["tiles%"] = 100.0 * double(gHeadless.tilesSent - sent) /
+                             double(std::max<uint64_t>(gHeadless.tilesPresented - presented, 1));
   state.SetLabel(std::to_string(size.width) + "x" + std::to_string(size.height));
 }
 
