@@ -585,8 +585,8 @@ bool DDLockBackSurfaceMarked() {
   FrameBuffer.pitch = gDisplay.back.pitch;
   FrameBuffer.width = gDisplay.width;
   FrameBuffer.height = gDisplay.height;
-  FrameBuffer.tiles = gDisplay.tiles.marks.data();
-  FrameBuffer.tileColumns = gDisplay.tiles.columns;
+  FrameBuffer.cells = gDisplay.tiles.marks.data();
+  FrameBuffer.cellColumns = gDisplay.tiles.cellColumns;
   gDisplay.backPresented = false;
   return true;
 }

@@ -86,7 +86,7 @@ void DDClearBackSurface();
 // True when the back surface is locked; FrameBuffer then addresses it.
 // Writes through it are not recorded: the whole surface counts as drawn.
 bool DDLockBackSurface();
-// The same for a writer that marks every tile it writes in FrameBuffer.tiles.
+// The same for a writer that marks every cell it writes in FrameBuffer.cells.
 bool DDLockBackSurfaceMarked();
 // The whole back surface counts as drawn: the next clear and present are whole.
 void DDForgetDrawing();

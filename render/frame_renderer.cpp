@@ -133,20 +133,20 @@ double Length(float x, float y) { return std::sqrt(double(x) * double(x) + doubl
 // program-wide record so that no store makes the compiler read it again.
 // Bytes is the pixel size, fixed for the frame; 0 stands for any other size
 // and writes through WritePixel.
-// Every pixel put marks its tile, so the display knows what to clear and send.
+// Every pixel put marks its cell, so the display knows what to clear and send.
 template <uint32_t Bytes>
 struct Canvas {
   uint8_t* base = nullptr;
   uint32_t pitch = 0;  // bytes per row
-  uint8_t* tiles = nullptr;
-  uint32_t tileColumns = 0;
+  uint8_t* cells = nullptr;
+  uint32_t cellColumns = 0;
 
   void Put(uint32_t packed, int x, int y) const {
     if constexpr (Bytes == 0)
       WritePixel(packed, x, y);
     else
       StorePixel<Bytes>(base + size_t(uint32_t(y)) * pitch + size_t(uint32_t(x)) * Bytes, packed);
-    MarkTile(tiles, tileColumns, x, y);
+    MarkCell(cells, cellColumns, x, y);
   }
 };
 
@@ -361,7 +361,7 @@ bool DrawParticle(const FrameRec& f, Canvas<Bytes> canvas, TrailParticle& p) {
 
 template <uint32_t Bytes>
 void DrawParticlesAs(const FrameRec& f) {
-  const Canvas<Bytes> canvas{FrameBuffer.base, FrameBuffer.pitch, FrameBuffer.tiles, FrameBuffer.tileColumns};
+  const Canvas<Bytes> canvas{FrameBuffer.base, FrameBuffer.pitch, FrameBuffer.cells, FrameBuffer.cellColumns};
   TrailParticle* p = gParticles;
   while (p) {
     bool shed = false;
@@ -504,7 +504,7 @@ void DrawFrame() {
 
   if (DDLockBackSurfaceMarked()) {
     // A surface smaller than the screen would be written past its end.
-    if (FrameBuffer.base && FrameBuffer.tiles && FrameBuffer.width >= gScreenWidth &&
+    if (FrameBuffer.base && FrameBuffer.cells && FrameBuffer.width >= gScreenWidth &&
         FrameBuffer.height >= gScreenHeight) {
       f.width = int(gScreenWidth);
       f.height = int(gScreenHeight);

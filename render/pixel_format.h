@@ -18,24 +18,30 @@ struct FrameBufferRec {
   uint32_t pitch = 0;  // bytes per row, at least width * bytesPerPixel
   uint32_t width = 0;
   uint32_t height = 0;
-  // One byte a tile of kFrameTileWidth x kFrameTileHeight pixels, row by
-  // row, tileColumns to a row: every writer sets the bytes of the tiles it
-  // writes into, so the display clears and sends only those. nullptr when
-  // nobody keeps count.
-  uint8_t* tiles = nullptr;
-  uint32_t tileColumns = 0;
+  // One byte a cell of kCellWidth x kCellHeight pixels, row by row,
+  // cellColumns to a row: every writer sets the bytes of the cells it writes
+  // into, so the display clears and sends only those. nullptr when nobody
+  // keeps count.
+  uint8_t* cells = nullptr;
+  uint32_t cellColumns = 0;
 };
 
 extern PixelFormatRec PixelFormat;
 extern FrameBufferRec FrameBuffer;
 
-static_assert(std::has_single_bit(kFrameTileWidth) && std::has_single_bit(kFrameTileHeight));
-constexpr int kTileShiftX = std::countr_zero(kFrameTileWidth);
-constexpr int kTileShiftY = std::countr_zero(kFrameTileHeight);
+// The cells the drawing is recorded in: finer than the tiles a present
+// names, since trails scatter thin lines and the clear puts back whole
+// cells. A sprite (7 x 7 at most) spans at most two each way.
+constexpr uint32_t kCellWidth = 16;
+constexpr uint32_t kCellHeight = 8;
+static_assert(std::has_single_bit(kCellWidth) && std::has_single_bit(kCellHeight));
+static_assert(kFrameTileWidth % kCellWidth == 0 && kFrameTileHeight % kCellHeight == 0);
+constexpr int kCellShiftX = std::countr_zero(kCellWidth);
+constexpr int kCellShiftY = std::countr_zero(kCellHeight);
 
 // Notes that pixel (x, y), on the surface, was written: a shift and a store.
-inline void MarkTile(uint8_t* tiles, uint32_t tileColumns, int x, int y) {
-  tiles[size_t(uint32_t(y) >> kTileShiftY) * tileColumns + (uint32_t(x) >> kTileShiftX)] = 1;
+inline void MarkCell(uint8_t* cells, uint32_t cellColumns, int x, int y) {
+  cells[size_t(uint32_t(y) >> kCellShiftY) * cellColumns + (uint32_t(x) >> kCellShiftX)] = 1;
 }
 
 void DerivePixelFormat(uint32_t redMask, uint32_t greenMask, uint32_t blueMask, uint32_t bitsPerPixel);
