@@ -586,7 +586,7 @@ bool DDLockBackSurfaceMarked() {
   FrameBuffer.width = gDisplay.width;
   FrameBuffer.height = gDisplay.height;
   FrameBuffer.cells = gDisplay.tiles.marks.data();
-  FrameBuffer.cellColumns = gDisplay.tiles.cellColumns;
+  FrameBuffer.cellRowShift = gDisplay.tiles.cellRowShift;
   gDisplay.backPresented = false;
   return true;
 }

@@ -139,14 +139,14 @@ struct Canvas {
   uint8_t* base = nullptr;
   uint32_t pitch = 0;  // bytes per row
   uint8_t* cells = nullptr;
-  uint32_t cellColumns = 0;
+  uint32_t cellRowShift = 0;
 
   void Put(uint32_t packed, int x, int y) const {
     if constexpr (Bytes == 0)
       WritePixel(packed, x, y);
     else
       StorePixel<Bytes>(base + size_t(uint32_t(y)) * pitch + size_t(uint32_t(x)) * Bytes, packed);
-    MarkCell(cells, cellColumns, x, y);
+    MarkCell(cells, cellRowShift, x, y);
   }
 };
 
@@ -361,7 +361,8 @@ bool DrawParticle(const FrameRec& f, Canvas<Bytes> canvas, TrailParticle& p) {
 
 template <uint32_t Bytes>
 void DrawParticlesAs(const FrameRec& f) {
-  const Canvas<Bytes> canvas{FrameBuffer.base, FrameBuffer.pitch, FrameBuffer.cells, FrameBuffer.cellColumns};
+  const Canvas<Bytes> canvas{FrameBuffer.base, FrameBuffer.pitch, FrameBuffer.cells,
+                             FrameBuffer.cellRowShift};
   TrailParticle* p = gParticles;
   while (p) {
     bool shed = false;

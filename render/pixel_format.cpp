@@ -132,11 +132,11 @@ void PlotCells(const char (&cells)[N][Stride], int x, int y, const SpriteLevels&
 void MarkSprite(int x, int y, int extent) {
   uint8_t* cells = FrameBuffer.cells;
   if (!cells) return;
-  uint32_t columns = FrameBuffer.cellColumns;
-  MarkCell(cells, columns, x, y);
-  MarkCell(cells, columns, x + extent, y);
-  MarkCell(cells, columns, x, y + extent);
-  MarkCell(cells, columns, x + extent, y + extent);
+  uint32_t shift = FrameBuffer.cellRowShift;
+  MarkCell(cells, shift, x, y);
+  MarkCell(cells, shift, x + extent, y);
+  MarkCell(cells, shift, x, y + extent);
+  MarkCell(cells, shift, x + extent, y + extent);
 }
 
 }  // namespace
@@ -157,7 +157,7 @@ uint32_t PackPixel(uint32_t r, uint32_t g, uint32_t b) {
 void PutPixel(uint32_t packed, int x, int y) {
   if (x < 0 || y < 0 || uint32_t(x) >= FrameBuffer.width || uint32_t(y) >= FrameBuffer.height) return;
   WritePixel(packed, x, y);
-  if (FrameBuffer.cells) MarkCell(FrameBuffer.cells, FrameBuffer.cellColumns, x, y);
+  if (FrameBuffer.cells) MarkCell(FrameBuffer.cells, FrameBuffer.cellRowShift, x, y);
 }
 
 void PlotBall(int x, int y, int r, int g, int b, int size) {

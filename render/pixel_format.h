@@ -19,11 +19,11 @@ struct FrameBufferRec {
   uint32_t width = 0;
   uint32_t height = 0;
   // One byte a cell of kCellWidth x kCellHeight pixels, row by row,
-  // cellColumns to a row: every writer sets the bytes of the cells it writes
+  // 1 << cellRowShift to a row: every writer sets the bytes of the cells it writes
   // into, so the display clears and sends only those. nullptr when nobody
   // keeps count.
   uint8_t* cells = nullptr;
-  uint32_t cellColumns = 0;
+  uint32_t cellRowShift = 0;
 };
 
 extern PixelFormatRec PixelFormat;
@@ -39,9 +39,9 @@ static_assert(kFrameTileWidth % kCellWidth == 0 && kFrameTileHeight % kCellHeigh
 constexpr int kCellShiftX = std::countr_zero(kCellWidth);
 constexpr int kCellShiftY = std::countr_zero(kCellHeight);
 
-// Notes that pixel (x, y), on the surface, was written: a shift and a store.
-inline void MarkCell(uint8_t* cells, uint32_t cellColumns, int x, int y) {
-  cells[size_t(uint32_t(y) >> kCellShiftY) * cellColumns + (uint32_t(x) >> kCellShiftX)] = 1;
+// Notes that pixel (x, y), on the surface, was written: shifts and a store.
+inline void MarkCell(uint8_t* cells, uint32_t cellRowShift, int x, int y) {
+  cells[(size_t(uint32_t(y) >> kCellShiftY) << cellRowShift) + (uint32_t(x) >> kCellShiftX)] = 1;
 }
 
 void DerivePixelFormat(uint32_t redMask, uint32_t greenMask, uint32_t blueMask, uint32_t bitsPerPixel);

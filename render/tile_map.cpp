@@ -1,6 +1,7 @@
 #include "render/tile_map.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "platform/window.h"
@@ -25,8 +26,9 @@ void ResetTileMap(TileMapRec* map, uint32_t width, uint32_t height) {
   map->columns = FrameTileColumns(width);
   map->rows = FrameTileRows(height);
   // Cell rows padded to whole tiles, so the fold reads a tile's cells at once.
-  size_t cells = size_t(map->columns) * kCellsAcross * map->cellRows;
   map->cellColumns = map->columns * kCellsAcross;
+  map->cellRowShift = uint32_t(std::bit_width(map->cellColumns - 1));
+  size_t cells = (size_t(1) << map->cellRowShift) * map->cellRows;
   map->marks.assign(cells, 0);
   map->holds.assign(cells, 0);
   map->changed.assign(size_t(map->columns) * map->rows, 0);
@@ -47,7 +49,7 @@ void MarkTileRect(TileMapRec* map, int32_t left, int32_t top, int32_t right, int
   uint32_t firstColumn = uint32_t(left) >> kCellShiftX, lastColumn = uint32_t(right - 1) >> kCellShiftX;
   uint32_t firstRow = uint32_t(top) >> kCellShiftY, lastRow = uint32_t(bottom - 1) >> kCellShiftY;
   for (uint32_t row = firstRow; row <= lastRow; ++row)
-    std::memset(map->marks.data() + size_t(row) * map->cellColumns + firstColumn, 1,
+    std::memset(map->marks.data() + (size_t(row) << map->cellRowShift) + firstColumn, 1,
                 lastColumn - firstColumn + 1);
 }
 
@@ -56,7 +58,7 @@ void FoldTileMarks(TileMapRec* map) {
   uint8_t* holds = map->holds.data();
   for (uint32_t row = 0; row < map->cellRows; ++row) {
     uint8_t* changed = map->changed.data() + size_t(row >> kCellRowsShift) * map->columns;
-    size_t first = size_t(row) * map->cellColumns;
+    size_t first = size_t(row) << map->cellRowShift;
     for (uint32_t column = 0; column < map->columns; ++column) {
       size_t at = first + size_t(column) * kCellsAcross;
       uint32_t marked, held;
@@ -74,7 +76,7 @@ void FoldTileMarks(TileMapRec* map) {
 void ClearHeldTiles(TileMapRec* map,
                     void (*clear)(uint32_t left, uint32_t top, uint32_t right, uint32_t bottom)) {
   for (uint32_t row = 0; row < map->cellRows; ++row) {
-    uint8_t* holds = map->holds.data() + size_t(row) * map->cellColumns;
+    uint8_t* holds = map->holds.data() + (size_t(row) << map->cellRowShift);
     uint32_t top = row * kCellHeight, bottom = std::min(top + kCellHeight, map->height);
     for (uint32_t column = 0; column < map->cellColumns;) {
       if (!holds[column]) {

@@ -11,6 +11,9 @@
 struct TileMapRec {
   uint32_t width = 0, height = 0;  // the surface, pixels
   uint32_t cellColumns = 0, cellRows = 0;
+  // Cell rows are 1 << cellRowShift bytes apart (at least cellColumns), so
+  // marking a pixel takes shifts rather than a multiplication.
+  uint32_t cellRowShift = 0;
   uint32_t columns = 0, rows = 0;  // tiles
   // Cells, set by whoever holds the back surface locked, for every one written.
   std::vector<uint8_t> marks;
