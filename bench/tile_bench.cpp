@@ -123,7 +123,7 @@ void BM_ChangedTiles(benchmark::State& state) {
   OpenBenchSettings();
   prismora::srand(1234);
   StartHeadlessEngine(size.width, size.height, unsigned(state.range(0)));
-  gOptions.MorphSettings = 0;  // each pattern on its own
+  gOptions.MorphSettings = 0;                                       // each pattern on its own
   for (int second = 0; second < 20; ++second) AddTrailParticle(1);  // trails grown, effects scheduled
   gStudy = TileStudyRec{};
   gStudy.headless = gWindows;
