@@ -21,6 +21,7 @@
 #include "render/display.h"
 #include "render/frame_renderer.h"
 #include "render/pixel_format.h"
+#include "render/renderer_state.h"
 #include "render/text_overlay.h"
 #include "saver/program_reset.h"
 #include "tests/support/test_host.h"
@@ -155,6 +156,16 @@ const Scenario kScenarios[] = {
     {"a surface lost and restored", 32, 640, 480, 11, Nothing,
      [](int call) {
        if (call == 1) DDSimulateSurfaceLoss(1);
+     },
+     3},
+    {"the display made again at another size and depth", 32, 640, 480, 13, Nothing,
+     [](int call) {
+       if (call != 1) return;
+       gScreenWidth = 720;
+       gScreenHeight = 400;
+       gForcedDepth = 16;
+       DDInitialise(1);
+       gCentreX = gCentreY = 0;
      },
      3},
     {"a morph", 32, 640, 480, 12, Nothing,
