@@ -4,6 +4,7 @@
 // real simulation first, so each pattern draws its own steady trail.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "bench/bench_settings.h"
@@ -39,11 +40,12 @@ void GrowTrails() {
   }
 }
 
-void BM_DrawFrame(benchmark::State& state) {
+void DrawFrames(benchmark::State& state, bool tileRecords) {
   const Size size = kSizes[state.range(1)];
   InstallHeadlessHost();
   ResetProgram();
   OpenBenchSettings();
+  DDSetTileRecords(tileRecords);
   StartHeadlessEngine(size.width, size.height, unsigned(state.range(0)));
   gOptions.MaxFps = 0;  // uncapped
   GrowTrails();
@@ -55,15 +57,32 @@ void BM_DrawFrame(benchmark::State& state) {
   // Time per particle per arm, in ns: the inverse of plots per second.
   state.counters["ns/plot"] = benchmark::Counter(double(state.iterations()) * double(plotted),
                                                  benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  // The share of tiles a steady frame names as changed (its trails stand
+  // still here, so that is also the share its clear puts back).
+  gHeadless.keepShown = true;
+  DrawFrame();
+  uint64_t sent = gHeadless.tilesSent, presented = gHeadless.tilesPresented;
+  DrawFrame();
+  state.counters["tiles%"] = 100.0 * double(gHeadless.tilesSent - sent) /
+                             double(std::max<uint64_t>(gHeadless.tilesPresented - presented, 1));
   state.SetLabel(std::to_string(size.width) + "x" + std::to_string(size.height));
 }
 
+void BM_DrawFrame(benchmark::State& state) { DrawFrames(state, true); }
+
+// The same with every clear and present whole: what the tile marks cost
+// when nothing is saved by them.
+void BM_DrawFrameWholeClears(benchmark::State& state) { DrawFrames(state, false); }
+
+// A whole clear and a whole present every time, as without the tile
+// records: the bound a frame is measured against.
 void BM_ClearAndPresentOnly(benchmark::State& state) {
   const Size size = kSizes[state.range(0)];
   InstallHeadlessHost();
   ResetProgram();
   OpenBenchSettings();
   StartHeadlessEngine(size.width, size.height, 0);
+  DDSetTileRecords(false);
   for (auto _ : state) {
     DDClearBackSurface();
     if (DDLockBackSurface()) {
@@ -80,6 +99,9 @@ void BM_ClearAndPresentOnly(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(BM_DrawFrame)
+    ->ArgsProduct({benchmark::CreateDenseRange(0, 19, 1), {0, 1, 2}})
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_DrawFrameWholeClears)
     ->ArgsProduct({benchmark::CreateDenseRange(0, 19, 1), {0, 1, 2}})
     ->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ClearAndPresentOnly)->DenseRange(0, 2)->Unit(benchmark::kMicrosecond);

@@ -15,6 +15,7 @@
 #include "platform/message_box.h"
 #include "platform/window.h"
 #include "render/pixel_format.h"
+#include "render/tile_map.h"
 
 uint32_t gScreenWidth = 640;
 uint32_t gScreenHeight = 480;
@@ -72,13 +73,20 @@ struct DisplayRec {
   // The gradient is drawn on first use, not when the surface is made: most
   // runs never show it, and at 4K it is 33 MB of memory to touch.
   bool backgroundDrawn = false;
-  int backgroundBrightness = 0;  // 0..255, taken when the surface is made
+  int backgroundBrightness = 0;     // 0..255, taken when the surface is made
+  uint32_t backgroundDrawings = 0;  // counts the gradient's drawings
+  TileMapRec tiles;
+  // What the last whole clear filled the back surface with; a clear to
+  // anything else cannot be done tile by tile.
+  bool clearedToBackground = false;
+  uint32_t clearedBackgroundDrawing = 0;  // backgroundDrawings then
 };
 
 // The test switches outlive DDCleanUp, since DDInitialise starts with one.
 struct DisplayTestRec {
   int failingRestores = 0;
-  bool failNext[3] = {};  // by DisplaySurface
+  bool failNext[3] = {};     // by DisplaySurface
+  bool wholeFrames = false;  // every clear and present whole, the tile records unused
 };
 
 DisplayRec gDisplay;
@@ -382,6 +390,7 @@ void DrawBackground() {
     }
   }
   gDisplay.backgroundDrawn = true;
+  gDisplay.backgroundDrawings += 1;
 }
 
 // The background picture, drawn now if it has not been yet; false when
@@ -393,17 +402,57 @@ bool BackgroundReady() {
   return true;
 }
 
+// One run of held tiles put back as the last whole clear left it.
+void ClearTileRun(uint32_t left, uint32_t top, uint32_t right, uint32_t bottom) {
+  const SurfaceRec& back = gDisplay.back;
+  const SurfaceRec& background = gDisplay.background;
+  uint32_t bytesPerPixel = gDisplay.bitsPerPixel / 8;
+  size_t offset = size_t(left) * bytesPerPixel;
+  size_t bytes = size_t(right - left) * bytesPerPixel;
+  for (uint32_t y = top; y < bottom; ++y) {
+    uint8_t* out = back.pixels + size_t(y) * back.pitch + offset;
+    if (gDisplay.clearedToBackground) {
+      std::memcpy(out, background.pixels + size_t(y) * background.pitch + offset, bytes);
+    } else if (gDisplay.black == 0) {
+      std::memset(out, 0, bytes);
+    } else {
+      for (size_t i = 0; i < bytes; ++i) out[i] = uint8_t(gDisplay.black >> (8 * (i % bytesPerPixel)));
+    }
+  }
+}
+
+// Clears only the tiles drawn since the last clear when the back surface is
+// known to hold the same clear everywhere else; else all of it.
 uint32_t ClearOnce() {
   gDisplay.backPresented = false;
-  if (gUseBackground && BackgroundReady())
-    return Blit(gDisplay.back, WholeSurface(), gDisplay.background, WholeSurface());
-  if (gDisplay.back.lost) return DDERR_SURFACELOST;
-  FillSurface(gDisplay.back, gDisplay.black);
+  bool toBackground = gUseBackground && BackgroundReady();
+  if (gDisplay.back.lost || (toBackground && gDisplay.background.lost)) return DDERR_SURFACELOST;
+  TileMapRec& tiles = gDisplay.tiles;
+  FoldTileMarks(&tiles);
+  bool sameClear = toBackground == gDisplay.clearedToBackground &&
+                   (!toBackground || gDisplay.clearedBackgroundDrawing == gDisplay.backgroundDrawings);
+  if (tiles.holdsKnown && sameClear && !gDisplayTest.wholeFrames) {
+    ClearHeldTiles(&tiles, ClearTileRun);
+    return DD_OK;
+  }
+  uint32_t result = DD_OK;
+  if (toBackground)
+    result = Blit(gDisplay.back, WholeSurface(), gDisplay.background, WholeSurface());
+  else
+    FillSurface(gDisplay.back, gDisplay.black);
+  if (result != DD_OK) return result;
+  std::fill(tiles.holds.begin(), tiles.holds.end(), uint8_t(0));
+  tiles.holdsKnown = true;
+  tiles.allChanged = true;
+  gDisplay.clearedToBackground = toBackground;
+  gDisplay.clearedBackgroundDrawing = gDisplay.backgroundDrawings;
   return DD_OK;
 }
 
 uint32_t PresentOnce() {
   if (gDisplay.back.lost) return DDERR_SURFACELOST;
+  TileMapRec& tiles = gDisplay.tiles;
+  FoldTileMarks(&tiles);
   // The host scales the whole buffer into its window, in a window and full
   // screen alike. Flipping and copying look the same here: the window takes a copy of the
   // whole buffer, so the back buffer keeps its picture either way, which is
@@ -414,7 +463,11 @@ uint32_t PresentOnce() {
   frame.width = gDisplay.width;
   frame.height = gDisplay.height;
   frame.bitsPerPixel = gDisplay.bitsPerPixel;
+  bool whole = tiles.allChanged || gDisplayTest.wholeFrames;
+  frame.changedTiles = whole ? nullptr : tiles.changed.data();
   gWindows->present(gDisplay.window, frame);
+  std::fill(tiles.changed.begin(), tiles.changed.end(), uint8_t(0));
+  tiles.allChanged = false;
   gDisplay.backPresented = true;
   return DD_OK;
 }
@@ -439,6 +492,7 @@ bool DDCreateSurfaces() {
   MasksForDepth(gDisplay.bitsPerPixel, &red, &green, &blue);
   DerivePixelFormat(red, green, blue, gDisplay.bitsPerPixel);
   gDisplay.black = PackPixel(0, 0, 0);
+  ResetTileMap(&gDisplay.tiles, gDisplay.width, gDisplay.height);
   if (!DDCreateBgSurface()) {
     DDInitFail("DDCreateBgSurface failed\n");
     return false;
@@ -525,15 +579,26 @@ void DDClearBackSurface() {
   RunWithRestore(ClearOnce);
 }
 
-bool DDLockBackSurface() {
+bool DDLockBackSurfaceMarked() {
   if (!gSurfacesReady || gDisplay.back.lost) return false;
   FrameBuffer.base = gDisplay.back.pixels;
   FrameBuffer.pitch = gDisplay.back.pitch;
   FrameBuffer.width = gDisplay.width;
   FrameBuffer.height = gDisplay.height;
+  FrameBuffer.cells = gDisplay.tiles.marks.data();
+  FrameBuffer.cellRowShift = gDisplay.tiles.cellRowShift;
   gDisplay.backPresented = false;
   return true;
 }
+
+bool DDLockBackSurface() {
+  if (!DDLockBackSurfaceMarked()) return false;
+  // Writes that are not marked may land anywhere.
+  ForgetTiles(&gDisplay.tiles);
+  return true;
+}
+
+void DDForgetDrawing() { ForgetTiles(&gDisplay.tiles); }
 
 void DDUnlockBackSurface() {}
 
@@ -547,7 +612,9 @@ void DDBlitTextRegion(int slot) {
   const TextRegionRec& region = gDisplay.textRegions[slot];
   gDisplay.backPresented = false;
   // A failed copy only misses this frame's text.
-  Blit(gDisplay.back, region.destination, gDisplay.text, region.source);
+  if (Blit(gDisplay.back, region.destination, gDisplay.text, region.source) == DD_OK)
+    MarkTileRect(&gDisplay.tiles, region.destination.left, region.destination.top, region.destination.right,
+                 region.destination.bottom);
 }
 
 void DDCopyBackgroundToText(const DDRect& area) {
@@ -558,7 +625,8 @@ void DDCopyBackgroundToText(const DDRect& area) {
 void DDBlitTextArea(const DDRect& area) {
   if (!gSurfacesReady || !gDisplay.text.pixels) return;
   gDisplay.backPresented = false;
-  Blit(gDisplay.back, area, gDisplay.text, area);
+  if (Blit(gDisplay.back, area, gDisplay.text, area) == DD_OK)
+    MarkTileRect(&gDisplay.tiles, area.left, area.top, area.right, area.bottom);
 }
 
 bool DDGetPresentedFrame(SurfaceDescRec* out) {
@@ -588,6 +656,7 @@ uint32_t DDRestoreSurfaces() {
       continue;
     }
     surface->lost = false;
+    if (surface == &gDisplay.back) ForgetTiles(&gDisplay.tiles);
     if (surface == &gDisplay.text) gTextSurfaceGeneration += 1;
     result = DD_OK;
     if (surface == &gDisplay.background) gDisplay.backgroundDrawn = false;
@@ -652,6 +721,7 @@ const char* DDErrorName(uint32_t code) {
 void DDSimulateSurfaceLoss(int failingRestores) {
   gDisplayTest.failingRestores = failingRestores;
   gTextSurfaceGeneration += 1;
+  ForgetTiles(&gDisplay.tiles);
   for (SurfaceRec* surface : {&gDisplay.back, &gDisplay.text, &gDisplay.background}) {
     if (!surface->pixels) continue;
     surface->lost = true;
@@ -661,6 +731,8 @@ void DDSimulateSurfaceLoss(int failingRestores) {
 }
 
 void DDSimulateOutOfMemory(DisplaySurface surface) { gDisplayTest.failNext[int(surface)] = true; }
+
+void DDSetTileRecords(bool on) { gDisplayTest.wholeFrames = !on; }
 
 void ResetDisplay() {
   DDCleanUp();

@@ -78,9 +78,18 @@ int EnumModesCallback(const DisplayModeRec& mode);
 void ResetResolutionList();
 
 // The frame services. Nothing happens before gSurfacesReady.
+// The display records, tile by tile, where the back surface was drawn into
+// since its last clear and since the last present: a clear puts back only
+// those tiles (all of it when it cannot know), and a present tells the
+// window which tiles changed.
 void DDClearBackSurface();
 // True when the back surface is locked; FrameBuffer then addresses it.
+// Writes through it are not recorded: the whole surface counts as drawn.
 bool DDLockBackSurface();
+// The same for a writer that marks every cell it writes in FrameBuffer.cells.
+bool DDLockBackSurfaceMarked();
+// The whole back surface counts as drawn: the next clear and present are whole.
+void DDForgetDrawing();
 void DDUnlockBackSurface();
 void DDPresent();
 // Copies text region slot 0..3 from the text surface onto the back surface, opaquely.
@@ -129,5 +138,8 @@ void DDSimulateSurfaceLoss(int failingRestores);
 // The next creation of that surface fails as if memory ran out.
 enum class DisplaySurface { Back, Text, Background };
 void DDSimulateOutOfMemory(DisplaySurface surface);
+// Off: every clear and every present is whole, as without the tile records
+// (for comparisons; kept across DDCleanUp until ResetDisplay).
+void DDSetTileRecords(bool on);
 
 void ResetDisplay();

@@ -133,16 +133,20 @@ double Length(float x, float y) { return std::sqrt(double(x) * double(x) + doubl
 // program-wide record so that no store makes the compiler read it again.
 // Bytes is the pixel size, fixed for the frame; 0 stands for any other size
 // and writes through WritePixel.
+// Every pixel put marks its cell, so the display knows what to clear and send.
 template <uint32_t Bytes>
 struct Canvas {
   uint8_t* base = nullptr;
   uint32_t pitch = 0;  // bytes per row
+  uint8_t* cells = nullptr;
+  uint32_t cellRowShift = 0;
 
   void Put(uint32_t packed, int x, int y) const {
     if constexpr (Bytes == 0)
       WritePixel(packed, x, y);
     else
       StorePixel<Bytes>(base + size_t(uint32_t(y)) * pitch + size_t(uint32_t(x)) * Bytes, packed);
+    MarkCell(cells, cellRowShift, x, y);
   }
 };
 
@@ -357,7 +361,8 @@ bool DrawParticle(const FrameRec& f, Canvas<Bytes> canvas, TrailParticle& p) {
 
 template <uint32_t Bytes>
 void DrawParticlesAs(const FrameRec& f) {
-  const Canvas<Bytes> canvas{FrameBuffer.base, FrameBuffer.pitch};
+  const Canvas<Bytes> canvas{FrameBuffer.base, FrameBuffer.pitch, FrameBuffer.cells,
+                             FrameBuffer.cellRowShift};
   TrailParticle* p = gParticles;
   while (p) {
     bool shed = false;
@@ -471,6 +476,8 @@ void DrawFrame() {
   if (!EffectOn(kPaintMode)) {
     DDClearBackSurface();
   } else if (gClearRequest) {
+    // A rare event: the whole picture goes, whatever the records say.
+    DDForgetDrawing();
     DDClearBackSurface();
     gClearRequest = 0;
   }
@@ -496,9 +503,10 @@ void DrawFrame() {
     f.sinPhi = float(std::sin(double(gSphereAngle)));
   }
 
-  if (DDLockBackSurface()) {
+  if (DDLockBackSurfaceMarked()) {
     // A surface smaller than the screen would be written past its end.
-    if (FrameBuffer.base && FrameBuffer.width >= gScreenWidth && FrameBuffer.height >= gScreenHeight) {
+    if (FrameBuffer.base && FrameBuffer.cells && FrameBuffer.width >= gScreenWidth &&
+        FrameBuffer.height >= gScreenHeight) {
       f.width = int(gScreenWidth);
       f.height = int(gScreenHeight);
       f.centreX = gCentreX;

@@ -128,6 +128,17 @@ void PlotCells(const char (&cells)[N][Stride], int x, int y, const SpriteLevels&
   }
 }
 
+// A sprite lies within two cells each way: its corners name them all.
+void MarkSprite(int x, int y, int extent) {
+  uint8_t* cells = FrameBuffer.cells;
+  if (!cells) return;
+  uint32_t shift = FrameBuffer.cellRowShift;
+  MarkCell(cells, shift, x, y);
+  MarkCell(cells, shift, x + extent, y);
+  MarkCell(cells, shift, x, y + extent);
+  MarkCell(cells, shift, x + extent, y + extent);
+}
+
 }  // namespace
 
 void DerivePixelFormat(uint32_t redMask, uint32_t greenMask, uint32_t blueMask, uint32_t bitsPerPixel) {
@@ -146,16 +157,19 @@ uint32_t PackPixel(uint32_t r, uint32_t g, uint32_t b) {
 void PutPixel(uint32_t packed, int x, int y) {
   if (x < 0 || y < 0 || uint32_t(x) >= FrameBuffer.width || uint32_t(y) >= FrameBuffer.height) return;
   WritePixel(packed, x, y);
+  if (FrameBuffer.cells) MarkCell(FrameBuffer.cells, FrameBuffer.cellRowShift, x, y);
 }
 
 void PlotBall(int x, int y, int r, int g, int b, int size) {
   if (!SpriteFits(x, y, 4)) return;
   PlotCells(kBallCells, x, y, MakeLevels(r, g, b, size));
+  MarkSprite(x, y, 4);
 }
 
 void PlotStar(int x, int y, int r, int g, int b, int size) {
   if (!SpriteFits(x, y, 6)) return;
   PlotCells(kStarCells, x, y, MakeLevels(r, g, b, size));
+  MarkSprite(x, y, 6);
 }
 
 void ResetPixelFormat() {

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "platform/window.h"
+
 struct PixelFormatRec {
   uint32_t redShift = 0, greenShift = 0, blueShift = 0;
   uint32_t redDivisor = 1, greenDivisor = 1, blueDivisor = 1;  // 256 / 2^bits
@@ -16,10 +18,31 @@ struct FrameBufferRec {
   uint32_t pitch = 0;  // bytes per row, at least width * bytesPerPixel
   uint32_t width = 0;
   uint32_t height = 0;
+  // One byte a cell of kCellWidth x kCellHeight pixels, row by row,
+  // 1 << cellRowShift to a row: every writer sets the bytes of the cells it writes
+  // into, so the display clears and sends only those. nullptr when nobody
+  // keeps count.
+  uint8_t* cells = nullptr;
+  uint32_t cellRowShift = 0;
 };
 
 extern PixelFormatRec PixelFormat;
 extern FrameBufferRec FrameBuffer;
+
+// The cells the drawing is recorded in: finer than the tiles a present
+// names, since trails scatter thin lines and the clear puts back whole
+// cells. A sprite (7 x 7 at most) spans at most two each way.
+constexpr uint32_t kCellWidth = 16;
+constexpr uint32_t kCellHeight = 8;
+static_assert(std::has_single_bit(kCellWidth) && std::has_single_bit(kCellHeight));
+static_assert(kFrameTileWidth % kCellWidth == 0 && kFrameTileHeight % kCellHeight == 0);
+constexpr int kCellShiftX = std::countr_zero(kCellWidth);
+constexpr int kCellShiftY = std::countr_zero(kCellHeight);
+
+// Notes that pixel (x, y), on the surface, was written: shifts and a store.
+inline void MarkCell(uint8_t* cells, uint32_t cellRowShift, int x, int y) {
+  cells[(size_t(uint32_t(y) >> kCellShiftY) << cellRowShift) + (uint32_t(x) >> kCellShiftX)] = 1;
+}
 
 void DerivePixelFormat(uint32_t redMask, uint32_t greenMask, uint32_t blueMask, uint32_t bitsPerPixel);
 uint32_t PackPixel(uint32_t r, uint32_t g, uint32_t b);

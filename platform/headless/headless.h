@@ -33,6 +33,18 @@ struct HeadlessHostRec {
   FrameImage lastFrame;                  // as presented (the caller's memory)
   std::vector<uint8_t> lastFramePixels;  // a copy, kept when keepFrames is set
   bool keepFrames = false;
+  // The window's picture as a real one keeps it when keepShown is set: a
+  // present copies only the tiles it names as changed, and the whole frame
+  // for nullptr or when the frame's size, pitch or depth is new.
+  bool keepShown = false;
+  std::vector<uint8_t> shownPixels;
+  std::vector<uint8_t> lastChangedTiles;  // the last present's map; empty for a whole one
+  FrameImage shownFormat;                 // size, pitch and depth of shownPixels
+  // Over the presents while keepShown: tiles in the frames, and tiles sent
+  // (all of a frame's for a whole copy).
+  uint64_t tilesPresented = 0;
+  uint64_t tilesSent = 0;
+  unsigned wholePresents = 0;
   int messageBoxAnswer = 0;  // 0: IDOK or IDYES as the box offers; else this
   std::vector<RecordedMessageBox> messageBoxes;
   uint64_t waitedMilliseconds = 0;  // total virtual time spent in waits

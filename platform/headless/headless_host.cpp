@@ -1,5 +1,6 @@
 // The headless implementations of the clock, events, window, message boxes
 // and fault guard.
+#include <algorithm>
 #include <cstring>
 
 #include "platform/clock.h"
@@ -81,6 +82,46 @@ bool HeadlessClientSize(WindowHandle window, uint32_t* width, uint32_t* height) 
   return true;
 }
 
+// Copies the changed tiles of frame into the shown picture, all of it when
+// the frame says nothing or does not match what is shown.
+void UpdateShown(const FrameImage& frame) {
+  FrameImage& shown = gHeadless.shownFormat;
+  uint32_t columns = FrameTileColumns(frame.width), rows = FrameTileRows(frame.height);
+  uint64_t tiles = uint64_t(columns) * rows;
+  gHeadless.tilesPresented += tiles;
+  bool sameFormat = shown.pixels && shown.width == frame.width && shown.height == frame.height &&
+                    shown.pitch == frame.pitch && shown.bitsPerPixel == frame.bitsPerPixel;
+  size_t bytes = size_t(frame.pitch) * frame.height;
+  if (frame.changedTiles)
+    gHeadless.lastChangedTiles.assign(frame.changedTiles, frame.changedTiles + tiles);
+  else
+    gHeadless.lastChangedTiles.clear();
+  if (!frame.changedTiles || !sameFormat) {
+    gHeadless.shownPixels.assign(frame.pixels, frame.pixels + bytes);
+    shown = frame;
+    shown.pixels = gHeadless.shownPixels.data();
+    shown.changedTiles = nullptr;
+    gHeadless.tilesSent += tiles;
+    gHeadless.wholePresents += 1;
+    return;
+  }
+  uint32_t bytesPerPixel = frame.bitsPerPixel / 8;
+  for (uint32_t row = 0; row < rows; ++row) {
+    for (uint32_t column = 0; column < columns; ++column) {
+      if (!frame.changedTiles[size_t(row) * columns + column]) continue;
+      gHeadless.tilesSent += 1;
+      uint32_t left = column * kFrameTileWidth, top = row * kFrameTileHeight;
+      uint32_t right = std::min(left + kFrameTileWidth, frame.width);
+      uint32_t bottom = std::min(top + kFrameTileHeight, frame.height);
+      for (uint32_t y = top; y < bottom; ++y) {
+        size_t offset = size_t(y) * frame.pitch + size_t(left) * bytesPerPixel;
+        std::memcpy(gHeadless.shownPixels.data() + offset, frame.pixels + offset,
+                    size_t(right - left) * bytesPerPixel);
+      }
+    }
+  }
+}
+
 void HeadlessPresent(WindowHandle, const FrameImage& frame) {
   ++gHeadless.presentCount;
   gHeadless.lastFrame = frame;
@@ -88,6 +129,7 @@ void HeadlessPresent(WindowHandle, const FrameImage& frame) {
     size_t bytes = size_t(frame.pitch) * frame.height;
     gHeadless.lastFramePixels.assign(frame.pixels, frame.pixels + bytes);
   }
+  if (gHeadless.keepShown && frame.pixels) UpdateShown(frame);
 }
 
 void HeadlessDesktop(uint32_t* width, uint32_t* height, uint32_t* bitsPerPixel) {
