@@ -21,11 +21,13 @@
 #include <QtGui/QWindow>
 #include <QtWidgets/QWidget>
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <memory>
 #include <vector>
 
 #include "platform/key_state.h"
+#include "platform/qt/frame_copy.h"
 #include "platform/qt/gl_presenter.h"
 #include "platform/qt/key_mapping.h"
 #include "platform/qt/letterbox.h"
@@ -56,8 +58,20 @@ struct HostWindowRec {
   bool foreignShown = true;  // what the program was last told (WM_SHOWWINDOW)
   int frameWidth = 0;        // the last presented frame; 0 before the first
   int frameHeight = 0;
-  LetterboxRect picture;         // where that frame was drawn
-  QImage converted;              // 16- and 24-bit frames, converted to 32 bits
+  LetterboxRect picture;  // where that frame was drawn
+  int frameBits = 0;      // and its depth
+  QImage converted;       // 16- and 24-bit frames for OpenGL, converted to 32 bits
+  // The QPainter path. A frame's changed tiles are enough only on top of
+  // the previous frame shown whole; anything else (a skipped present, an
+  // expose, a new size) clears this.
+  bool shownWhole = false;
+  PictureMapping mapping;            // the frame's pixels in the window, as last drawn
+  const void* storeImage = nullptr;  // the backing store's pixels the picture and bars are in
+  QSize storeSize;
+  bool storeIsImage = false;     // the last frame was written straight into it
+  QImage shadow;                 // where frames are drawn when the store is no image of ours
+  std::vector<ChangedRun> runs;  // reused from frame to frame
+  std::vector<QRect> rects;
   GlPresenter* gl = nullptr;     // owned; nullptr while frames go through QPainter
   bool glFailed = false;         // a redraw failed; the next present falls back to QPainter
   QWidget* container = nullptr;  // the player's frame shows this window in it; the frame owns both
@@ -129,6 +143,7 @@ class HostWindow final : public QWindow {
   }
 
   void exposeEvent(QExposeEvent*) override {
+    if (rec_) rec_->shownWhole = false;
     if (!isExposed()) return;
     QSize area = size();
     if (area.isEmpty()) return;
@@ -457,29 +472,80 @@ QImage FrameAsImage(HostWindowRec* rec, const FrameImage& frame) {
   return rec->converted;
 }
 
-void PresentWithPainter(HostWindow* window, const QImage& image, const LetterboxRect& picture) {
+// The backing store's image when frames can be written straight into it:
+// a 32-bit image of the window's size (no scaling for the screen).
+QImage* StoreImage(QPaintDevice* device, QSize area) {
+  if (!device || device->devType() != QInternal::Image) return nullptr;
+  auto* image = static_cast<QImage*>(device);
+  QImage::Format format = image->format();
+  if (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32 &&
+      format != QImage::Format_ARGB32_Premultiplied) {
+    return nullptr;
+  }
+  if (image->size() != area || image->devicePixelRatio() != 1.0) return nullptr;
+  return image;
+}
+
+WindowPixels PixelsOf(QImage* image) {
+  return WindowPixels{image->bits(), size_t(image->bytesPerLine()), image->width(), image->height()};
+}
+
+// Draws the frame, or only its changed tiles when the previous frame was
+// shown whole, and sends the window system only what was drawn. The frame
+// goes straight into the backing store's image where it is one; elsewhere
+// into an image of our own, copied across rectangle by rectangle.
+void PresentWithPainter(HostWindowRec* rec, const FrameImage& frame, const LetterboxRect& picture,
+                        bool previousShownWhole) {
+  HostWindow* window = rec->window;
   QSize area = window->size();
   QBackingStore& store = window->Store();
   if (store.size() != area) store.resize(area);
   QRect all(QPoint(0, 0), area);
-  store.beginPaint(all);
-  QPainter painter(store.paintDevice());
-  // Opaque: the top byte of a 32-bit frame is 0, which an alpha-aware
-  // target would take for transparent.
-  painter.setCompositionMode(QPainter::CompositionMode_Source);
-  QRect target(picture.x, picture.y, picture.width, picture.height);
-  painter.drawImage(target, image);
-  if (picture.x > 0) {
-    painter.fillRect(0, 0, picture.x, area.height(), Qt::black);
-    painter.fillRect(target.right() + 1, 0, area.width() - target.right() - 1, area.height(), Qt::black);
+  bool newPlace = UpdatePictureMapping(&rec->mapping, int(frame.width), int(frame.height), picture);
+  QImage* direct = StoreImage(store.paintDevice(), area);
+  QImage* target = direct;
+  if (!target) {
+    if (rec->shadow.size() != area) rec->shadow = QImage(area, QImage::Format_RGB32);
+    target = &rec->shadow;
   }
-  if (picture.y > 0) {
-    painter.fillRect(0, 0, area.width(), picture.y, Qt::black);
-    painter.fillRect(0, target.bottom() + 1, area.width(), area.height() - target.bottom() - 1, Qt::black);
+  bool newStore = target->constBits() != rec->storeImage || area != rec->storeSize;
+  bool whole = !previousShownWhole || !frame.changedTiles || newPlace || newStore ||
+               int(frame.bitsPerPixel) != rec->frameBits;
+  QRegion region;
+  if (whole) {
+    region = QRegion(all);
+  } else {
+    ChangedRuns(frame, rec->mapping, &rec->runs);
+    rec->rects.clear();
+    for (const ChangedRun& run : rec->runs) {
+      rec->rects.emplace_back(run.windowX, run.windowY, run.windowWidth, run.windowHeight);
+    }
+    // Runs are sorted, apart, and of one height within a tile row, as
+    // setRects wants them.
+    region.setRects(rec->rects.data(), int(rec->rects.size()));
+    if (region.isEmpty()) return;
   }
-  painter.end();
+
+  store.beginPaint(region);
+  WindowPixels pixels = PixelsOf(target);
+  // An image with alpha comes to us cleared to transparent where painted.
+  if (newPlace || newStore || (whole && target->hasAlphaChannel())) PaintBars(rec->mapping, pixels);
+  if (whole) {
+    DrawFramePart(frame, rec->mapping, 0, 0, int(frame.width), int(frame.height), pixels);
+  } else {
+    for (const ChangedRun& run : rec->runs)
+      DrawFramePart(frame, rec->mapping, run.x0, run.y0, run.x1, run.y1, pixels);
+  }
+  if (!direct) {
+    QPainter painter(store.paintDevice());
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    for (const QRect& rect : region) painter.drawImage(rect.topLeft(), rec->shadow, rect);
+  }
   store.endPaint();
-  store.flush(all);
+  store.flush(region);
+  rec->storeImage = target->constBits();
+  rec->storeSize = area;
+  rec->storeIsImage = direct != nullptr;
   window->painted = true;
 }
 
@@ -491,31 +557,57 @@ void FallBackToPainter(HostWindowRec* rec) {
   rec->glFailed = false;
   MakeRasterWindow(rec->window);
   rec->window->painted = false;
+  rec->shownWhole = false;
   ShowAndSettle(rec->window, rec->mode);
+}
+
+// The frame as an image without a copy, for the other monitors' windows,
+// which draw it with QPainter.
+QImage FrameView(const FrameImage& frame) {
+  QImage::Format format = frame.bitsPerPixel == 32   ? QImage::Format_RGB32
+                          : frame.bitsPerPixel == 24 ? QImage::Format_BGR888
+                                                     : QImage::Format_RGB16;
+  return QImage(frame.pixels, int(frame.width), int(frame.height), qsizetype(frame.pitch), format);
 }
 
 void QtPresent(WindowHandle handle, const FrameImage& frame) {
   HostWindowRec* rec = FindWindow(handle);
-  if (!rec || rec->foreignGone || !frame.pixels || frame.width == 0 || frame.height == 0) return;
+  if (!rec) return;
+  // Whatever happens below short of showing this frame whole or its
+  // changes, the next frame's changes are no longer enough.
+  bool shownWhole = rec->shownWhole;
+  rec->shownWhole = false;
+  if (rec->foreignGone || !frame.pixels || frame.width == 0 || frame.height == 0) return;
+  if (frame.bitsPerPixel != 16 && frame.bitsPerPixel != 24 && frame.bitsPerPixel != 32) return;
+  if (frame.width > uint32_t(INT_MAX / 4) || frame.height > uint32_t(INT_MAX / 4)) return;
   HostWindow* window = rec->window;
-  if (rec->glFailed) FallBackToPainter(rec);
+  if (rec->glFailed) {
+    FallBackToPainter(rec);
+    shownWhole = false;
+  }
   if (!window->isExposed()) return;
   QSize area = window->size();
   if (area.isEmpty()) return;
-  QImage image = FrameAsImage(rec, frame);
-  if (image.isNull()) return;
 
-  LetterboxRect picture = FitLetterbox(area.width(), area.height(), image.width(), image.height());
-  if (rec->gl && !GlPresentFrame(rec->gl, window, image.constBits(), image.width(), image.height(),
-                                 int(image.bytesPerLine() / 4))) {
-    FallBackToPainter(rec);
-    if (!window->isExposed()) return;
+  int width = int(frame.width), height = int(frame.height);
+  LetterboxRect picture = FitLetterbox(area.width(), area.height(), width, height);
+  if (rec->gl) {
+    QImage image = FrameAsImage(rec, frame);
+    if (!GlPresentFrame(rec->gl, window, image.constBits(), width, height, int(image.bytesPerLine() / 4))) {
+      FallBackToPainter(rec);
+      shownWhole = false;
+      if (!window->isExposed()) return;
+    }
   }
-  if (!rec->gl) PresentWithPainter(window, image, picture);
-  rec->frameWidth = image.width();
-  rec->frameHeight = image.height();
+  if (!rec->gl) {
+    PresentWithPainter(rec, frame, picture, shownWhole);
+    rec->shownWhole = true;
+  }
+  rec->frameWidth = width;
+  rec->frameHeight = height;
+  rec->frameBits = int(frame.bitsPerPixel);
   rec->picture = picture;
-  PresentOnMonitorCovers(rec->handle, image, picture);
+  PresentOnMonitorCovers(rec->handle, FrameView(frame), picture);
 }
 
 void QtDesktop(uint32_t* width, uint32_t* height, uint32_t* bitsPerPixel) {
@@ -590,6 +682,11 @@ bool QtHostPresentsWithOpenGL(WindowHandle window, const char** renderer) {
   if (!rec || !rec->gl) return false;
   if (renderer) *renderer = GlRendererName(rec->gl);
   return true;
+}
+
+bool QtHostPresentsIntoStoreImage(WindowHandle window) {
+  HostWindowRec* rec = FindWindow(window);
+  return rec && !rec->gl && rec->storeIsImage;
 }
 
 void QtHostFailNextOpenGLPresent(WindowHandle window) {

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Runs a Qt test program on a private Xvfb (the xcb platform) and returns its
+# exit status. Usage: run_under_xvfb.sh PROGRAM [ARGUMENTS...]
+set -uo pipefail
+command -v Xvfb >/dev/null || { echo "Xvfb is not installed" >&2; exit 1; }
+xvfb=
+cleanup() { [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null && wait "$xvfb" 2>/dev/null; true; }
+trap cleanup EXIT
+for n in $(seq 120 160); do
+  [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb=$!
+  for _ in $(seq 50); do
+    [ -e "/tmp/.X11-unix/X$n" ] && break
+    kill -0 "$xvfb" 2>/dev/null || break
+    sleep 0.1
+  done
+  if kill -0 "$xvfb" 2>/dev/null && [ -e "/tmp/.X11-unix/X$n" ]; then
+    DISPLAY=":$n" QT_QPA_PLATFORM=xcb "$@"
+    exit $?
+  fi
+  xvfb=
+done
+echo "no free display for Xvfb" >&2
+exit 1
