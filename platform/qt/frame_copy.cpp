@@ -2,6 +2,7 @@
 #include "platform/qt/frame_copy.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -66,31 +67,25 @@ void FillBlack(const WindowPixels& target, int x, int y, int width, int height) 
   }
 }
 
-// For each picture column and row, the frame column or row under its
-// centre (the mouse's mapping); then, for each frame column and row, the
-// first picture column or row showing it or a later one.
-void BuildTables(PictureMapping* mapping) {
-  const LetterboxRect& picture = mapping->picture;
-  int fw = mapping->frameWidth, fh = mapping->frameHeight;
-  mapping->sourceColumn.assign(size_t(picture.width), 0);
-  mapping->sourceRow.assign(size_t(picture.height), 0);
-  int unused = 0;
-  for (int d = 0; d < picture.width; ++d) {
-    WindowToFramePixel(picture, fw, fh, picture.x + d, picture.y, &mapping->sourceColumn[size_t(d)], &unused);
+// For each picture position, the frame position shown there, in the steps
+// of QPainter's nearest-neighbour scaling (16.16 fixed point, near each
+// target pixel's centre), so pictures look exactly as they did when QPainter
+// drew them; then, for each frame position, the first picture position
+// showing it or a later one.
+void BuildAxis(int frameSize, int pictureSize, std::vector<int>* source, std::vector<int>* first) {
+  double scale = double(frameSize) / double(pictureSize);
+  auto step = int64_t(65536.0 * scale);
+  int64_t at = int64_t(std::ceil(0.5 * scale * 65536.0)) - 1;
+  source->assign(size_t(pictureSize), 0);
+  for (int d = 0; d < pictureSize; ++d, at += step) {
+    (*source)[size_t(d)] = int(std::clamp<int64_t>(at >> 16, 0, frameSize - 1));
   }
-  for (int d = 0; d < picture.height; ++d) {
-    WindowToFramePixel(picture, fw, fh, picture.x, picture.y + d, &unused, &mapping->sourceRow[size_t(d)]);
+  first->assign(size_t(frameSize) + 1, pictureSize);
+  size_t d = 0;
+  for (int f = 0; f <= frameSize; ++f) {
+    while (d < source->size() && (*source)[d] < f) ++d;
+    (*first)[size_t(f)] = int(d);
   }
-  auto firsts = [](const std::vector<int>& source, int frameSize, std::vector<int>* first) {
-    first->assign(size_t(frameSize) + 1, int(source.size()));
-    size_t d = 0;
-    for (int f = 0; f <= frameSize; ++f) {
-      while (d < source.size() && source[d] < f) ++d;
-      (*first)[size_t(f)] = int(d);
-    }
-  };
-  firsts(mapping->sourceColumn, fw, &mapping->firstColumn);
-  firsts(mapping->sourceRow, fh, &mapping->firstRow);
 }
 
 }  // namespace
@@ -105,7 +100,8 @@ bool UpdatePictureMapping(PictureMapping* mapping, int frameWidth, int frameHeig
   mapping->frameWidth = frameWidth;
   mapping->frameHeight = frameHeight;
   mapping->picture = picture;
-  BuildTables(mapping);
+  BuildAxis(frameWidth, picture.width, &mapping->sourceColumn, &mapping->firstColumn);
+  BuildAxis(frameHeight, picture.height, &mapping->sourceRow, &mapping->firstRow);
   return true;
 }
 

@@ -11,8 +11,8 @@
 #include "platform/window.h"
 
 // Where each frame pixel lands in the window's picture: window column X of
-// the picture shows frame column sourceColumn[X - picture.x] (the pixel
-// under its centre, as the mouse mapping reads it), and frame column x
+// the picture shows frame column sourceColumn[X - picture.x] (the one
+// QPainter's nearest-neighbour scaling shows there), and frame column x
 // covers picture columns firstColumn[x] to firstColumn[x + 1] - 1 (none
 // when the picture is narrower than the frame and skips it). Rows alike.
 struct PictureMapping {

@@ -7,6 +7,7 @@
 #include <QtCore/QElapsedTimer>
 #include <QtGui/QGuiApplication>
 #include <QtGui/QImage>
+#include <QtGui/QPainter>
 #include <QtGui/QPixmap>
 #include <QtGui/QScreen>
 #include <QtGui/QWindow>
@@ -86,24 +87,21 @@ void ChangeRandomTiles(TestFrame* frame, std::mt19937* random) {
   }
 }
 
-// What a whole repaint shows in a windowWidth x windowHeight window: the
-// picture scaled by the pixel under each window pixel's centre, bars black.
+// What a whole repaint shows in a windowWidth x windowHeight window, as
+// QPainter has always drawn it: the frame as 32 bits, scaled
+// nearest-neighbour into its letterbox, the bars black.
 QImage WholeRepaint(const TestFrame& frame, int windowWidth, int windowHeight) {
-  QImage image(windowWidth, windowHeight, QImage::Format_RGB32);
-  int fw = int(frame.width), fh = int(frame.height);
-  LetterboxRect picture = FitLetterbox(windowWidth, windowHeight, fw, fh);
-  for (int y = 0; y < windowHeight; ++y) {
-    for (int x = 0; x < windowWidth; ++x) {
-      uint32_t value = 0;
-      int px = x - picture.x, py = y - picture.y;
-      if (px >= 0 && py >= 0 && px < picture.width && py < picture.height) {
-        int fx = int((int64_t(2 * px + 1) * fw) / (2 * int64_t(picture.width)));
-        int fy = int((int64_t(2 * py + 1) * fh) / (2 * int64_t(picture.height)));
-        value = frame.Shown(uint32_t(std::min(fx, fw - 1)), uint32_t(std::min(fy, fh - 1)));
-      }
-      image.setPixel(x, y, 0xFF000000u | value);
-    }
+  QImage source(int(frame.width), int(frame.height), QImage::Format_RGB32);
+  for (uint32_t y = 0; y < frame.height; ++y) {
+    for (uint32_t x = 0; x < frame.width; ++x)
+      source.setPixel(int(x), int(y), 0xFF000000u | frame.Shown(x, y));
   }
+  QImage image(windowWidth, windowHeight, QImage::Format_RGB32);
+  image.fill(Qt::black);
+  LetterboxRect picture = FitLetterbox(windowWidth, windowHeight, int(frame.width), int(frame.height));
+  QPainter painter(&image);
+  painter.setCompositionMode(QPainter::CompositionMode_Source);
+  painter.drawImage(QRect(picture.x, picture.y, picture.width, picture.height), source);
   return image;
 }
 
@@ -281,6 +279,35 @@ TEST_F(QtTilePresentTest, NewFrameSizeOrDepthIsShownWhole) {
     ChangeRandomTiles(&frame, &random);
     gWindows->present(handle, frame.Image(true));
     EXPECT_EQ(Difference(handle, frame), "");
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Every scale shows what QPainter's scaling showed, at the window sizes the
+// program meets (the render size is often smaller than the screen) and odd
+// ones.
+TEST_F(QtTilePresentTest, ScaledPictureEqualsQPainterScaling) {
+  struct Scale {
+    uint32_t frameWidth, frameHeight;
+    int windowWidth, windowHeight;
+  };
+  const Scale cases[] = {{640, 480, 1280, 720},  {640, 480, 1920, 1080}, {640, 480, 1000, 600},
+                         {320, 200, 1366, 768},  {800, 600, 1280, 1024}, {1280, 720, 640, 400},
+                         {1920, 1080, 333, 211}, {512, 384, 1023, 767},  {100, 75, 1917, 1079}};
+  std::mt19937 random(3);
+  for (const Scale& c : cases) {
+    SCOPED_TRACE(std::to_string(c.windowWidth) + "x" + std::to_string(c.windowHeight));
+    WindowHandle handle = CreateWindow(c.windowWidth, c.windowHeight);
+    ASSERT_NE(handle, 0u);
+    ASSERT_TRUE(WaitFor(QtHostWindow(handle), true, c.windowWidth, c.windowHeight));
+    TestFrame frame(c.frameWidth, c.frameHeight, 32);
+    FillRandom(&frame, &random);
+    gWindows->present(handle, frame.Image(false));
+    EXPECT_EQ(Difference(handle, frame), "");
+    gWindows->destroy(handle);
   }
 }
 
