@@ -561,9 +561,11 @@ void FallBackToPainter(HostWindowRec* rec) {
   ShowAndSettle(rec->window, rec->mode);
 }
 
-// The frame as an image without a copy, for the other monitors' windows,
-// which draw it with QPainter.
-QImage FrameView(const FrameImage& frame) {
+// The frame for the other monitors' windows, without a copy where it can
+// be. Those draw it with QPainter, from 32 bits as they always did: where
+// such windows exist, 16- and 24-bit frames are converted first.
+QImage FrameForCovers(HostWindowRec* rec, const FrameImage& frame) {
+  if (frame.bitsPerPixel != 32 && !MonitorCoverWindows().empty()) return FrameAsImage(rec, frame);
   QImage::Format format = frame.bitsPerPixel == 32   ? QImage::Format_RGB32
                           : frame.bitsPerPixel == 24 ? QImage::Format_BGR888
                                                      : QImage::Format_RGB16;
@@ -607,7 +609,7 @@ void QtPresent(WindowHandle handle, const FrameImage& frame) {
   rec->frameHeight = height;
   rec->frameBits = int(frame.bitsPerPixel);
   rec->picture = picture;
-  PresentOnMonitorCovers(rec->handle, FrameView(frame), picture);
+  PresentOnMonitorCovers(rec->handle, FrameForCovers(rec, frame), picture);
 }
 
 void QtDesktop(uint32_t* width, uint32_t* height, uint32_t* bitsPerPixel) {

@@ -2,7 +2,7 @@
 # Runs a Qt test program on a private Xvfb (the xcb platform) and returns its
 # exit status. Usage: run_under_xvfb.sh PROGRAM [ARGUMENTS...]
 set -uo pipefail
-command -v Xvfb >/dev/null || { echo "Xvfb is not installed" >&2; exit 1; }
+command -v Xvfb xdpyinfo >/dev/null || { echo "Xvfb and xdpyinfo are needed" >&2; exit 1; }
 xvfb=
 cleanup() { [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null && wait "$xvfb" 2>/dev/null; true; }
 trap cleanup EXIT
@@ -10,15 +10,18 @@ for n in $(seq 120 160); do
   [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
   Xvfb ":$n" -screen 0 1920x1200x24 -nolisten tcp >/dev/null 2>&1 &
   xvfb=$!
-  for _ in $(seq 50); do
-    [ -e "/tmp/.X11-unix/X$n" ] && break
+  ready=
+  for _ in $(seq 100); do
+    xdpyinfo -display ":$n" >/dev/null 2>&1 && { ready=1; break; }
     kill -0 "$xvfb" 2>/dev/null || break
     sleep 0.1
   done
-  if kill -0 "$xvfb" 2>/dev/null && [ -e "/tmp/.X11-unix/X$n" ]; then
+  if [ -n "$ready" ]; then
     DISPLAY=":$n" QT_QPA_PLATFORM=xcb "$@"
     exit $?
   fi
+  kill "$xvfb" 2>/dev/null
+  wait "$xvfb" 2>/dev/null
   xvfb=
 done
 echo "no free display for Xvfb" >&2
