@@ -48,7 +48,9 @@ void DrawPart(const FrameImage& frame, const PictureMapping& mapping, int x0, in
     }
     const uint8_t* in = frame.pixels + size_t(sourceRow) * frame.pitch;
     auto* out = reinterpret_cast<uint32_t*>(outBytes);
-    if (unscaledColumns) {
+    if (Bits == 32 && unscaledColumns && !target.alpha) {
+      std::memcpy(out, in + size_t(x0) * 4, bytes);
+    } else if (unscaledColumns) {
       for (int x = x0; x < x1; ++x) *out++ = PixelAt<Bits>(in, x);
     } else {
       const int* columns = mapping.sourceColumn.data();

@@ -30,12 +30,15 @@ struct PictureMapping {
 bool UpdatePictureMapping(PictureMapping* mapping, int frameWidth, int frameHeight,
                           const LetterboxRect& picture);
 
-// A 32-bit window image (0xAARRGGBB, alpha written opaque), pitch in bytes.
+// A 32-bit window image (0xAARRGGBB), pitch in bytes. With alpha the top
+// byte is written opaque; without, a 32-bit frame's rows may be copied as
+// they are, top byte and all.
 struct WindowPixels {
   uint8_t* bits = nullptr;
   size_t pitch = 0;
   int width = 0;
   int height = 0;
+  bool alpha = true;
 };
 
 // A run of changed tiles in one tile row, as frame pixels [x0, x1) x

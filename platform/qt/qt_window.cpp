@@ -487,7 +487,8 @@ QImage* StoreImage(QPaintDevice* device, QSize area) {
 }
 
 WindowPixels PixelsOf(QImage* image) {
-  return WindowPixels{image->bits(), size_t(image->bytesPerLine()), image->width(), image->height()};
+  return WindowPixels{image->bits(), size_t(image->bytesPerLine()), image->width(), image->height(),
+                      image->hasAlphaChannel()};
 }
 
 // Draws the frame, or only its changed tiles when the previous frame was
@@ -533,8 +534,9 @@ void PresentWithPainter(HostWindowRec* rec, const FrameImage& frame, const Lette
   if (whole) {
     DrawFramePart(frame, rec->mapping, 0, 0, int(frame.width), int(frame.height), pixels);
   } else {
-    for (const ChangedRun& run : rec->runs)
+    for (const ChangedRun& run : rec->runs) {
       DrawFramePart(frame, rec->mapping, run.x0, run.y0, run.x1, run.y1, pixels);
+    }
   }
   if (!direct) {
     QPainter painter(store.paintDevice());

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/qt/frame_copy.h"
 #include "platform/qt/letterbox.h"
 #include "platform/qt/qt_host.h"
 #include "platform/window.h"
@@ -308,6 +309,45 @@ TEST_F(QtTilePresentTest, ScaledPictureEqualsQPainterScaling) {
     gWindows->present(handle, frame.Image(false));
     EXPECT_EQ(Difference(handle, frame), "");
     gWindows->destroy(handle);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Into a window image with alpha every pixel is written opaque, the bars
+// too, whatever a 32-bit frame's top byte holds; without alpha a 32-bit
+// frame's rows may go across as they are.
+TEST(FrameCopyTest, ImagesWithAlphaGetOpaquePixels) {
+  struct Case {
+    const char* name;
+    uint32_t bits;
+    int windowWidth, windowHeight;
+  };
+  const Case cases[] = {{"32-bit unscaled", 32, 130, 70},
+                        {"32-bit enlarged", 32, 300, 100},
+                        {"16-bit", 16, 130, 70},
+                        {"24-bit shrunk", 24, 90, 60}};
+  std::mt19937 random(11);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TestFrame frame(130, 70, c.bits);
+    FillRandom(&frame, &random);
+    QImage image(c.windowWidth, c.windowHeight, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    PictureMapping mapping;
+    UpdatePictureMapping(&mapping, 130, 70, FitLetterbox(c.windowWidth, c.windowHeight, 130, 70));
+    WindowPixels pixels{image.bits(), size_t(image.bytesPerLine()), image.width(), image.height(), true};
+    PaintBars(mapping, pixels);
+    DrawFramePart(frame.Image(false), mapping, 0, 0, 130, 70, pixels);
+    QImage expected = WholeRepaint(frame, c.windowWidth, c.windowHeight);
+    int wrong = 0;
+    for (int y = 0; y < image.height(); ++y) {
+      for (int x = 0; x < image.width(); ++x)
+        wrong += image.pixel(x, y) != (expected.pixel(x, y) | 0xFF000000u);
+    }
+    EXPECT_EQ(wrong, 0);
   }
 }
 
