@@ -486,9 +486,11 @@ QImage* StoreImage(QPaintDevice* device, QSize area) {
   return image;
 }
 
-WindowPixels PixelsOf(QImage* image) {
-  return WindowPixels{image->bits(), size_t(image->bytesPerLine()), image->width(), image->height(),
-                      image->hasAlphaChannel()};
+// The alpha byte matters only where the window itself has alpha: an opaque
+// window's store image may be of a format with alpha (for QPainter's
+// speed), but the window system takes only the colours from it.
+WindowPixels PixelsOf(QImage* image, bool alpha) {
+  return WindowPixels{image->bits(), size_t(image->bytesPerLine()), image->width(), image->height(), alpha};
 }
 
 // Draws the frame, or only its changed tiles when the previous frame was
@@ -528,7 +530,7 @@ void PresentWithPainter(HostWindowRec* rec, const FrameImage& frame, const Lette
   }
 
   store.beginPaint(region);
-  WindowPixels pixels = PixelsOf(target);
+  WindowPixels pixels = PixelsOf(target, direct && window->format().hasAlpha());
   // An image with alpha comes to us cleared to transparent where painted.
   if (newPlace || newStore || (whole && target->hasAlphaChannel())) PaintBars(rec->mapping, pixels);
   if (whole) {
