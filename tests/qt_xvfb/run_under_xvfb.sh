@@ -4,7 +4,13 @@
 set -uo pipefail
 command -v Xvfb xdpyinfo >/dev/null || { echo "Xvfb and xdpyinfo are needed" >&2; exit 1; }
 xvfb=
-cleanup() { [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null && wait "$xvfb" 2>/dev/null; true; }
+cleanup() {
+  if [ -n "$xvfb" ]; then
+    kill "$xvfb" 2>/dev/null
+    wait "$xvfb" 2>/dev/null
+  fi
+  true
+}
 trap cleanup EXIT
 for n in $(seq 120 160); do
   [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
