@@ -9,6 +9,12 @@ namespace {
 
 constexpr uint32_t kOpaque = 0xFF000000u;
 
+// Each rectangle costs a request and its handling in the window system,
+// about as much as copying a few tiles: runs of changed tiles apart by at
+// most this many unchanged ones go as one (the unchanged ones show again
+// what they showed).
+constexpr int kBridgedGap = 4;
+
 template <int Bits>
 inline uint32_t PixelAt(const uint8_t* row, int x) {
   if constexpr (Bits == 32) {
@@ -124,7 +130,13 @@ void ChangedRuns(const FrameImage& frame, const PictureMapping& mapping, std::ve
         continue;
       }
       int end = column + 1;
-      while (end < columns && tiles[end]) ++end;
+      for (;;) {
+        while (end < columns && tiles[end]) ++end;
+        int next = end;
+        while (next < columns && !tiles[next] && next - end < kBridgedGap) ++next;
+        if (next >= columns || !tiles[next]) break;
+        end = next;
+      }
       int x0 = column * int(kFrameTileWidth), x1 = std::min(width, end * int(kFrameTileWidth));
       int left = mapping.firstColumn[size_t(x0)], right = mapping.firstColumn[size_t(x1)];
       if (left < right) {

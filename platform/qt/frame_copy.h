@@ -50,9 +50,9 @@ struct ChangedRun {
 };
 
 // The changed tiles of frame.changedTiles as runs of neighbouring tiles, row
-// by row, with their window rectangles under mapping; runs showing no
-// window pixel are left out. The window rectangles are sorted by top then
-// left, do not overlap, and share top and height within a tile row.
+// by row, with their window rectangles under mapping; runs apart by a few
+// unchanged tiles are joined, and runs showing no window pixel left out. The window rectangles are sorted by
+// top then left, do not overlap, and share top and height within a tile row.
 void ChangedRuns(const FrameImage& frame, const PictureMapping& mapping, std::vector<ChangedRun>* runs);
 
 // Draws frame pixels [x0, x1) x [y0, y1) at their place in target (which

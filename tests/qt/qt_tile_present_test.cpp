@@ -352,3 +352,46 @@ TEST(FrameCopyTest, ImagesWithAlphaGetOpaquePixels) {
 }
 
 }  // namespace
+
+namespace {
+
+// Runs of changed tiles, one tile row at a time, joined across gaps of up to
+// four unchanged tiles; window rectangles follow the scaling.
+TEST(FrameCopyTest, ChangedTilesBecomeRunsJoinedAcrossShortGaps) {
+  struct Case {
+    const char* name;
+    int windowWidth;                     // the picture fills it: 640 x 32 frame, 2 tile rows
+    std::vector<uint8_t> tiles;          // 10 a row
+    std::vector<std::vector<int>> runs;  // x0, y0, x1, y1, window x, width
+  };
+  const Case cases[] = {
+      {"none", 640, std::vector<uint8_t>(20, 0), {}},
+      {"one tile",
+       640,
+       {0, 0, 1, 0, 0, 0, 0, 0, 0, 0, /**/ 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+       {{128, 0, 192, 16, 128, 64}}},
+      {"gap of four joined, of five not",
+       640,
+       {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, /**/ 1, 0, 0, 0, 0, 0, 1, 0, 0, 1},
+       {{0, 0, 384, 16, 0, 384}, {0, 16, 64, 32, 0, 64}, {384, 16, 640, 32, 384, 256}}},
+      {"half size",
+       320,
+       {0, 0, 0, 0, 0, 0, 0, 0, 0, 1, /**/ 1, 1, 0, 0, 0, 0, 0, 0, 0, 0},
+       {{576, 0, 640, 16, 288, 32}, {0, 16, 128, 32, 0, 64}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TestFrame frame(640, 32, 32);
+    frame.tiles = c.tiles;
+    PictureMapping mapping;
+    UpdatePictureMapping(&mapping, 640, 32, FitLetterbox(c.windowWidth, c.windowWidth / 20, 640, 32));
+    std::vector<ChangedRun> runs;
+    ChangedRuns(frame.Image(true), mapping, &runs);
+    std::vector<std::vector<int>> got;
+    for (const ChangedRun& run : runs)
+      got.push_back({run.x0, run.y0, run.x1, run.y1, run.windowX, run.windowWidth});
+    EXPECT_EQ(got, c.runs);
+  }
+}
+
+}  // namespace
