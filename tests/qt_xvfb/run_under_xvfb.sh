@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Runs a Qt test program on a private Xvfb (the xcb platform) and returns its
-# exit status. Usage: run_under_xvfb.sh PROGRAM [ARGUMENTS...]
+# exit status. With -noreset, so that the server does not restart under the
+# test when the readiness probe, for a moment its last client, goes.
+# Usage: run_under_xvfb.sh PROGRAM [ARGUMENTS...]
 set -uo pipefail
 command -v Xvfb xdpyinfo >/dev/null || { echo "Xvfb and xdpyinfo are needed" >&2; exit 1; }
 xvfb=
@@ -14,7 +16,7 @@ cleanup() {
 trap cleanup EXIT
 for n in $(seq 120 160); do
   [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-  Xvfb ":$n" -screen 0 1920x1200x24 -nolisten tcp >/dev/null 2>&1 &
+  Xvfb ":$n" -screen 0 1920x1200x24 -nolisten tcp -noreset >/dev/null 2>&1 &
   xvfb=$!
   ready=
   for _ in $(seq 100); do
