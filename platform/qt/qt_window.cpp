@@ -493,6 +493,36 @@ WindowPixels PixelsOf(QImage* image, bool alpha) {
   return WindowPixels{image->bits(), size_t(image->bytesPerLine()), image->width(), image->height(), alpha};
 }
 
+// The window rectangles of runs as bands of rectangles sharing top and
+// height, sorted and apart, as QRegion::setRects wants them. A tile row
+// whose runs span the same columns as the row above it adds to that band's
+// height instead of making a band of its own: fewer rectangles for the
+// window system to take one by one.
+void BandedRects(const std::vector<ChangedRun>& runs, std::vector<QRect>* rects) {
+  rects->clear();
+  size_t bandStart = 0;  // the last band's first rectangle
+  for (size_t i = 0; i < runs.size();) {
+    size_t rowEnd = i;
+    while (rowEnd < runs.size() && runs[rowEnd].windowY == runs[i].windowY) ++rowEnd;
+    size_t bandSize = rects->size() - bandStart;
+    bool same = bandSize == rowEnd - i && bandSize > 0 && (*rects)[bandStart].bottom() + 1 == runs[i].windowY;
+    for (size_t k = 0; same && k < bandSize; ++k) {
+      const QRect& above = (*rects)[bandStart + k];
+      same = above.x() == runs[i + k].windowX && above.width() == runs[i + k].windowWidth;
+    }
+    if (same) {
+      for (size_t k = 0; k < bandSize; ++k)
+        (*rects)[bandStart + k].setBottom(runs[i].windowY + runs[i].windowHeight - 1);
+    } else {
+      bandStart = rects->size();
+      for (size_t k = i; k < rowEnd; ++k) {
+        rects->emplace_back(runs[k].windowX, runs[k].windowY, runs[k].windowWidth, runs[k].windowHeight);
+      }
+    }
+    i = rowEnd;
+  }
+}
+
 // Draws the frame, or only its changed tiles when the previous frame was
 // shown whole, and sends the window system only what was drawn. The frame
 // goes straight into the backing store's image where it is one; elsewhere
@@ -519,12 +549,7 @@ void PresentWithPainter(HostWindowRec* rec, const FrameImage& frame, const Lette
     region = QRegion(all);
   } else {
     ChangedRuns(frame, rec->mapping, &rec->runs);
-    rec->rects.clear();
-    for (const ChangedRun& run : rec->runs) {
-      rec->rects.emplace_back(run.windowX, run.windowY, run.windowWidth, run.windowHeight);
-    }
-    // Runs are sorted, apart, and of one height within a tile row, as
-    // setRects wants them.
+    BandedRects(rec->runs, &rec->rects);
     region.setRects(rec->rects.data(), int(rec->rects.size()));
     if (region.isEmpty()) return;
   }

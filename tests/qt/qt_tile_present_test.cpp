@@ -67,24 +67,36 @@ void FillRandom(TestFrame* frame, std::mt19937* random) {
   }
 }
 
-// Changes a few pixels in about a fifth of the tiles (among them the first
-// and the last, cut short by the frame's edges) and marks those tiles, plus
-// a few unchanged ones, which a map may also mark.
+// Changes a few pixels of a tile, its far corner among them.
+void ChangeTile(TestFrame* frame, size_t tile, std::mt19937* random) {
+  uint32_t columns = FrameTileColumns(frame->width);
+  frame->tiles[tile] = 1;
+  uint32_t x0 = uint32_t(tile % columns) * kFrameTileWidth, y0 = uint32_t(tile / columns) * kFrameTileHeight;
+  uint32_t w = std::min(kFrameTileWidth, frame->width - x0),
+           h = std::min(kFrameTileHeight, frame->height - y0);
+  for (int n = 0; n < 6; ++n) frame->Set(x0 + (*random)() % w, y0 + (*random)() % h, (*random)());
+  frame->Set(x0 + w - 1, y0 + h - 1, (*random)());
+}
+
+// Changes about a fifth of the tiles (among them the first and the last,
+// cut short by the frame's edges) and marks those tiles, plus a few
+// unchanged ones, which a map may also mark.
 void ChangeRandomTiles(TestFrame* frame, std::mt19937* random) {
   std::fill(frame->tiles.begin(), frame->tiles.end(), 0);
-  uint32_t columns = FrameTileColumns(frame->width);
   for (size_t tile = 0; tile < frame->tiles.size(); ++tile) {
     uint32_t roll = (*random)() % 10;
     bool last = tile + 1 == frame->tiles.size();
     if (roll == 9) frame->tiles[tile] = 1;  // marked, unchanged
-    if (roll > 1 && tile != 0 && !last) continue;
-    frame->tiles[tile] = 1;
-    uint32_t x0 = uint32_t(tile % columns) * kFrameTileWidth,
-             y0 = uint32_t(tile / columns) * kFrameTileHeight;
-    uint32_t w = std::min(kFrameTileWidth, frame->width - x0),
-             h = std::min(kFrameTileHeight, frame->height - y0);
-    for (int n = 0; n < 6; ++n) frame->Set(x0 + (*random)() % w, y0 + (*random)() % h, (*random)());
-    frame->Set(x0 + w - 1, y0 + h - 1, (*random)());  // the tile's far corner
+    if (roll <= 1 || tile == 0 || last) ChangeTile(frame, tile, random);
+  }
+}
+
+// Changes every tile of every third column, or every tile: tile rows alike.
+void ChangeColumns(TestFrame* frame, uint32_t every, std::mt19937* random) {
+  std::fill(frame->tiles.begin(), frame->tiles.end(), 0);
+  uint32_t columns = FrameTileColumns(frame->width);
+  for (size_t tile = 0; tile < frame->tiles.size(); ++tile) {
+    if (tile % columns % every == 0) ChangeTile(frame, tile, random);
   }
 }
 
@@ -193,6 +205,11 @@ TEST_F(QtTilePresentTest, ShownWindowEqualsWholeRepaintAfterEveryFrame) {
       ChangeRandomTiles(&frame, &random);
       gWindows->present(handle, frame.Image(true));
       EXPECT_EQ(Difference(handle, frame), "") << "changed tiles, frame " << n;
+    }
+    for (uint32_t every : {3u, 1u}) {
+      ChangeColumns(&frame, every, &random);
+      gWindows->present(handle, frame.Image(true));
+      EXPECT_EQ(Difference(handle, frame), "") << "columns of tiles changed, every " << every;
     }
     std::fill(frame.tiles.begin(), frame.tiles.end(), 0);
     gWindows->present(handle, frame.Image(true));
