@@ -493,26 +493,45 @@ WindowPixels PixelsOf(QImage* image, bool alpha) {
   return WindowPixels{image->bits(), size_t(image->bytesPerLine()), image->width(), image->height(), alpha};
 }
 
+// Each rectangle sent costs a request and its handling on both sides, about
+// as much as sending this many more pixels (five tiles' worth).
+constexpr int64_t kRectangleCost = 5 * int64_t(kFrameTileWidth) * kFrameTileHeight;
+
 // The window rectangles of runs as bands of rectangles sharing top and
 // height, sorted and apart, as QRegion::setRects wants them. A tile row
-// whose runs span the same columns as the row above it adds to that band's
-// height instead of making a band of its own: fewer rectangles for the
-// window system to take one by one.
+// whose runs span the same columns as the band above it makes that band
+// taller instead of making a band of its own; so does a single run under a
+// band of one rectangle when widening both to cover each other sends less
+// than another rectangle costs. The tiles sent along unchanged show again
+// what they showed.
 void BandedRects(const std::vector<ChangedRun>& runs, std::vector<QRect>* rects) {
   rects->clear();
   size_t bandStart = 0;  // the last band's first rectangle
   for (size_t i = 0; i < runs.size();) {
     size_t rowEnd = i;
     while (rowEnd < runs.size() && runs[rowEnd].windowY == runs[i].windowY) ++rowEnd;
+    const ChangedRun& run = runs[i];
     size_t bandSize = rects->size() - bandStart;
-    bool same = bandSize == rowEnd - i && bandSize > 0 && (*rects)[bandStart].bottom() + 1 == runs[i].windowY;
+    bool touching = bandSize > 0 && (*rects)[bandStart].bottom() + 1 == run.windowY;
+    bool same = touching && bandSize == rowEnd - i;
     for (size_t k = 0; same && k < bandSize; ++k) {
       const QRect& above = (*rects)[bandStart + k];
       same = above.x() == runs[i + k].windowX && above.width() == runs[i + k].windowWidth;
     }
+    if (!same && touching && bandSize == 1 && rowEnd - i == 1) {
+      const QRect& above = (*rects)[bandStart];
+      int left = std::min(above.x(), run.windowX);
+      int right = std::max(above.x() + above.width(), run.windowX + run.windowWidth);
+      int64_t extra = int64_t(right - left - above.width()) * above.height() +
+                      int64_t(right - left - run.windowWidth) * run.windowHeight;
+      if (extra <= kRectangleCost) {
+        (*rects)[bandStart] = QRect(left, above.y(), right - left, above.height());
+        same = true;
+      }
+    }
     if (same) {
       for (size_t k = 0; k < bandSize; ++k)
-        (*rects)[bandStart + k].setBottom(runs[i].windowY + runs[i].windowHeight - 1);
+        (*rects)[bandStart + k].setBottom(run.windowY + run.windowHeight - 1);
     } else {
       bandStart = rects->size();
       for (size_t k = i; k < rowEnd; ++k) {
