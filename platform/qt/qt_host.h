@@ -28,6 +28,10 @@ QWindow* QtHostWindow(WindowHandle window);
 // reported (renderer may be nullptr): for tests and diagnostics.
 bool QtHostPresentsWithOpenGL(WindowHandle window, const char** renderer = nullptr);
 
+// Whether window's last frame was written straight into the backing
+// store's image (rather than drawn there with QPainter): for tests.
+bool QtHostPresentsIntoStoreImage(WindowHandle window);
+
 // Makes the next OpenGL present of window fail as a lost context would, for
 // tests of the fall-back to QPainter.
 void QtHostFailNextOpenGLPresent(WindowHandle window);

@@ -21,11 +21,13 @@
 #include <QtGui/QWindow>
 #include <QtWidgets/QWidget>
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <memory>
 #include <vector>
 
 #include "platform/key_state.h"
+#include "platform/qt/frame_copy.h"
 #include "platform/qt/gl_presenter.h"
 #include "platform/qt/key_mapping.h"
 #include "platform/qt/letterbox.h"
@@ -66,8 +68,20 @@ struct HostWindowRec {
   xcb_window_t ownId = 0;
   int frameWidth = 0;  // the last presented frame; 0 before the first
   int frameHeight = 0;
-  LetterboxRect picture;         // where that frame was drawn
-  QImage converted;              // 16- and 24-bit frames, converted to 32 bits
+  LetterboxRect picture;  // where that frame was drawn
+  int frameBits = 0;      // and its depth
+  QImage converted;       // 16- and 24-bit frames for OpenGL, converted to 32 bits
+  // The QPainter path. A frame's changed tiles are enough only on top of
+  // the previous frame shown whole; anything else (a skipped present, an
+  // expose, a new size) clears this.
+  bool shownWhole = false;
+  PictureMapping mapping;            // the frame's pixels in the window, as last drawn
+  const void* storeImage = nullptr;  // the backing store's pixels the picture and bars are in
+  QSize storeSize;
+  bool storeIsImage = false;     // the last frame was written straight into it
+  QImage shadow;                 // where frames are drawn when the store is no image of ours
+  std::vector<ChangedRun> runs;  // reused from frame to frame
+  std::vector<QRect> rects;
   GlPresenter* gl = nullptr;     // owned; nullptr while frames go through QPainter
   bool glFailed = false;         // a redraw failed; the next present falls back to QPainter
   QWidget* container = nullptr;  // the player's frame shows this window in it; the frame owns both
@@ -142,6 +156,7 @@ class HostWindow final : public QWindow {
 
   void exposeEvent(QExposeEvent*) override {
     if (rec_ && rec_->mode != WindowMode::Foreign) SetOwnWindowExposed(rec_, isExposed());
+    if (rec_) rec_->shownWhole = false;
     if (!isExposed()) return;
     QSize area = size();
     if (area.isEmpty()) return;
@@ -502,29 +517,128 @@ QImage FrameAsImage(HostWindowRec* rec, const FrameImage& frame) {
   return rec->converted;
 }
 
-void PresentWithPainter(HostWindow* window, const QImage& image, const LetterboxRect& picture) {
+// The backing store's image when frames can be written straight into it:
+// a 32-bit image of the window's size (no scaling for the screen).
+QImage* StoreImage(QPaintDevice* device, QSize area) {
+  if (!device || device->devType() != QInternal::Image) return nullptr;
+  auto* image = static_cast<QImage*>(device);
+  QImage::Format format = image->format();
+  if (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32 &&
+      format != QImage::Format_ARGB32_Premultiplied) {
+    return nullptr;
+  }
+  if (image->size() != area || image->devicePixelRatio() != 1.0) return nullptr;
+  return image;
+}
+
+// The alpha byte matters only where the window itself has alpha: an opaque
+// window's store image may be of a format with alpha (for QPainter's
+// speed), but the window system takes only the colours from it.
+WindowPixels PixelsOf(QImage* image, bool alpha) {
+  return WindowPixels{image->bits(), size_t(image->bytesPerLine()), image->width(), image->height(), alpha};
+}
+
+// Each rectangle sent costs a request and its handling on both sides, about
+// as much as sending this many more pixels (five tiles' worth).
+constexpr int64_t kRectangleCost = 5 * int64_t(kFrameTileWidth) * kFrameTileHeight;
+
+// The window rectangles of runs as bands of rectangles sharing top and
+// height, sorted and apart, as QRegion::setRects wants them. A tile row
+// whose runs span the same columns as the band above it makes that band
+// taller instead of making a band of its own; so does a single run under a
+// band of one rectangle when widening both to cover each other sends less
+// than another rectangle costs. The tiles sent along unchanged show again
+// what they showed.
+void BandedRects(const std::vector<ChangedRun>& runs, std::vector<QRect>* rects) {
+  rects->clear();
+  size_t bandStart = 0;  // the last band's first rectangle
+  for (size_t i = 0; i < runs.size();) {
+    size_t rowEnd = i;
+    while (rowEnd < runs.size() && runs[rowEnd].windowY == runs[i].windowY) ++rowEnd;
+    const ChangedRun& run = runs[i];
+    size_t bandSize = rects->size() - bandStart;
+    bool touching = bandSize > 0 && (*rects)[bandStart].bottom() + 1 == run.windowY;
+    bool same = touching && bandSize == rowEnd - i;
+    for (size_t k = 0; same && k < bandSize; ++k) {
+      const QRect& above = (*rects)[bandStart + k];
+      same = above.x() == runs[i + k].windowX && above.width() == runs[i + k].windowWidth;
+    }
+    if (!same && touching && bandSize == 1 && rowEnd - i == 1) {
+      const QRect& above = (*rects)[bandStart];
+      int left = std::min(above.x(), run.windowX);
+      int right = std::max(above.x() + above.width(), run.windowX + run.windowWidth);
+      int64_t extra = int64_t(right - left - above.width()) * above.height() +
+                      int64_t(right - left - run.windowWidth) * run.windowHeight;
+      if (extra <= kRectangleCost) {
+        (*rects)[bandStart] = QRect(left, above.y(), right - left, above.height());
+        same = true;
+      }
+    }
+    if (same) {
+      for (size_t k = 0; k < bandSize; ++k)
+        (*rects)[bandStart + k].setBottom(run.windowY + run.windowHeight - 1);
+    } else {
+      bandStart = rects->size();
+      for (size_t k = i; k < rowEnd; ++k) {
+        rects->emplace_back(runs[k].windowX, runs[k].windowY, runs[k].windowWidth, runs[k].windowHeight);
+      }
+    }
+    i = rowEnd;
+  }
+}
+
+// Draws the frame, or only its changed tiles when the previous frame was
+// shown whole, and sends the window system only what was drawn. The frame
+// goes straight into the backing store's image where it is one; elsewhere
+// into an image of our own, copied across rectangle by rectangle.
+void PresentWithPainter(HostWindowRec* rec, const FrameImage& frame, const LetterboxRect& picture,
+                        bool previousShownWhole) {
+  HostWindow* window = rec->window;
   QSize area = window->size();
   QBackingStore& store = window->Store();
   if (store.size() != area) store.resize(area);
   QRect all(QPoint(0, 0), area);
-  store.beginPaint(all);
-  QPainter painter(store.paintDevice());
-  // Opaque: the top byte of a 32-bit frame is 0, which an alpha-aware
-  // target would take for transparent.
-  painter.setCompositionMode(QPainter::CompositionMode_Source);
-  QRect target(picture.x, picture.y, picture.width, picture.height);
-  painter.drawImage(target, image);
-  if (picture.x > 0) {
-    painter.fillRect(0, 0, picture.x, area.height(), Qt::black);
-    painter.fillRect(target.right() + 1, 0, area.width() - target.right() - 1, area.height(), Qt::black);
+  bool newPlace = UpdatePictureMapping(&rec->mapping, int(frame.width), int(frame.height), picture);
+  QImage* direct = StoreImage(store.paintDevice(), area);
+  QImage* target = direct;
+  if (!target) {
+    if (rec->shadow.size() != area) rec->shadow = QImage(area, QImage::Format_RGB32);
+    target = &rec->shadow;
   }
-  if (picture.y > 0) {
-    painter.fillRect(0, 0, area.width(), picture.y, Qt::black);
-    painter.fillRect(0, target.bottom() + 1, area.width(), area.height() - target.bottom() - 1, Qt::black);
+  bool newStore = target->constBits() != rec->storeImage || area != rec->storeSize;
+  bool whole = !previousShownWhole || !frame.changedTiles || newPlace || newStore ||
+               int(frame.bitsPerPixel) != rec->frameBits;
+  QRegion region;
+  if (whole) {
+    region = QRegion(all);
+  } else {
+    ChangedRuns(frame, rec->mapping, &rec->runs);
+    BandedRects(rec->runs, &rec->rects);
+    region.setRects(rec->rects.data(), int(rec->rects.size()));
+    if (region.isEmpty()) return;
   }
-  painter.end();
+
+  store.beginPaint(region);
+  WindowPixels pixels = PixelsOf(target, direct && window->format().hasAlpha());
+  // An image with alpha comes to us cleared to transparent where painted.
+  if (newPlace || newStore || (whole && target->hasAlphaChannel())) PaintBars(rec->mapping, pixels);
+  if (whole) {
+    DrawFramePart(frame, rec->mapping, 0, 0, int(frame.width), int(frame.height), pixels);
+  } else {
+    for (const ChangedRun& run : rec->runs) {
+      DrawFramePart(frame, rec->mapping, run.x0, run.y0, run.x1, run.y1, pixels);
+    }
+  }
+  if (!direct) {
+    QPainter painter(store.paintDevice());
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    for (const QRect& rect : region) painter.drawImage(rect.topLeft(), rec->shadow, rect);
+  }
   store.endPaint();
-  store.flush(all);
+  store.flush(region);
+  rec->storeImage = target->constBits();
+  rec->storeSize = area;
+  rec->storeIsImage = direct != nullptr;
   window->painted = true;
 }
 
@@ -536,31 +650,59 @@ void FallBackToPainter(HostWindowRec* rec) {
   rec->glFailed = false;
   MakeRasterWindow(rec->window);
   rec->window->painted = false;
+  rec->shownWhole = false;
   ShowAndSettle(rec->window, rec->mode);
+}
+
+// The frame for the other monitors' windows, without a copy where it can
+// be. Those draw it with QPainter, from 32 bits as they always did: where
+// such windows exist, 16- and 24-bit frames are converted first.
+QImage FrameForCovers(HostWindowRec* rec, const FrameImage& frame) {
+  if (frame.bitsPerPixel != 32 && !MonitorCoverWindows().empty()) return FrameAsImage(rec, frame);
+  QImage::Format format = frame.bitsPerPixel == 32   ? QImage::Format_RGB32
+                          : frame.bitsPerPixel == 24 ? QImage::Format_BGR888
+                                                     : QImage::Format_RGB16;
+  return QImage(frame.pixels, int(frame.width), int(frame.height), qsizetype(frame.pitch), format);
 }
 
 void QtPresent(WindowHandle handle, const FrameImage& frame) {
   HostWindowRec* rec = FindWindow(handle);
-  if (!rec || rec->foreignGone || !frame.pixels || frame.width == 0 || frame.height == 0) return;
+  if (!rec) return;
+  // Whatever happens below short of showing this frame whole or its
+  // changes, the next frame's changes are no longer enough.
+  bool shownWhole = rec->shownWhole;
+  rec->shownWhole = false;
+  if (rec->foreignGone || !frame.pixels || frame.width == 0 || frame.height == 0) return;
+  if (frame.bitsPerPixel != 16 && frame.bitsPerPixel != 24 && frame.bitsPerPixel != 32) return;
+  if (frame.width > uint32_t(INT_MAX / 4) || frame.height > uint32_t(INT_MAX / 4)) return;
   HostWindow* window = rec->window;
-  if (rec->glFailed) FallBackToPainter(rec);
+  if (rec->glFailed) {
+    FallBackToPainter(rec);
+    shownWhole = false;
+  }
   if (!window->isExposed()) return;
   QSize area = window->size();
   if (area.isEmpty()) return;
-  QImage image = FrameAsImage(rec, frame);
-  if (image.isNull()) return;
 
-  LetterboxRect picture = FitLetterbox(area.width(), area.height(), image.width(), image.height());
-  if (rec->gl && !GlPresentFrame(rec->gl, window, image.constBits(), image.width(), image.height(),
-                                 int(image.bytesPerLine() / 4))) {
-    FallBackToPainter(rec);
-    if (!window->isExposed()) return;
+  int width = int(frame.width), height = int(frame.height);
+  LetterboxRect picture = FitLetterbox(area.width(), area.height(), width, height);
+  if (rec->gl) {
+    QImage image = FrameAsImage(rec, frame);
+    if (!GlPresentFrame(rec->gl, window, image.constBits(), width, height, int(image.bytesPerLine() / 4))) {
+      FallBackToPainter(rec);
+      shownWhole = false;
+      if (!window->isExposed()) return;
+    }
   }
-  if (!rec->gl) PresentWithPainter(window, image, picture);
-  rec->frameWidth = image.width();
-  rec->frameHeight = image.height();
+  if (!rec->gl) {
+    PresentWithPainter(rec, frame, picture, shownWhole);
+    rec->shownWhole = true;
+  }
+  rec->frameWidth = width;
+  rec->frameHeight = height;
+  rec->frameBits = int(frame.bitsPerPixel);
   rec->picture = picture;
-  PresentOnMonitorCovers(rec->handle, image, picture);
+  PresentOnMonitorCovers(rec->handle, FrameForCovers(rec, frame), picture);
 }
 
 void QtDesktop(uint32_t* width, uint32_t* height, uint32_t* bitsPerPixel) {
@@ -643,6 +785,11 @@ bool QtHostPresentsWithOpenGL(WindowHandle window, const char** renderer) {
   if (!rec || !rec->gl) return false;
   if (renderer) *renderer = GlRendererName(rec->gl);
   return true;
+}
+
+bool QtHostPresentsIntoStoreImage(WindowHandle window) {
+  HostWindowRec* rec = FindWindow(window);
+  return rec && !rec->gl && rec->storeIsImage;
 }
 
 void QtHostFailNextOpenGLPresent(WindowHandle window) {

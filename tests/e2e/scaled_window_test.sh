@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# A window enlarged past the frame shows the frame scaled nearest-neighbour
+# with black bars: with "Show Names" on, the pattern name's pixels of a
+# rendered 640x480 frame are exactly those read back from the picture in a
+# 1000x600 window (sampled at each frame pixel's centre), and the bars beside
+# it are black.
+# shellcheck source-path=SCRIPTDIR source=e2e_lib.sh
+source "$(dirname "$0")/e2e_lib.sh"
+e2e_begin 1280x1024x24
+
+# name_mask IMAGE OUT: white where the name's full grey lies, black elsewhere.
+name_mask() {
+  timeout 20 convert "$1" -crop 400x24+120+456 +repage -fill black +opaque '#808080' \
+    -fill white -opaque '#808080' "$2"
+}
+
+"$PRISMORA" --render "$E2E_WORK/first" --frames 1 --config-dir "$PRISMORA_CONFIG_DIR" >/dev/null 2>&1
+# Without automatic morphs, so that no opening morph fades the name.
+sed -i -e 's/"Show Names"=dword:00000000/"Show Names"=dword:00000001/' \
+  -e 's/"Morph Settings"=dword:00000001/"Morph Settings"=dword:00000000/' "$PRISMORA_CONFIG_DIR/settings.reg"
+e2e_check "the settings switch the names on" grep -q '"Show Names"=dword:00000001' "$PRISMORA_CONFIG_DIR/settings.reg"
+if "$PRISMORA" --render "$E2E_WORK/frames" --frames 20 --every 20 --config-dir "$PRISMORA_CONFIG_DIR" \
+  >"$E2E_WORK/render.out" 2>&1; then
+  e2e_pass "the render command ran"
+else
+  e2e_fail "the render command failed: $(cat "$E2E_WORK/render.out")"
+fi
+name_mask "$E2E_WORK/frames/frame-00001.png" "$E2E_WORK/rendered-mask.png"
+
+timeout 5 xdotool mousemove 0 0
+e2e_run_prismora --window
+pid=$E2E_LAST_PID
+if window=$(e2e_find_window "$pid" 5); then
+  timeout 5 xdotool windowsize "$window" 1000 600
+  sleep 1.5
+  e2e_check "the window took the new size ($(e2e_geometry "$window"))" [ "$(e2e_geometry "$window")" = 1000x600 ]
+  e2e_screenshot "$window" "$E2E_WORK/window.png"
+  # The 640x480 frame fills 800x600 from x = 100.
+  timeout 20 convert "$E2E_WORK/window.png" -crop 800x600+100+0 +repage -sample 640x480 "$E2E_WORK/picture.png"
+  e2e_check "the picture is drawn" e2e_has_picture "$E2E_WORK/picture.png"
+  name_mask "$E2E_WORK/picture.png" "$E2E_WORK/screen-mask.png"
+  lit=$(timeout 20 convert "$E2E_WORK/screen-mask.png" -format '%[fx:int(mean*w*h+0.5)]' info:)
+  e2e_check "the window shows the name ($lit full-grey pixels)" [ "${lit:-0}" -gt 40 ]
+  differ=$(e2e_changed_pixels "$E2E_WORK/rendered-mask.png" "$E2E_WORK/screen-mask.png")
+  e2e_check "the scaled window shows the same name pixel for pixel ($differ pixels differ)" [ "$differ" -le 2 ]
+  for bar in 100x600+0+0 100x600+900+0; do
+    max=$(timeout 20 convert "$E2E_WORK/window.png" -crop "$bar" +repage -format '%[max]' info:)
+    e2e_check "the bar at $bar is black (max $max)" [ "$max" = 0 ]
+  done
+  e2e_stop "$pid"
+else
+  e2e_fail "no window within 5 s"
+fi
+e2e_show_stderr
+e2e_finish
