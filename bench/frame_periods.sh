@@ -8,19 +8,16 @@ set -euo pipefail
 prismora=$(realpath "${1:?path to prismora}")
 seconds=${2:-10}
 here=$(cd "$(dirname "$0")" && pwd)
+source "$here/bench_lib.sh"
 work=$(mktemp -d)
 cleanup() {
   if [ -n "${pid:-}" ]; then kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; fi
-  if [ -n "${xvfb:-}" ]; then kill "$xvfb" 2>/dev/null || true; wait "$xvfb" 2>/dev/null || true; fi
+  bench_stop_xvfb
   rm -rf "$work"
 }
 trap cleanup EXIT
 cc -O2 -o "$work/damage_count" "$here/damage_count.c" -lXdamage -lX11
-for n in $(seq 90 119); do [ -e /tmp/.X11-unix/X$n ] || { display=:$n; break; }; done
-Xvfb "$display" -screen 0 1280x720x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-export DISPLAY=$display
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+bench_start_xvfb 1280x720
 
 printf '%s\n' 'Windows Registry Editor Version 5.00' '' '[HKEY_CURRENT_USER\Software\Quillfen\Prismora]' \
   '"Music Index"=dword:ffffffff' >"$work/settings.reg"

@@ -14,6 +14,7 @@ seconds=${2:-10}
 cover_tool=${3:-$(dirname "$prismora")/../../tests/e2e_window}
 lumio=$(dirname "$prismora")/../lumiowindow/lumiowindow
 [ -x "$lumio" ] || lumio=$(dirname "$prismora")/lumiowindow
+source "$(dirname "$0")/bench_lib.sh"
 [ -x "$cover_tool" ] || { echo "hidden_cpu.sh: no cover helper at $cover_tool" >&2; exit 1; }
 
 work=$(mktemp -d)
@@ -22,15 +23,11 @@ cover=""
 xvfb=""
 cleanup() {
   for p in $pid $cover; do kill "$p" 2>/dev/null || true; done
-  if [ -n "$xvfb" ]; then kill "$xvfb" 2>/dev/null || true; wait "$xvfb" 2>/dev/null || true; fi
+  bench_stop_xvfb
   rm -rf "$work"
 }
 trap cleanup EXIT
-for n in $(seq 90 119); do [ -e /tmp/.X11-unix/X$n ] || { display=:$n; break; }; done
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp -noreset >/dev/null 2>&1 &
-xvfb=$!
-export DISPLAY=$display
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+bench_start_xvfb 1280x1024 -noreset
 export PRISMORA_STATE_DIR=$work PRISMORA_CONFIG_DIR=$work PRISMORA_DATA_DIR=$work
 # No music for either program: decoding goes on while hidden, and is not
 # what is measured.
@@ -38,8 +35,6 @@ printf '%s\n' 'Windows Registry Editor Version 5.00' '' '[HKEY_CURRENT_USER\Soft
   '"Music Index"=dword:ffffffff' '' '[HKEY_CURRENT_USER\Software\Quillfen\Prismora\Window]' \
   '"Play Music"=dword:00000000' >"$work/settings.reg"
 
-ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
-hz=$(getconf CLK_TCK)
 # share PID: "program% server%" over the span.
 share() {
   local p0 x0 p1 x1

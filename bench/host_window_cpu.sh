@@ -13,21 +13,18 @@ window_helper=${2:?path to e2e_window}
 seconds=${3:-10}
 size=${4:-1280x720}
 short=3
+source "$(dirname "$0")/bench_lib.sh"
 
 cleanup() {
   if [ -n "${pid:-}" ]; then kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; fi
   if [ -n "${helper:-}" ]; then kill "$helper" 2>/dev/null || true; wait "$helper" 2>/dev/null || true; fi
-  if [ -n "${xvfb:-}" ]; then kill "$xvfb" 2>/dev/null || true; fi
+  bench_stop_xvfb
   [ -n "${state:-}" ] && rm -rf "$state"
   true
 }
 trap cleanup EXIT
 if [ -z "${DISPLAY:-}" ]; then
-  for n in $(seq 70 89); do [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { display=:$n; break; }; done
-  Xvfb "$display" -screen 0 1920x1080x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb=$!
-  export DISPLAY=$display
-  for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+  bench_start_xvfb 1920x1080
 fi
 state=$(mktemp -d)
 mkdir -m 700 "$state/runtime"
@@ -36,8 +33,6 @@ export XDG_RUNTIME_DIR=$state/runtime
 helper=$!
 for _ in $(seq 50); do [ -s "$state/window" ] && break; sleep 0.1; done
 id=$(head -n 1 "$state/window")
-hz=$(getconf CLK_TCK)
-ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
 
 # run SECONDS ARGS...: prints "cpu-ticks frames x-server-ticks" of one run.
 run() {

@@ -17,21 +17,18 @@ monitors=${6:-1}
 width=${size%x*}
 height=${size#*x}
 
+source "$(dirname "$0")/bench_lib.sh"
 work=$(mktemp -d)
 pid=""
 xvfb=""
 cleanup() {
   if [ -n "$pid" ]; then kill "$pid" 2>/dev/null || true; fi
-  if [ -n "$xvfb" ]; then kill "$xvfb" 2>/dev/null || true; wait "$xvfb" 2>/dev/null || true; fi
+  bench_stop_xvfb
   rm -rf "$work"
 }
 trap cleanup EXIT
 
-for n in $(seq 90 119); do [ -e /tmp/.X11-unix/X$n ] || { display=:$n; break; }; done
-Xvfb "$display" -screen 0 "$((width * monitors))x${height}x24" -nolisten tcp -noreset >/dev/null 2>&1 &
-xvfb=$!
-export DISPLAY=$display
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+bench_start_xvfb "$((width * monitors))x${height}" -noreset
 if [ "$monitors" = 2 ]; then
   xrandr --setmonitor left "$width/338x$height/190+0+0" screen >/dev/null
   xrandr --setmonitor right "$width/338x$height/190+$width+0" none >/dev/null

@@ -8,17 +8,11 @@ prismora=${1:?path to prismora}
 seconds=${2:-10}
 rounds=${3:-2}
 here=$(cd "$(dirname "$0")" && pwd)
+source "$here/bench_lib.sh"
 
-cleanup() {
-  if [ -n "${xvfb:-}" ]; then kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null || true; fi
-}
-trap cleanup EXIT
-for n in $(seq 70 89); do [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { display=:$n; break; }; done
+trap bench_stop_xvfb EXIT
 # -noreset: the monitors set below would go with the reset after xrandr leaves.
-Xvfb "$display" -screen 0 3840x1080x24 -nolisten tcp -noreset >/dev/null 2>&1 &
-xvfb=$!
-export DISPLAY=$display
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+bench_start_xvfb 3840x1080 -noreset
 xrandr --setmonitor left 1920/508x1080/286+0+0 screen >/dev/null
 xrandr --setmonitor right 1920/508x1080/286+1920+0 none >/dev/null
 xrandr --output screen --primary
@@ -27,8 +21,6 @@ if [ "$(xrandr --listmonitors | awk 'NR == 1 {print $2}')" != 2 ]; then
   exit 1
 fi
 
-ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
-hz=$(getconf CLK_TCK)
 for round in $(seq "$rounds"); do
   for mode in "/s" "/s --all-monitors"; do
     x0=$(ticks "$xvfb")

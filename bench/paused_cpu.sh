@@ -6,18 +6,15 @@
 set -euo pipefail
 prismora=$(realpath "${1:?path to prismora}")
 seconds=${2:-10}
+source "$(dirname "$0")/bench_lib.sh"
 state=$(mktemp -d)
 cleanup() {
   if [ -n "${pid:-}" ]; then kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; fi
-  if [ -n "${xvfb:-}" ]; then kill "$xvfb" 2>/dev/null || true; wait "$xvfb" 2>/dev/null || true; fi
+  bench_stop_xvfb
   rm -rf "$state"
 }
 trap cleanup EXIT
-for n in $(seq 90 119); do [ -e /tmp/.X11-unix/X$n ] || { display=:$n; break; }; done
-Xvfb "$display" -screen 0 1280x720x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-export DISPLAY=$display
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+bench_start_xvfb 1280x720
 
 # Without music: its player's threads would wake the process on their own.
 printf '%s\n' 'Windows Registry Editor Version 5.00' '' '[HKEY_CURRENT_USER\Software\Quillfen\Prismora]' \
@@ -25,15 +22,13 @@ printf '%s\n' 'Windows Registry Editor Version 5.00' '' '[HKEY_CURRENT_USER\Soft
 PRISMORA_STATE_DIR=$state PRISMORA_CONFIG_DIR=$state PRISMORA_DATA_DIR=$state "$prismora" /s >/dev/null 2>&1 &
 pid=$!
 sleep 2
-hz=$(getconf CLK_TCK)
-ticks() { awk '{print $14 + $15}' "/proc/$pid/stat"; }
 wakeups() { cat /proc/"$pid"/task/*/status | awk '/^voluntary_ctxt_switches/ { n += $2 } END { print n }'; }
 span() {
   local t0 w0 t1 w1
-  t0=$(ticks)
+  t0=$(ticks "$pid")
   w0=$(wakeups)
   sleep "$seconds"
-  t1=$(ticks)
+  t1=$(ticks "$pid")
   w1=$(wakeups)
   awk -v t=$((t1 - t0)) -v w=$((w1 - w0)) -v hz="$hz" -v s="$seconds" -v label="$1" \
     'BEGIN { printf "%s: %.2f ms of CPU a second, %.0f wake-ups a second\n", label, 1000 * t / hz / s, w / s }'

@@ -14,11 +14,12 @@ seconds=${2:-10}
 runs=${3:-3}
 here=$(cd "$(dirname "$0")" && pwd)
 hacks=/usr/libexec/xscreensaver
+source "$here/bench_lib.sh"
 
 work=$(mktemp -d)
 cleanup() {
   if [ -n "${pid:-}" ]; then kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; fi
-  if [ -n "${xvfb:-}" ]; then kill "$xvfb" 2>/dev/null || true; wait "$xvfb" 2>/dev/null || true; fi
+  bench_stop_xvfb
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -28,31 +29,12 @@ for hack in kaleidescope strange xrayswarm; do
   [ -x "$hacks/$hack" ] || { echo "side_by_side: $hacks/$hack is missing (scripts/deps.sh test)" >&2; exit 1; }
 done
 
-ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
-hz=$(getconf CLK_TCK)
 # Running, not a zombie.
 alive() { [ -e "/proc/$1/stat" ] && [ "$(awk '{print $3}' "/proc/$1/stat")" != Z ]; }
 stop_program() {
   kill "$pid" 2>/dev/null || true
   wait "$pid" 2>/dev/null || true
   pid=
-}
-
-start_xvfb() {
-  local size=$1
-  for n in $(seq 90 119); do [ -e /tmp/.X11-unix/X$n ] || { display=:$n; break; }; done
-  Xvfb "$display" -screen 0 "${size}x24" -nolisten tcp >/dev/null 2>&1 &
-  xvfb=$!
-  export DISPLAY=$display
-  for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && return 0; sleep 0.1; done
-  echo "side_by_side: Xvfb $display did not start" >&2
-  exit 1
-}
-
-stop_xvfb() {
-  kill "$xvfb" 2>/dev/null || true
-  wait "$xvfb" 2>/dev/null || true
-  xvfb=
 }
 
 # One run: sets result to "ms-per-frame fps", or to nothing when the program
@@ -104,7 +86,7 @@ row() {
 }
 
 for size in 1280x720 1920x1080; do
-  start_xvfb "$size"
+  bench_start_xvfb "$size"
   echo
   echo "Xvfb $size, $runs runs of $seconds s (ms per frame: min / median of program + X server CPU)"
   echo
@@ -113,5 +95,5 @@ for size in 1280x720 1920x1080; do
   row "prismora /s" "$prismora" /s
   row "prismora -root" "$prismora" -root
   for hack in kaleidescope strange xrayswarm; do row "$hack" "$hacks/$hack" -root; done
-  stop_xvfb
+  bench_stop_xvfb
 done

@@ -10,21 +10,18 @@ runs=${2:-5}
 hold=${3:-30}
 size=${4:-1920x1080}
 here=$(cd "$(dirname "$0")" && pwd)
+source "$here/bench_lib.sh"
 
 work=$(mktemp -d)
 cleanup() {
   if [ -n "${pid:-}" ]; then kill "$pid" 2>/dev/null || true; fi
-  if [ -n "${xvfb:-}" ]; then kill "$xvfb" 2>/dev/null || true; wait "$xvfb" 2>/dev/null || true; fi
+  bench_stop_xvfb
   rm -rf "$work"
 }
 trap cleanup EXIT
 cc -O2 -o "$work/damage_count" "$here/damage_count.c" -lXdamage -lX11
 
-for n in $(seq 90 119); do [ -e /tmp/.X11-unix/X$n ] || { display=:$n; break; }; done
-Xvfb "$display" -screen 0 "${size}x24" -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-export DISPLAY=$display
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+bench_start_xvfb "$size"
 
 memory() { awk '/^VmRSS/ { rss = $2 } /^Threads/ { t = $2 } END { printf "%.1f MB %d threads", rss / 1024, t }' "/proc/$1/status"; }
 

@@ -8,25 +8,21 @@ seconds=${2:-10}
 shift $(( $# >= 2 ? 2 : $# ))
 mode=("$@")
 [ ${#mode[@]} -gt 0 ] || mode=(--window)
+source "$(dirname "$0")/bench_lib.sh"
 
 cleanup() {
   if [ -n "${pid:-}" ]; then kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null || true; fi
-  if [ -n "${xvfb:-}" ]; then kill "$xvfb" 2>/dev/null; fi
+  bench_stop_xvfb
   true
 }
 trap cleanup EXIT
 if [ -z "${DISPLAY:-}" ]; then
-  for n in $(seq 70 89); do [ -e /tmp/.X11-unix/X$n ] || { display=:$n; break; }; done
-  Xvfb "$display" -screen 0 1920x1080x24 -nolisten tcp >/dev/null 2>&1 & xvfb=$!
-  export DISPLAY=$display
-  for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+  bench_start_xvfb 1920x1080
 fi
 state=$(mktemp -d)
 PRISMORA_STATE_DIR=$state PRISMORA_CONFIG_DIR=$state PRISMORA_DATA_DIR=$state "$prismora" "${mode[@]}" &
 pid=$!
 sleep 2  # start-up is not what we measure
-ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
-hz=$(getconf CLK_TCK)
 t0=$(ticks "$pid"); w0=$(date +%s.%N)
 xt0=0; [ -n "${xvfb:-}" ] && xt0=$(ticks "$xvfb")
 sleep "$seconds"

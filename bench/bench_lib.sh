@@ -1,0 +1,40 @@
+# shellcheck shell=bash
+# Shared by the whole-program benchmarks; sourced, it defines functions only.
+
+# bench_start_xvfb WIDTHxHEIGHT [Xvfb options...]: a private X server on a
+# display number the server picks itself (-displayfd), so that benchmarks and
+# tests running at the same time never race for one. Exports DISPLAY and sets
+# xvfb to the server's process id.
+bench_start_xvfb() {
+  local size=$1 number
+  shift
+  number=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp "$@" 3>"$number" >/dev/null 2>&1 &
+  xvfb=$!
+  for _ in $(seq 100); do
+    if [ -s "$number" ]; then
+      DISPLAY=":$(tr -d '\n' <"$number")"
+      export DISPLAY
+      rm -f "$number"
+      return 0
+    fi
+    kill -0 "$xvfb" 2>/dev/null || break
+    sleep 0.1
+  done
+  rm -f "$number"
+  echo "$(basename "$0"): Xvfb did not start" >&2
+  exit 1
+}
+
+bench_stop_xvfb() {
+  if [ -n "${xvfb:-}" ]; then
+    kill "$xvfb" 2>/dev/null || true
+    wait "$xvfb" 2>/dev/null || true
+  fi
+  xvfb=
+}
+
+# CPU time of a process so far, in clock ticks, hz of them a second.
+ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
+# shellcheck disable=SC2034 # read by the scripts that source this
+hz=$(getconf CLK_TCK)
