@@ -16,6 +16,7 @@
 #include "engine/random.h"
 #include "platform/clock.h"
 #include "tests/support/heap_hooks.h"
+#include "tests/support/log_text.h"
 #include "tests/support/test_host.h"
 
 class RotAnglesTest : public HeadlessTest {};
@@ -23,13 +24,6 @@ class RotAnglesTest : public HeadlessTest {};
 namespace {
 
 constexpr float kSixty = 1.0471977f;  // 60 degrees with π = 3.141593
-
-std::string ReadLog() {
-  std::ifstream in(LogFilePath());
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 // The first seed whose first draw satisfies the wanted divisible choice:
 // rand() % 3 > 0 picks the divisible branch.
@@ -228,8 +222,8 @@ TEST_F(RotAnglesTest, AllocationFailuresLeaveNoTable) {
   SetupRotAngles();
   EXPECT_EQ(gRotAngle, nullptr);
   EXPECT_EQ(gRotAngleCount, 0u);
-  EXPECT_NE(ReadLog().find("> SetupRotAngles: Allocating memory for gRotAngle failed.\n"), std::string::npos)
-      << ReadLog();
+  EXPECT_NE(LogText().find("> SetupRotAngles: Allocating memory for gRotAngle failed.\n"), std::string::npos)
+      << LogText();
 
   SetupRotAngles();
   ASSERT_EQ(gRotAngleCount, 6u);
@@ -237,9 +231,9 @@ TEST_F(RotAnglesTest, AllocationFailuresLeaveNoTable) {
   StartMorphTable(3, 6, 1);
   EXPECT_EQ(gRotAngle, nullptr) << "the old table is gone too";
   EXPECT_EQ(gRotAngleCount, 0u);
-  EXPECT_NE(ReadLog().find("> SetupMorphRotAngles: Allocating memory for gRotAngle failed.\n"),
+  EXPECT_NE(LogText().find("> SetupMorphRotAngles: Allocating memory for gRotAngle failed.\n"),
             std::string::npos)
-      << ReadLog();
+      << LogText();
   InterpolateRotAngles(0.5f);  // nothing to move, and no fault
 
   ReleaseRotAngles();

@@ -12,17 +12,13 @@
 
 #include "diag/log.h"
 #include "music/music_player.h"
+#include "tests/support/log_text.h"
 #include "tests/support/test_host.h"
 
 namespace {
 
 std::set<std::string> gPresent;
 bool Present(const std::string& file) { return gPresent.count(file) > 0; }
-
-std::string ReadLog() {
-  std::ifstream file(LogFilePath());
-  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
 
 TEST(SoundLoaderTest, ChoosesTheModuleByWhereTheProgramRunsAndWhatExists) {
   const std::string installed = "/usr/lib/x86_64-linux-gnu/prismora/sound.so";
@@ -113,7 +109,7 @@ TEST_F(SoundLoaderFailureTest, WithoutAUsableModuleMusicFailsAndTheProgramGoesOn
     // The music player opens nothing and says why in the log.
     EXPECT_EQ(MUSICInitialise("/music/track.mp3", 50, false, 0), 0);
     EXPECT_EQ(gSystem, nullptr);
-    EXPECT_NE(ReadLog().find("FMOD_System_Create: (60)"), std::string::npos) << ReadLog();
+    EXPECT_NE(LogText().find("FMOD_System_Create: (60)"), std::string::npos) << LogText();
   }
 }
 

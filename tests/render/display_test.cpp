@@ -16,6 +16,7 @@
 #include "platform/message_box.h"
 #include "platform/messages.h"
 #include "render/pixel_format.h"
+#include "tests/support/log_text.h"
 #include "tests/support/test_host.h"
 
 namespace {
@@ -33,13 +34,6 @@ std::vector<std::string> Resolutions() {
   std::vector<std::string> texts;
   for (uint32_t i = 0; i < count && i < uint32_t(kResolutionListSize); ++i) texts.emplace_back(list[i]);
   return texts;
-}
-
-std::string LogText() {
-  std::ifstream in(LogFilePath());
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
 }
 
 uint32_t ReadPixel(const uint8_t* base, uint32_t pitch, uint32_t bytesPerPixel, uint32_t x, uint32_t y) {

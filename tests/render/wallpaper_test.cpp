@@ -21,6 +21,7 @@
 #include "render/text_overlay.h"
 #include "saver/screen_saver.h"
 #include "tests/support/heap_hooks.h"
+#include "tests/support/log_text.h"
 #include "tests/support/test_host.h"
 
 namespace {
@@ -28,13 +29,6 @@ namespace {
 std::vector<uint8_t> ReadFile(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(file), {});
-}
-
-std::string LogText() {
-  std::ifstream file(LogFilePath());
-  std::stringstream text;
-  text << file.rdbuf();
-  return text.str();
 }
 
 uint32_t U32(const std::vector<uint8_t>& b, size_t at) {

@@ -18,6 +18,7 @@
 #include "saver/saver_host.h"
 #include "saver/saver_window.h"
 #include "saver/screen_saver.h"
+#include "tests/support/log_text.h"
 #include "tests/support/settings_fixture.h"
 #include "tests/support/test_host.h"
 
@@ -168,12 +169,9 @@ TEST_F(HostWindowTest, OneSaverAmongAHostsPlaysTheMusic) {
     EXPECT_EQ(gRun.musicSelected, c.plays ? 1 : 0);
     EXPECT_EQ(gRun.turnHeld, c.plays);
     EXPECT_FALSE(gHeadless.musicTurnHeld) << "the turn is given up when the saver stops";
-    std::ifstream log(LogFilePath());
-    std::stringstream text;
-    text << log.rdbuf();
-    EXPECT_EQ(text.str().find("another saver of this user plays the music") != std::string::npos,
+    EXPECT_EQ(LogText().find("another saver of this user plays the music") != std::string::npos,
               c.turnTakenElsewhere)
-        << text.str();
+        << LogText();
   }
 }
 

@@ -22,6 +22,7 @@
 #include "platform/messages.h"
 #include "render/display.h"
 #include "saver/screen_saver.h"
+#include "tests/support/log_text.h"
 #include "tests/support/settings_fixture.h"
 #include "tests/support/test_host.h"
 
@@ -46,13 +47,6 @@ void RunScript() {
   }
   if (gScript.pumps == gScript.moveAtPump)
     PostMessage(1, WM_MOUSEMOVE, 0, LParam(uint32_t(gScript.moveX) | (uint32_t(gScript.moveY) << 16)));
-}
-
-std::string ReadLog() {
-  std::ifstream in(LogFilePath());
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
 }
 
 }  // namespace
@@ -310,14 +304,14 @@ TEST_F(SaverHostTest, TheRunsFirstLogLineNamesItAndTheDrawingSize) {
     if (gScript.pumps == 10) PostMessage(1, WM_CLOSE, 0, 0);
   };
   EXPECT_EQ(RunScreenSaver(request, "Prismora 9.9, in a host's window, window 0x400001"), 0);
-  EXPECT_NE(ReadLog().find("> Prismora 9.9, in a host's window, window 0x400001, drawing 640x480\n"),
+  EXPECT_NE(LogText().find("> Prismora 9.9, in a host's window, window 0x400001, drawing 640x480\n"),
             std::string::npos)
-      << ReadLog();
+      << LogText();
   // And its last, how many frames it showed in how long.
   ASSERT_GT(gHeadless.presentCount, 0u);
   std::string last = "> Prismora 9.9, in a host's window, window 0x400001, " +
                      std::to_string(gHeadless.presentCount) + " frames in ";
-  EXPECT_NE(ReadLog().find(last), std::string::npos) << ReadLog();
+  EXPECT_NE(LogText().find(last), std::string::npos) << LogText();
 }
 
 TEST_F(SaverHostTest, AWindowThatCannotBeMadeEndsAtOnce) {
@@ -425,7 +419,7 @@ TEST_F(SaverHostTest, AFaultInAMessageIsLoggedAndClosesTheSaver) {
   gCurrentPattern = 0;
   DispatchSaverMessage(Message{1, WM_TIMER, kFrameTimerId, 0});
   gPresets = table;
-  std::string log = ReadLog();
+  std::string log = LogText();
   const std::string marker = "> !!!! ExceptionCode = c0000005 at address ";
   size_t at = log.find(marker);
   ASSERT_NE(at, std::string::npos) << log;

@@ -26,6 +26,7 @@
 #include "platform/messages.h"
 #include "platform/registry.h"
 #include "saver/settings_dialog_music.h"
+#include "tests/support/log_text.h"
 #include "tests/support/settings_fixture.h"
 #include "tests/support/test_host.h"
 
@@ -80,12 +81,6 @@ class SettingsDialogTest : public HeadlessTest {
     std::vector<std::string> texts;
     for (const RecordedMessageBox& box : gHeadless.messageBoxes) texts.push_back(box.text);
     return texts;
-  }
-  std::string LogText() {
-    std::ifstream in(LogFilePath());
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
   }
 
   WindowHandle dialog_ = 0;

@@ -32,6 +32,7 @@
 #include "saver/saver_host.h"
 #include "saver/screen_saver.h"
 #include "tests/sound/loopback_http.h"
+#include "tests/support/log_text.h"
 #include "tests/support/settings_fixture.h"
 #include "tests/support/test_host.h"
 
@@ -71,13 +72,6 @@ std::string EmbeddedTrack() {
   ResourceHandle found = gResources->find(0, kMusicTrackResource, &error);
   const char* data = static_cast<const char*>(gResources->lock(gResources->load(0, found, &error), &error));
   return std::string(data, gResources->size(0, found, &error));
-}
-
-std::string ReadLog() {
-  std::ifstream in(LogFilePath());
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
 }
 
 int CountOf(const std::string& text, const std::string& part) {
@@ -227,7 +221,7 @@ TEST_F(GstSoundTest, TheEmbeddedTrackPlaysSilentlyWithoutASoundDevice) {
   MusicTogglePause();
   PollFor(0.2);
   EXPECT_TRUE(ChannelPlaying());
-  EXPECT_EQ(ReadLog(), "");
+  EXPECT_EQ(LogText(), "");
 }
 
 // Short files made with GStreamer's own encoders (and a hand-made MIDI
@@ -241,7 +235,7 @@ TEST_F(GstSoundTest, FilesOfEveryKindPlay) {
     SCOPED_TRACE(file);
     ASSERT_EQ(MUSICInitialise(file.c_str(), 100, false, 0), 1);
     PollFor(5, Started);
-    EXPECT_TRUE(Started()) << ReadLog();
+    EXPECT_TRUE(Started()) << LogText();
     PollFor(1.0);  // longer than any of the files
     EXPECT_TRUE(ChannelPlaying()) << "a single file repeats";
     MUSICClose();
@@ -254,7 +248,7 @@ TEST_F(GstSoundTest, FilesOfEveryKindPlay) {
   EXPECT_TRUE(Started());
   PollFor(1.0);
   EXPECT_TRUE(ChannelPlaying());
-  EXPECT_EQ(ReadLog(), "");
+  EXPECT_EQ(LogText(), "");
 }
 
 TEST_F(GstSoundTest, ALocalPlaylistPlaysInOrderAndStartsAgain) {
@@ -269,7 +263,7 @@ TEST_F(GstSoundTest, ALocalPlaylistPlaysInOrderAndStartsAgain) {
   PollFor(10, [] { return gPlayed.size() >= 4; });
   EXPECT_EQ(gPlayed, (std::vector<std::string>{folder + "/a.wav", folder + "/sub/b.wav", folder + "/c.wav",
                                                folder + "/a.wav"}));
-  EXPECT_EQ(ReadLog(), "");
+  EXPECT_EQ(LogText(), "");
 }
 
 TEST_F(GstSoundTest, StreamsAndRemotePlaylistsOfEveryFormatPlay) {
@@ -302,7 +296,7 @@ TEST_F(GstSoundTest, StreamsAndRemotePlaylistsOfEveryFormatPlay) {
     int streamRequests = server.RequestsFor("/stream.mp3");
     ASSERT_EQ(MUSICInitialise(location.c_str(), 100, false, 0), 1);
     PollStats stats = PollFor(8, Started);
-    ASSERT_TRUE(Started()) << ReadLog();
+    ASSERT_TRUE(Started()) << LogText();
     EXPECT_EQ(gStreamBuffers.front(), 65536u);
     EXPECT_EQ(gPlayed.size(), 1u);
     EXPECT_EQ(server.RequestsFor("/stream.mp3"), streamRequests + 1);
@@ -311,7 +305,7 @@ TEST_F(GstSoundTest, StreamsAndRemotePlaylistsOfEveryFormatPlay) {
     EXPECT_LT(stats.longestCallMs, kLongestCallMs);
     MUSICClose();
   }
-  EXPECT_EQ(ReadLog(), "");
+  EXPECT_EQ(LogText(), "");
 }
 
 // Servers that fail or hang, and a list whose every entry fails: the poll
@@ -338,7 +332,7 @@ TEST_F(GstSoundTest, NothingAServerDoesStallsThePoll) {
     MUSICInitialise(c.location.c_str(), 100, false, 0);
     PollStats stats = PollFor(2.5);
     EXPECT_LT(stats.longestCallMs, kLongestCallMs);
-    EXPECT_EQ(CountOf(ReadLog(), "FMOD error"), c.errorLines) << ReadLog();
+    EXPECT_EQ(CountOf(LogText(), "FMOD error"), c.errorLines) << LogText();
     auto before = Clock::now();
     MUSICClose();
     double closeMs = Milliseconds(Clock::now() - before).count();
@@ -383,7 +377,7 @@ TEST_F(GstSoundTest, OpeningAndClosingLeavesMemoryAndThreadsFlat) {
     std::printf("[   INFO   ] threads %ld -> %ld, RSS %ld -> %ld kB\n", threads, settled, rss,
                 ProcessStatus("VmRSS:"));
   }
-  EXPECT_EQ(ReadLog(), "");
+  EXPECT_EQ(LogText(), "");
 }
 
 // The longest a frame may wait for the next, on the real clock. A sanitizer
@@ -430,7 +424,7 @@ TEST_F(GstSoundTest, FramesKeepTheirPeriodWhateverTheMusicDoes) {
     std::printf("[   INFO   ] %s: %zu frames in %.0f ms, longest gap %.1f ms\n",
                 location.empty() ? "no music" : location.c_str(), gPresents.size(),
                 Milliseconds(gPresents.back() - gPresents.front()).count(), LongestGapMs(gPresents));
-    EXPECT_LE(CountOf(ReadLog(), "FMOD error"), 1) << ReadLog();
+    EXPECT_LE(CountOf(LogText(), "FMOD error"), 1) << LogText();
     auto before = Clock::now();
     StopSaver(window);
     EXPECT_LT(Milliseconds(Clock::now() - before).count(), kLongestFrameGapMs);
@@ -463,12 +457,12 @@ class SoundModuleTest : public HeadlessTest {
 TEST_F(SoundModuleTest, TheFirstMusicLoadsTheModuleAndPlaysTheEmbeddedTrack) {
   const SoundService* loader = gSoundService;
   EXPECT_FALSE(SoundModuleLoaded());
-  ASSERT_EQ(MUSICInitialiseFromResource(0, 100), 1) << ReadLog();
+  ASSERT_EQ(MUSICInitialiseFromResource(0, 100), 1) << LogText();
   EXPECT_TRUE(SoundModuleLoaded());
   EXPECT_NE(gSoundService, loader) << "the module's service answers from now on";
   PollFor(5, Started);
-  ASSERT_TRUE(Started()) << ReadLog();
+  ASSERT_TRUE(Started()) << LogText();
   PollFor(1);
   EXPECT_TRUE(ChannelPlaying());
-  EXPECT_EQ(ReadLog(), "");
+  EXPECT_EQ(LogText(), "");
 }

@@ -19,6 +19,7 @@
 #include "music/music_player.h"
 #include "platform/linux/linux_services.h"
 #include "platform/sound/gst_sound.h"
+#include "tests/support/log_text.h"
 #include "tests/support/test_host.h"
 
 namespace {
@@ -36,13 +37,6 @@ bool LoopbackUp() {
   up = up && ioctl(s, SIOCSIFFLAGS, &request) == 0;
   close(s);
   return up;
-}
-
-std::string ReadLog() {
-  std::ifstream in(LogFilePath());
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
 }
 
 }  // namespace
@@ -84,7 +78,7 @@ TEST_F(UnresolvableTest, AStreamOrPlaylistAtAnUnknownHostFailsOnceWithoutStallin
       usleep(1000);
     }
     EXPECT_LT(longest, 30.0);
-    std::string log = ReadLog();
+    std::string log = LogText();
     size_t first = log.find("FMOD error in ");
     EXPECT_NE(first, std::string::npos) << log;
     EXPECT_EQ(log.find("FMOD error", first + 1), std::string::npos) << "logged once: " << log;
