@@ -32,6 +32,10 @@ bool QtHostPresentsWithOpenGL(WindowHandle window, const char** renderer = nullp
 // store's image (rather than drawn there with QPainter): for tests.
 bool QtHostPresentsIntoStoreImage(WindowHandle window);
 
+// Whether window's last frame went through its own MIT-SHM image, put
+// straight onto the window: for tests.
+bool QtHostPresentsThroughShm(WindowHandle window);
+
 // Makes the next OpenGL present of window fail as a lost context would, for
 // tests of the fall-back to QPainter.
 void QtHostFailNextOpenGLPresent(WindowHandle window);
