@@ -412,13 +412,19 @@ bool PlatformShowsOpenGL() {
   return platform == QLatin1String("xcb") || platform.startsWith(QLatin1String("wayland"));
 }
 
+// Frames the backing store would take go through a shared image of our
+// own, unless the backing store is asked for.
+bool SharedImageChosen() {
+  return PresentChoiceFrom(std::getenv("PRISMORA_PRESENT")) != PresentChoice::Painter &&
+         QGuiApplication::platformName() == QLatin1String("xcb");
+}
+
 // Decided before the window is first shown, since a window's surface type
 // is fixed while it has a native window. Foreign windows keep QPainter: the
 // native window there is a child of a window whose visual is the host's.
 void ChoosePresenter(HostWindowRec* rec) {
   PresentChoice choice = PresentChoiceFrom(std::getenv("PRISMORA_PRESENT"));
-  rec->shmWanted =
-      choice != PresentChoice::Painter && QGuiApplication::platformName() == QLatin1String("xcb");
+  rec->shmWanted = SharedImageChosen();
   if (choice == PresentChoice::Painter || !PlatformShowsOpenGL()) return;
   // Unasked, OpenGL is tried only where a hardware renderer can answer:
   // loading a software one to refuse it costs about 100 ms and tens of
@@ -434,6 +440,7 @@ WindowHandle QtCreate(const WindowRequest& request) {
   switch (request.mode) {
     case WindowMode::Foreign:
       if (!AttachForeign(rec.get(), request.foreignId)) return 0;
+      rec->shmWanted = SharedImageChosen();
       break;
     case WindowMode::FullScreen: {
       rec->window = new HostWindow(rec.get(), nullptr);
@@ -866,6 +873,13 @@ bool QtHostPresentsIntoStoreImage(WindowHandle window) {
 bool QtHostPresentsThroughShm(WindowHandle window) {
   HostWindowRec* rec = FindWindow(window);
   return rec && !rec->gl && rec->presentedShm;
+}
+
+bool QtHostShmWaits(WindowHandle window, int64_t* nanoseconds, int64_t* waits) {
+  HostWindowRec* rec = FindWindow(window);
+  if (!rec || !rec->shm) return false;
+  ShmImageWaitTotals(rec->shm, nanoseconds, waits);
+  return true;
 }
 
 void QtHostFailNextOpenGLPresent(WindowHandle window) {

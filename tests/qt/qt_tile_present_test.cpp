@@ -432,6 +432,17 @@ TEST_P(QtTilePresentTest, SharedImageIsMadeAgainOnResizeAndFreedWithTheWindow) {
     EXPECT_EQ(Difference(handle, frame), "");
     EXPECT_EQ(attachedSegments(), before + 1);
   }
+  // Each image was written only after the server had read the puts before:
+  // after the first frame at a size, every present waited once more.
+  int64_t waitedBefore = 0, waitsBefore = 0, waited = 0, waits = 0;
+  ASSERT_TRUE(QtHostShmWaits(handle, &waitedBefore, &waitsBefore));
+  for (int n = 0; n < 3; ++n) {
+    ChangeRandomTiles(&frame, &random);
+    gWindows->present(handle, frame.Image(true));
+  }
+  ASSERT_TRUE(QtHostShmWaits(handle, &waited, &waits));
+  EXPECT_EQ(waits - waitsBefore, 3);
+  EXPECT_EQ(Difference(handle, frame), "");
   gWindows->destroy(handle);
   EXPECT_EQ(attachedSegments(), before);
 }
