@@ -3,8 +3,8 @@
 // every depth, scaled or not, across resizes and frames the window skipped.
 // Runs on the offscreen platform and, from run_under_xvfb.sh, on a real X
 // server, once down each way frames reach it: the window's own MIT-SHM image
-// put straight onto the window (the host's choice), and the backing store's
-// image (PRISMORA_PRESENT=painter).
+// put straight onto the window (PRISMORA_PRESENT=shm), the backing store's
+// image (=painter) and the host's choice (today the backing store).
 #include <QtCore/QCoreApplication>
 #include <QtCore/QElapsedTimer>
 #include <QtGui/QGuiApplication>
@@ -57,10 +57,12 @@ class QtTilePresentTest : public QtHostTest, public ::testing::WithParamInterfac
     QtHostTest::TearDown();
   }
   static bool OnX11() { return QGuiApplication::platformName() == QLatin1String("xcb"); }
-  static bool SharedImageWanted() { return OnX11() && GetParam().choice == nullptr; }
+  static bool SharedImageWanted() {
+    return OnX11() && GetParam().choice && std::string(GetParam().choice) == "shm";
+  }
 
-  // Which way the window's last frame went: on X11 the shared image when the
-  // host chooses, the backing store's own image when painter is asked for.
+  // Which way the window's last frame went: on X11 the shared image when it
+  // is asked for, else the backing store's own image.
   static void ExpectPath(WindowHandle handle) {
     if (!OnX11()) return;
     EXPECT_EQ(QtHostPresentsThroughShm(handle), SharedImageWanted());
@@ -72,7 +74,8 @@ class QtTilePresentTest : public QtHostTest, public ::testing::WithParamInterfac
 };
 
 INSTANTIATE_TEST_SUITE_P(Paths, QtTilePresentTest,
-                         ::testing::Values(PresentPath{"HostChoice", nullptr},
+                         ::testing::Values(PresentPath{"SharedImage", "shm"},
+                                           PresentPath{"HostChoice", nullptr},
                                            PresentPath{"Painter", "painter"}),
                          [](const ::testing::TestParamInfo<PresentPath>& path) { return path.param.name; });
 
