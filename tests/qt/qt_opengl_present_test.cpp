@@ -21,7 +21,7 @@
 
 namespace {
 
-TEST(PresentChoice, ReadsOnlyTheThreeNames) {
+TEST(PresentChoice, ReadsOnlyTheTwoNames) {
   const struct {
     const char* value;
     PresentChoice expected;
@@ -29,7 +29,6 @@ TEST(PresentChoice, ReadsOnlyTheThreeNames) {
       {nullptr, PresentChoice::Automatic}, {"", PresentChoice::Automatic},
       {"painter", PresentChoice::Painter}, {"opengl", PresentChoice::OpenGL},
       {"gl", PresentChoice::Automatic},    {"opengl ", PresentChoice::Automatic},
-      {"shm", PresentChoice::SharedImage}, {"SHM", PresentChoice::Automatic},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(PresentChoiceFrom(c.value), c.expected) << (c.value ? c.value : "(none)");
