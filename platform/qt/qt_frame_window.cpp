@@ -187,6 +187,7 @@ WindowHandle QtFrameCreate(const char* title, int32_t left, int32_t top, int32_t
   // Frames destroyed with their window leave empty entries behind.
   std::erase_if(gQtFrames.frames, [](const auto& entry) { return entry.second.isNull(); });
   QWindow* content = nullptr;
+  QtPowerWatchSleep();
   WindowHandle handle = CreateQtContentWindow(&content);
   if (handle == 0) return 0;
   auto* frame = new PlayerFrame(handle, content, menu, menuCount);

@@ -9,6 +9,8 @@ class QWindow;
 void InstallQtWindowService();
 void InstallQtMessageBoxService();
 void InstallQtPowerService();
+// Listens for the machine going to sleep, once our own window exists.
+void QtPowerWatchSleep();
 
 // Work the window service defers until the toolkit has finished delivering
 // events (following a foreign window's new size), so that no toolkit

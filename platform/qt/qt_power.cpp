@@ -140,9 +140,15 @@ void InstallQtPowerService() {
   if (!gQtPower.watcher) {
     gQtPower.watcher = new SleepWatcher;
     gQtPower.watcher->setParent(QCoreApplication::instance());
-    Subscribe();
   }
   gPower = &kQtPower;
+}
+
+// Only our own windows care about sleep: a host's window leaves power to the
+// host, so a run that draws only into one never opens the system bus (whose
+// connection thread would still be busy when such a short run exits).
+void QtPowerWatchSleep() {
+  if (gQtPower.watcher && !gQtPower.subscribed) Subscribe();
 }
 
 void ResetQtPower() { QtReleaseIdle(); }

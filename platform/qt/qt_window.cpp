@@ -433,6 +433,7 @@ WindowHandle QtCreate(const WindowRequest& request) {
       ChoosePresenter(rec.get());
       break;
   }
+  if (request.mode != WindowMode::Foreign) QtPowerWatchSleep();
   ++gQtWindows.nextHandle;
   HostWindowRec* created = rec.get();
   gQtWindows.windows.push_back(std::move(rec));
