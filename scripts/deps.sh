@@ -16,7 +16,7 @@ set -euo pipefail
 # libclang-rt-14-dev holds clang's sanitizer and libFuzzer runtimes, which clang
 # only recommends.
 build_packages=(build-essential cmake ninja-build pkg-config qt6-base-dev libqt6opengl6-dev libxcb1-dev
-  libx11-dev libgtest-dev libgmock-dev libbenchmark-dev libpng-dev libfreetype-dev libfontconfig-dev clang
+  libxcb-shm0-dev libx11-dev libgtest-dev libgmock-dev libbenchmark-dev libpng-dev libfreetype-dev libfontconfig-dev clang
   clang-format clang-tidy libclang-rt-14-dev libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev libpugixml-dev
   libcurl4-openssl-dev librsvg2-bin dpkg-dev)
 run_packages=(libqt6widgets6 libqt6opengl6 libqt6openglwidgets6 libgl1-mesa-dri fonts-liberation2 libfreetype6

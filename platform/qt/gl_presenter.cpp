@@ -170,6 +170,7 @@ PresentChoice PresentChoiceFrom(const char* value) {
   if (!value) return PresentChoice::Automatic;
   if (std::strcmp(value, "painter") == 0) return PresentChoice::Painter;
   if (std::strcmp(value, "opengl") == 0) return PresentChoice::OpenGL;
+  if (std::strcmp(value, "shm") == 0) return PresentChoice::SharedImage;
   return PresentChoice::Automatic;
 }
 

@@ -8,9 +8,10 @@
 class QWindow;
 struct GlPresenter;
 
-// What PRISMORA_PRESENT asks for: "painter" or "opengl"; anything else, and
-// no value, leaves the choice to the host.
-enum class PresentChoice { Automatic, Painter, OpenGL };
+// What PRISMORA_PRESENT asks for: "painter", "opengl" or "shm" (the
+// window's own MIT-SHM image); anything else, and no value, leaves the
+// choice to the host.
+enum class PresentChoice { Automatic, Painter, OpenGL, SharedImage };
 PresentChoice PresentChoiceFrom(const char* value);
 
 // True when directory (normally "/dev/dri") holds a DRM render node

@@ -3,6 +3,8 @@
 // foreign X11 window) and message boxes.
 #pragma once
 
+#include <cstdint>
+
 #include "platform/messages.h"
 
 class QWindow;
@@ -31,6 +33,15 @@ bool QtHostPresentsWithOpenGL(WindowHandle window, const char** renderer = nullp
 // Whether window's last frame was written straight into the backing
 // store's image (rather than drawn there with QPainter): for tests.
 bool QtHostPresentsIntoStoreImage(WindowHandle window);
+
+// Whether window's last frame went through its own MIT-SHM image, put
+// straight onto the window: for tests.
+bool QtHostPresentsThroughShm(WindowHandle window);
+
+// How often, and for how long in all, window's shared image waited for the
+// server to finish reading the previous puts before it was written again.
+// False when the window has no shared image.
+bool QtHostShmWaits(WindowHandle window, int64_t* nanoseconds, int64_t* waits);
 
 // Makes the next OpenGL present of window fail as a lost context would, for
 // tests of the fall-back to QPainter.

@@ -3,7 +3,14 @@
 // scaled nearest-neighbour with black bars, drawn with QPainter into the
 // window's backing store or, where a hardware GPU renders OpenGL, uploaded
 // as a texture (gl_presenter.h); under a software rasteriser QPainter costs
-// less. PRISMORA_PRESENT=painter or =opengl overrides the choice.
+// less. On X11 the frames the backing store would take go instead into an
+// MIT-SHM image of our own, put straight onto the window (shm_image.h),
+// when asked for and the server allows it. PRISMORA_PRESENT overrides the
+// choice: =painter the backing store, =opengl OpenGL, =shm the shared
+// image (the backing store where the server refuses it); unset or anything
+// else, the host chooses: OpenGL on a hardware GPU, else the backing store.
+// The shared image is not the default yet: measured beside the backing
+// store on a busy machine, its gain was not clear enough.
 #include <QtGui/qguiapplication_platform.h>
 #include <xcb/xcb.h>
 
@@ -35,6 +42,7 @@
 #include "platform/qt/mouse_messages.h"
 #include "platform/qt/qt_host.h"
 #include "platform/qt/qt_host_internal.h"
+#include "platform/qt/shm_image.h"
 #include "platform/window.h"
 
 namespace {
@@ -82,6 +90,15 @@ struct HostWindowRec {
   QImage shadow;                 // where frames are drawn when the store is no image of ours
   std::vector<ChangedRun> runs;  // reused from frame to frame
   std::vector<QRect> rects;
+  // Frames through a shared image of our own instead of the backing store:
+  // chosen for the window, refused by the server once (then the store for
+  // good), and the image (owned) with whether it holds a picture yet.
+  bool shmWanted = false;
+  bool shmFailed = false;
+  ShmImage* shm = nullptr;
+  bool shmHoldsPicture = false;
+  bool presentedShm = false;  // the last frame went through it
+  std::vector<ShmRect> shmRects;
   GlPresenter* gl = nullptr;     // owned; nullptr while frames go through QPainter
   bool glFailed = false;         // a redraw failed; the next present falls back to QPainter
   QWidget* container = nullptr;  // the player's frame shows this window in it; the frame owns both
@@ -105,6 +122,7 @@ HostWindowRec* FindWindow(WindowHandle handle) {
 }
 
 void SetOwnWindowExposed(HostWindowRec* rec, bool exposed);
+bool RepaintFromShm(HostWindowRec* rec, QSize area);
 
 LParam PackPoint(int x, int y) { return LParam((uint32_t(x) & 0xFFFFu) | ((uint32_t(y) & 0xFFFFu) << 16)); }
 
@@ -165,6 +183,7 @@ class HostWindow final : public QWindow {
       if (!rec_->glFailed && !GlRedraw(rec_->gl, this)) rec_->glFailed = true;
       return;
     }
+    if (rec_ && RepaintFromShm(rec_, area)) return;
     if (!painted || store_.size() != area) {
       store_.resize(area);
       QRect all(QPoint(0, 0), area);
@@ -395,12 +414,20 @@ bool PlatformShowsOpenGL() {
   return platform == QLatin1String("xcb") || platform.startsWith(QLatin1String("wayland"));
 }
 
+// Frames go through a shared image of our own when it is asked for.
+bool SharedImageChosen() {
+  return PresentChoiceFrom(std::getenv("PRISMORA_PRESENT")) == PresentChoice::SharedImage &&
+         QGuiApplication::platformName() == QLatin1String("xcb");
+}
+
 // Decided before the window is first shown, since a window's surface type
 // is fixed while it has a native window. Foreign windows keep QPainter: the
 // native window there is a child of a window whose visual is the host's.
 void ChoosePresenter(HostWindowRec* rec) {
   PresentChoice choice = PresentChoiceFrom(std::getenv("PRISMORA_PRESENT"));
-  if (choice == PresentChoice::Painter || !PlatformShowsOpenGL()) return;
+  rec->shmWanted = SharedImageChosen();
+  if (choice == PresentChoice::Painter || choice == PresentChoice::SharedImage || !PlatformShowsOpenGL())
+    return;
   // Unasked, OpenGL is tried only where a hardware renderer can answer:
   // loading a software one to refuse it costs about 100 ms and tens of
   // megabytes for the whole run.
@@ -415,6 +442,7 @@ WindowHandle QtCreate(const WindowRequest& request) {
   switch (request.mode) {
     case WindowMode::Foreign:
       if (!AttachForeign(rec.get(), request.foreignId)) return 0;
+      rec->shmWanted = SharedImageChosen();
       break;
     case WindowMode::FullScreen: {
       rec->window = new HostWindow(rec.get(), nullptr);
@@ -443,6 +471,8 @@ WindowHandle QtCreate(const WindowRequest& request) {
 
 void DeleteWindow(HostWindowRec* rec) {
   StopMonitorCovers(rec->handle);
+  DestroyShmImage(rec->shm);
+  rec->shm = nullptr;
   DestroyGlPresenter(rec->gl);
   rec->gl = nullptr;
   if (rec->container) {
@@ -588,25 +618,67 @@ void BandedRects(const std::vector<ChangedRun>& runs, std::vector<QRect>* rects)
   }
 }
 
+// The window's shared image at area, made again for a new size or a new
+// native window; nullptr where the window's frames go to the backing store.
+ShmImage* ShmFor(HostWindowRec* rec, QSize area) {
+  if (!rec->shmWanted || rec->shmFailed || rec->gl || area.isEmpty()) return nullptr;
+  auto xid = xcb_window_t(rec->window->winId());
+  ShmImage* shm = rec->shm;
+  if (shm && ShmImageWindow(shm) == xid && ShmImageWidth(shm) == area.width() &&
+      ShmImageHeight(shm) == area.height()) {
+    return shm;
+  }
+  DestroyShmImage(shm);
+  rec->shm = CreateShmImage(XcbConnection(), xid, area.width(), area.height(), nullptr);
+  rec->shmFailed = rec->shm == nullptr;
+  rec->shmHoldsPicture = false;
+  rec->storeImage = nullptr;  // a new image may reuse the old one's address
+  return rec->shm;
+}
+
+// Puts the whole shared image again (black before the first frame): it
+// holds the last picture with its bars, so a paused or hidden program's
+// window is repaired without a frame. False where the window has none.
+bool RepaintFromShm(HostWindowRec* rec, QSize area) {
+  ShmImage* shm = ShmFor(rec, area);
+  if (!shm) return false;
+  if (!rec->shmHoldsPicture) {
+    PaintBars(PictureMapping{}, ShmImagePixels(shm));
+    rec->shmHoldsPicture = true;
+  }
+  ShmRect all{0, 0, area.width(), area.height()};
+  PutShmImage(shm, &all, 1);
+  return true;
+}
+
 // Draws the frame, or only its changed tiles when the previous frame was
 // shown whole, and sends the window system only what was drawn. The frame
-// goes straight into the backing store's image where it is one; elsewhere
-// into an image of our own, copied across rectangle by rectangle.
+// goes into the window's shared image, put straight onto the window, where
+// it has one; else straight into the backing store's image where that is
+// one; elsewhere into an image of our own, copied across rectangle by
+// rectangle.
 void PresentWithPainter(HostWindowRec* rec, const FrameImage& frame, const LetterboxRect& picture,
                         bool previousShownWhole) {
   HostWindow* window = rec->window;
   QSize area = window->size();
   QBackingStore& store = window->Store();
-  if (store.size() != area) store.resize(area);
+  ShmImage* shm = ShmFor(rec, area);
+  rec->presentedShm = shm != nullptr;
+  if (!shm && store.size() != area) store.resize(area);
   QRect all(QPoint(0, 0), area);
   bool newPlace = UpdatePictureMapping(&rec->mapping, int(frame.width), int(frame.height), picture);
-  QImage* direct = StoreImage(store.paintDevice(), area);
-  QImage* target = direct;
-  if (!target) {
-    if (rec->shadow.size() != area) rec->shadow = QImage(area, QImage::Format_RGB32);
-    target = &rec->shadow;
+  QImage* direct = nullptr;
+  QImage* target = nullptr;
+  if (!shm) {
+    direct = StoreImage(store.paintDevice(), area);
+    target = direct;
+    if (!target) {
+      if (rec->shadow.size() != area) rec->shadow = QImage(area, QImage::Format_RGB32);
+      target = &rec->shadow;
+    }
   }
-  bool newStore = target->constBits() != rec->storeImage || area != rec->storeSize;
+  const void* bits = shm ? static_cast<const void*>(ShmImagePixels(shm).bits) : target->constBits();
+  bool newStore = bits != rec->storeImage || area != rec->storeSize;
   bool whole = !previousShownWhole || !frame.changedTiles || newPlace || newStore ||
                int(frame.bitsPerPixel) != rec->frameBits;
   QRegion region;
@@ -619,10 +691,10 @@ void PresentWithPainter(HostWindowRec* rec, const FrameImage& frame, const Lette
     if (region.isEmpty()) return;
   }
 
-  store.beginPaint(region);
-  WindowPixels pixels = PixelsOf(target, direct && window->format().hasAlpha());
-  // An image with alpha comes to us cleared to transparent where painted.
-  if (newPlace || newStore || (whole && target->hasAlphaChannel())) PaintBars(rec->mapping, pixels);
+  if (!shm) store.beginPaint(region);
+  WindowPixels pixels = shm ? ShmImagePixels(shm) : PixelsOf(target, direct && window->format().hasAlpha());
+  // A store image with alpha comes to us cleared to transparent where painted.
+  if (newPlace || newStore || (whole && target && target->hasAlphaChannel())) PaintBars(rec->mapping, pixels);
   if (whole) {
     DrawFramePart(frame, rec->mapping, 0, 0, int(frame.width), int(frame.height), pixels);
   } else {
@@ -630,14 +702,22 @@ void PresentWithPainter(HostWindowRec* rec, const FrameImage& frame, const Lette
       DrawFramePart(frame, rec->mapping, run.x0, run.y0, run.x1, run.y1, pixels);
     }
   }
-  if (!direct) {
-    QPainter painter(store.paintDevice());
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
-    for (const QRect& rect : region) painter.drawImage(rect.topLeft(), rec->shadow, rect);
+  if (shm) {
+    rec->shmRects.clear();
+    for (const QRect& rect : region)
+      rec->shmRects.push_back({rect.x(), rect.y(), rect.width(), rect.height()});
+    PutShmImage(shm, rec->shmRects.data(), rec->shmRects.size());
+    rec->shmHoldsPicture = true;
+  } else {
+    if (!direct) {
+      QPainter painter(store.paintDevice());
+      painter.setCompositionMode(QPainter::CompositionMode_Source);
+      for (const QRect& rect : region) painter.drawImage(rect.topLeft(), rec->shadow, rect);
+    }
+    store.endPaint();
+    store.flush(region);
   }
-  store.endPaint();
-  store.flush(region);
-  rec->storeImage = target->constBits();
+  rec->storeImage = bits;
   rec->storeSize = area;
   rec->storeIsImage = direct != nullptr;
   window->painted = true;
@@ -790,7 +870,19 @@ bool QtHostPresentsWithOpenGL(WindowHandle window, const char** renderer) {
 
 bool QtHostPresentsIntoStoreImage(WindowHandle window) {
   HostWindowRec* rec = FindWindow(window);
-  return rec && !rec->gl && rec->storeIsImage;
+  return rec && !rec->gl && !rec->presentedShm && rec->storeIsImage;
+}
+
+bool QtHostPresentsThroughShm(WindowHandle window) {
+  HostWindowRec* rec = FindWindow(window);
+  return rec && !rec->gl && rec->presentedShm;
+}
+
+bool QtHostShmWaits(WindowHandle window, int64_t* nanoseconds, int64_t* waits) {
+  HostWindowRec* rec = FindWindow(window);
+  if (!rec || !rec->shm) return false;
+  ShmImageWaitTotals(rec->shm, nanoseconds, waits);
+  return true;
 }
 
 void QtHostFailNextOpenGLPresent(WindowHandle window) {

@@ -21,7 +21,7 @@
 
 namespace {
 
-TEST(PresentChoice, ReadsOnlyTheTwoNames) {
+TEST(PresentChoice, ReadsOnlyTheThreeNames) {
   const struct {
     const char* value;
     PresentChoice expected;
@@ -29,6 +29,7 @@ TEST(PresentChoice, ReadsOnlyTheTwoNames) {
       {nullptr, PresentChoice::Automatic}, {"", PresentChoice::Automatic},
       {"painter", PresentChoice::Painter}, {"opengl", PresentChoice::OpenGL},
       {"gl", PresentChoice::Automatic},    {"opengl ", PresentChoice::Automatic},
+      {"shm", PresentChoice::SharedImage}, {"SHM", PresentChoice::Automatic},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(PresentChoiceFrom(c.value), c.expected) << (c.value ? c.value : "(none)");

@@ -2,7 +2,9 @@
 // exactly what presenting the whole frame would show, pixel for pixel, at
 // every depth, scaled or not, across resizes and frames the window skipped.
 // Runs on the offscreen platform and, from run_under_xvfb.sh, on a real X
-// server, where frames go straight into the backing store's shared image.
+// server, once down each way frames reach it: the window's own MIT-SHM image
+// put straight onto the window (PRISMORA_PRESENT=shm), the backing store's
+// image (=painter) and the host's choice (today the backing store).
 #include <QtCore/QCoreApplication>
 #include <QtCore/QElapsedTimer>
 #include <QtGui/QGuiApplication>
@@ -13,6 +15,9 @@
 #include <QtGui/QWindow>
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -25,7 +30,54 @@
 
 namespace {
 
-using QtTilePresentTest = QtHostTest;
+// The way frames go, as PRISMORA_PRESENT asks: nullptr leaves it to the
+// host. The variable is restored after each test.
+struct PresentPath {
+  const char* name;
+  const char* choice;
+};
+
+class QtTilePresentTest : public QtHostTest, public ::testing::WithParamInterface<PresentPath> {
+ protected:
+  void SetUp() override {
+    QtHostTest::SetUp();
+    if (const char* value = std::getenv("PRISMORA_PRESENT")) saved_ = value;
+    if (GetParam().choice) {
+      setenv("PRISMORA_PRESENT", GetParam().choice, 1);
+    } else {
+      unsetenv("PRISMORA_PRESENT");
+    }
+  }
+  void TearDown() override {
+    if (saved_) {
+      setenv("PRISMORA_PRESENT", saved_->c_str(), 1);
+    } else {
+      unsetenv("PRISMORA_PRESENT");
+    }
+    QtHostTest::TearDown();
+  }
+  static bool OnX11() { return QGuiApplication::platformName() == QLatin1String("xcb"); }
+  static bool SharedImageWanted() {
+    return OnX11() && GetParam().choice && std::string(GetParam().choice) == "shm";
+  }
+
+  // Which way the window's last frame went: on X11 the shared image when it
+  // is asked for, else the backing store's own image.
+  static void ExpectPath(WindowHandle handle) {
+    if (!OnX11()) return;
+    EXPECT_EQ(QtHostPresentsThroughShm(handle), SharedImageWanted());
+    EXPECT_EQ(QtHostPresentsIntoStoreImage(handle), !SharedImageWanted());
+  }
+
+ private:
+  std::optional<std::string> saved_;
+};
+
+INSTANTIATE_TEST_SUITE_P(Paths, QtTilePresentTest,
+                         ::testing::Values(PresentPath{"SharedImage", "shm"},
+                                           PresentPath{"HostChoice", nullptr},
+                                           PresentPath{"Painter", "painter"}),
+                         [](const ::testing::TestParamInfo<PresentPath>& path) { return path.param.name; });
 
 // A frame of any depth with its map of changed tiles.
 struct TestFrame {
@@ -173,7 +225,7 @@ struct SequenceCase {
   int resizedWidth, resizedHeight;
 };
 
-TEST_F(QtTilePresentTest, ShownWindowEqualsWholeRepaintAfterEveryFrame) {
+TEST_P(QtTilePresentTest, ShownWindowEqualsWholeRepaintAfterEveryFrame) {
   const SequenceCase cases[] = {
       {"32-bit unscaled", 32, 320, 200, 320, 200, 400, 250},
       {"16-bit unscaled", 16, 320, 200, 320, 200, 340, 200},
@@ -183,7 +235,6 @@ TEST_F(QtTilePresentTest, ShownWindowEqualsWholeRepaintAfterEveryFrame) {
       {"24-bit shrunk", 24, 400, 300, 230, 170, 200, 200},
       {"32-bit shrunk with bars", 32, 330, 130, 150, 150, 100, 90},
   };
-  bool xcb = QGuiApplication::platformName() == QLatin1String("xcb");
   for (const SequenceCase& c : cases) {
     SCOPED_TRACE(c.name);
     std::mt19937 random(c.frameWidth * 7919u + c.bits);
@@ -196,10 +247,8 @@ TEST_F(QtTilePresentTest, ShownWindowEqualsWholeRepaintAfterEveryFrame) {
     FillRandom(&frame, &random);
     gWindows->present(handle, frame.Image(false));
     EXPECT_EQ(Difference(handle, frame), "") << "first frame";
-    // Straight into the X server's shared image, with no QPainter between.
-    if (xcb) {
-      EXPECT_TRUE(QtHostPresentsIntoStoreImage(handle));
-    }
+    // Straight into a shared image, with no QPainter between.
+    ExpectPath(handle);
 
     for (int n = 0; n < 4; ++n) {
       ChangeRandomTiles(&frame, &random);
@@ -222,6 +271,7 @@ TEST_F(QtTilePresentTest, ShownWindowEqualsWholeRepaintAfterEveryFrame) {
     ChangeRandomTiles(&frame, &random);
     gWindows->present(handle, frame.Image(true));
     EXPECT_EQ(Difference(handle, frame), "") << "after a resize";
+    ExpectPath(handle);
 
     // Hidden: the frame is skipped, and the next one's map is relative to
     // the skipped frame.
@@ -245,7 +295,7 @@ TEST_F(QtTilePresentTest, ShownWindowEqualsWholeRepaintAfterEveryFrame) {
 // Frames the window cannot show (no pixels, a depth it does not offer) are
 // dropped silently; the frame after one comes with a map relative to it, so
 // it must be shown whole.
-TEST_F(QtTilePresentTest, FrameAfterARejectedOneIsShownWhole) {
+TEST_P(QtTilePresentTest, FrameAfterARejectedOneIsShownWhole) {
   struct Rejected {
     const char* name;
     uint32_t bits;
@@ -274,7 +324,7 @@ TEST_F(QtTilePresentTest, FrameAfterARejectedOneIsShownWhole) {
 
 // A frame of another size or depth than the last is shown whole, whatever
 // its map says.
-TEST_F(QtTilePresentTest, NewFrameSizeOrDepthIsShownWhole) {
+TEST_P(QtTilePresentTest, NewFrameSizeOrDepthIsShownWhole) {
   struct Change {
     const char* name;
     uint32_t width, height, bits;
@@ -300,6 +350,106 @@ TEST_F(QtTilePresentTest, NewFrameSizeOrDepthIsShownWhole) {
   }
 }
 
+// The window is repaired from what it last showed, bars and all, with no
+// frame presented: a paused or hidden program's window must not stay
+// spoiled. Something else first spoils what the window shows.
+TEST_P(QtTilePresentTest, ExposedWindowShowsLastPictureWithoutAFrame) {
+  if (!OnX11()) GTEST_SKIP() << "needs an X server to cover the window";
+  enum class Spoil { Covered, HiddenAndShown };
+  struct Case {
+    const char* name;
+    Spoil spoil;
+    int windowWidth, windowHeight;
+  };
+  const Case cases[] = {{"covered by another window, then uncovered", Spoil::Covered, 300, 200},
+                        {"covered, with bars beside the picture", Spoil::Covered, 420, 200},
+                        {"hidden and shown again", Spoil::HiddenAndShown, 300, 200}};
+  std::mt19937 random(5);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WindowHandle handle = CreateWindow(c.windowWidth, c.windowHeight);
+    ASSERT_NE(handle, 0u);
+    QWindow* window = QtHostWindow(handle);
+    window->setPosition(40, 40);
+    ASSERT_TRUE(WaitFor(window, true, c.windowWidth, c.windowHeight));
+    TestFrame frame(300, 200, 32);
+    FillRandom(&frame, &random);
+    gWindows->present(handle, frame.Image(false));
+    ASSERT_EQ(Difference(handle, frame), "");
+    ExpectPath(handle);
+
+    WindowHandle cover = 0;
+    if (c.spoil == Spoil::Covered) {
+      cover = CreateWindow(c.windowWidth + 40, c.windowHeight + 40);
+      ASSERT_NE(cover, 0u);
+      QtHostWindow(cover)->setPosition(20, 20);
+      ASSERT_TRUE(WaitFor(QtHostWindow(cover), true, c.windowWidth + 40, c.windowHeight + 40));
+      TestFrame other(300, 200, 32);
+      FillRandom(&other, &random);
+      gWindows->present(cover, other.Image(false));
+      // The cover's picture is where the window's was: the test can fail.
+      ASSERT_NE(Difference(handle, frame), "") << "the cover hid nothing";
+      gWindows->destroy(cover);
+    } else {
+      window->hide();
+      ASSERT_TRUE(WaitFor(window, false, 0, 0));
+      window->show();
+    }
+    ASSERT_TRUE(WaitFor(window, true, c.windowWidth, c.windowHeight));
+    std::string difference = "never compared";
+    QElapsedTimer timer;
+    timer.start();
+    while (!difference.empty() && timer.elapsed() < 2000) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+      difference = Difference(handle, frame);
+    }
+    EXPECT_EQ(difference, "");
+    gWindows->destroy(handle);
+  }
+}
+
+// The shared image follows the window's size and goes with the window:
+// one segment attached at a time, none left once the window is destroyed.
+TEST_P(QtTilePresentTest, SharedImageIsMadeAgainOnResizeAndFreedWithTheWindow) {
+  if (!SharedImageWanted()) GTEST_SKIP() << "only where frames go through the shared image";
+  auto attachedSegments = [] {
+    std::ifstream maps("/proc/self/maps");
+    int count = 0;
+    for (std::string line; std::getline(maps, line);) count += line.find("/SYSV") != std::string::npos;
+    return count;
+  };
+  int before = attachedSegments();
+  std::mt19937 random(9);
+  WindowHandle handle = CreateWindow(200, 120);
+  ASSERT_NE(handle, 0u);
+  QWindow* window = QtHostWindow(handle);
+  ASSERT_TRUE(WaitFor(window, true, 200, 120));
+  TestFrame frame(200, 120, 32);
+  for (QSize size : {QSize(200, 120), QSize(260, 150), QSize(120, 90)}) {
+    SCOPED_TRACE(std::to_string(size.width()) + "x" + std::to_string(size.height()));
+    window->resize(size);
+    ASSERT_TRUE(WaitFor(window, true, size.width(), size.height()));
+    FillRandom(&frame, &random);
+    gWindows->present(handle, frame.Image(false));
+    EXPECT_TRUE(QtHostPresentsThroughShm(handle));
+    EXPECT_EQ(Difference(handle, frame), "");
+    EXPECT_EQ(attachedSegments(), before + 1);
+  }
+  // Each image was written only after the server had read the puts before:
+  // after the first frame at a size, every present waited once more.
+  int64_t waitedBefore = 0, waitsBefore = 0, waited = 0, waits = 0;
+  ASSERT_TRUE(QtHostShmWaits(handle, &waitedBefore, &waitsBefore));
+  for (int n = 0; n < 3; ++n) {
+    ChangeRandomTiles(&frame, &random);
+    gWindows->present(handle, frame.Image(true));
+  }
+  ASSERT_TRUE(QtHostShmWaits(handle, &waited, &waits));
+  EXPECT_EQ(waits - waitsBefore, 3);
+  EXPECT_EQ(Difference(handle, frame), "");
+  gWindows->destroy(handle);
+  EXPECT_EQ(attachedSegments(), before);
+}
+
 }  // namespace
 
 namespace {
@@ -307,7 +457,7 @@ namespace {
 // Every scale shows what QPainter's scaling showed, at the window sizes the
 // program meets (the render size is often smaller than the screen) and odd
 // ones.
-TEST_F(QtTilePresentTest, ScaledPictureEqualsQPainterScaling) {
+TEST_P(QtTilePresentTest, ScaledPictureEqualsQPainterScaling) {
   struct Scale {
     uint32_t frameWidth, frameHeight;
     int windowWidth, windowHeight;
