@@ -34,6 +34,13 @@ bench_stop_xvfb() {
   xvfb=
 }
 
+# bench_no_music_settings DIR: a settings file in DIR that turns the saver's
+# music off, whose threads would wake the process on their own.
+bench_no_music_settings() {
+  printf '%s\n' 'Windows Registry Editor Version 5.00' '' '[HKEY_CURRENT_USER\Software\Quillfen\Prismora]' \
+    '"Music Index"=dword:ffffffff' >"$1/settings.reg"
+}
+
 # CPU time of a process so far, in clock ticks, hz of them a second.
 ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
 # shellcheck disable=SC2034 # read by the scripts that source this

@@ -19,8 +19,7 @@ trap cleanup EXIT
 cc -O2 -o "$work/damage_count" "$here/damage_count.c" -lXdamage -lX11
 bench_start_xvfb 1280x720
 
-printf '%s\n' 'Windows Registry Editor Version 5.00' '' '[HKEY_CURRENT_USER\Software\Quillfen\Prismora]' \
-  '"Music Index"=dword:ffffffff' >"$work/settings.reg"
+bench_no_music_settings "$work"
 PRISMORA_STATE_DIR=$work PRISMORA_CONFIG_DIR=$work PRISMORA_DATA_DIR=$work "$prismora" /s >/dev/null 2>&1 &
 pid=$!
 sleep 2

@@ -84,8 +84,7 @@ settle() {
   rm -rf "$state"
   mkdir -p "$state"
   # Without music, as the memory is judged.
-  printf '%s\n' 'Windows Registry Editor Version 5.00' '' '[HKEY_CURRENT_USER\Software\Quillfen\Prismora]' \
-    '"Music Index"=dword:ffffffff' >"$state/settings.reg"
+  bench_no_music_settings "$state"
   export PRISMORA_STATE_DIR=$state PRISMORA_CONFIG_DIR=$state PRISMORA_DATA_DIR=$state
 }
 

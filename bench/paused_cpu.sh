@@ -17,8 +17,7 @@ trap cleanup EXIT
 bench_start_xvfb 1280x720
 
 # Without music: its player's threads would wake the process on their own.
-printf '%s\n' 'Windows Registry Editor Version 5.00' '' '[HKEY_CURRENT_USER\Software\Quillfen\Prismora]' \
-  '"Music Index"=dword:ffffffff' >"$state/settings.reg"
+bench_no_music_settings "$state"
 PRISMORA_STATE_DIR=$state PRISMORA_CONFIG_DIR=$state PRISMORA_DATA_DIR=$state "$prismora" /s >/dev/null 2>&1 &
 pid=$!
 sleep 2

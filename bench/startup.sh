@@ -31,8 +31,7 @@ for _ in $(seq "$runs"); do
   rm -rf "$state"
   mkdir -p "$state"
   # Without music, as the memory is judged.
-  printf '%s\n' 'Windows Registry Editor Version 5.00' '' '[HKEY_CURRENT_USER\Software\Quillfen\Prismora]' \
-    '"Music Index"=dword:ffffffff' >"$state/settings.reg"
+  bench_no_music_settings "$state"
   export PRISMORA_STATE_DIR=$state PRISMORA_CONFIG_DIR=$state PRISMORA_DATA_DIR=$state
   mapfile -t lines < <("$work/damage_count" -launch 3 "$prismora" /s)
   pid=${lines[0]#pid }
