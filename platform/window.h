@@ -68,6 +68,15 @@ struct WindowService {
   void (*desktop)(uint32_t* width, uint32_t* height, uint32_t* bitsPerPixel);
   // The pixel depths the host can present (kDepth* bits).
   unsigned (*depths)();
+  // Zero-filled memory for frames of this shape (pitch bytes a row) that
+  // the window can show with no copy of the program's: memory the window
+  // system reads itself. nullptr when the window has none to offer; the
+  // caller then uses memory of its own. Frames in it are presented as any
+  // others and may be written again once present returns. It stays valid
+  // until released, whatever becomes of the window.
+  uint8_t* (*frameMemory)(WindowHandle window, uint32_t width, uint32_t height, uint32_t bitsPerPixel,
+                          uint32_t pitch);
+  void (*releaseFrameMemory)(uint8_t* memory);
 };
 
 extern const WindowService* gWindows;

@@ -44,6 +44,8 @@ constexpr uint32_t kCommonSizes[][2] = {
 
 struct SurfaceRec {
   uint8_t* pixels = nullptr;  // nullptr: the surface does not exist
+  // Frees pixels when they are the window's memory; nullptr for our own.
+  void (*release)(uint8_t* memory) = nullptr;
   uint32_t pitch = 0;
   uint32_t width = 0;
   uint32_t height = 0;
@@ -290,7 +292,10 @@ uint32_t ChooseDepth(uint32_t desktopDepth) {
 }
 
 void FreeSurface(SurfaceRec* surface) {
-  std::free(surface->pixels);
+  if (surface->release)
+    surface->release(surface->pixels);
+  else
+    std::free(surface->pixels);
   *surface = SurfaceRec{};
 }
 
@@ -307,9 +312,15 @@ uint32_t CreateSurface(SurfaceRec* surface, DisplaySurface which) {
   uint64_t pitch = (uint64_t(gDisplay.width) * (gDisplay.bitsPerPixel / 8) + 3) & ~uint64_t(3);
   uint64_t bytes = pitch * gDisplay.height;
   if (bytes > kMaxSurfaceBytes) return DDERR_OUTOFMEMORY;
-  void* memory = std::calloc(size_t(bytes), 1);
-  if (!memory) return DDERR_OUTOFMEMORY;
-  surface->pixels = static_cast<uint8_t*>(memory);
+  // The back surface is what gets presented: in the window's own memory,
+  // where it has some, the window shows it without copying it first.
+  if (which == DisplaySurface::Back && gWindows->frameMemory && gWindows->releaseFrameMemory) {
+    surface->pixels = gWindows->frameMemory(gDisplay.window, gDisplay.width, gDisplay.height,
+                                            gDisplay.bitsPerPixel, uint32_t(pitch));
+    if (surface->pixels) surface->release = gWindows->releaseFrameMemory;
+  }
+  if (!surface->pixels) surface->pixels = static_cast<uint8_t*>(std::calloc(size_t(bytes), 1));
+  if (!surface->pixels) return DDERR_OUTOFMEMORY;
   surface->pitch = uint32_t(pitch);
   surface->width = gDisplay.width;
   surface->height = gDisplay.height;
@@ -454,9 +465,9 @@ uint32_t PresentOnce() {
   TileMapRec& tiles = gDisplay.tiles;
   FoldTileMarks(&tiles);
   // The host scales the whole buffer into its window, in a window and full
-  // screen alike. Flipping and copying look the same here: the window takes a copy of the
-  // whole buffer, so the back buffer keeps its picture either way, which is
-  // what painting needs.
+  // screen alike. Flipping and copying look the same here: the window shows
+  // the buffer without taking it over, so the back buffer keeps its picture
+  // either way, which is what painting needs.
   FrameImage frame;
   frame.pixels = gDisplay.back.pixels;
   frame.pitch = gDisplay.back.pitch;

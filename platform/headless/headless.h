@@ -33,6 +33,10 @@ struct HeadlessHostRec {
   FrameImage lastFrame;                  // as presented (the caller's memory)
   std::vector<uint8_t> lastFramePixels;  // a copy, kept when keepFrames is set
   bool keepFrames = false;
+  // The window offers frame memory of its own when set, as a real one may;
+  // each block given and not yet released is here.
+  bool offerFrameMemory = false;
+  std::vector<uint8_t*> frameMemoryHeld;
   // The window's picture as a real one keeps it when keepShown is set: a
   // present copies only the tiles it names as changed, and the whole frame
   // for nullptr or when the frame's size, pitch or depth is new.

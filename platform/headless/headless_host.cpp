@@ -1,6 +1,7 @@
 // The headless implementations of the clock, events, window, message boxes
 // and fault guard.
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/clock.h"
@@ -132,6 +133,21 @@ void HeadlessPresent(WindowHandle, const FrameImage& frame) {
   if (gHeadless.keepShown && frame.pixels) UpdateShown(frame);
 }
 
+uint8_t* HeadlessFrameMemory(WindowHandle window, uint32_t, uint32_t height, uint32_t, uint32_t pitch) {
+  if (!gHeadless.offerFrameMemory || window != 1 || !gHeadless.windowExists) return nullptr;
+  auto* memory = static_cast<uint8_t*>(std::calloc(size_t(pitch) * height, 1));
+  if (memory) gHeadless.frameMemoryHeld.push_back(memory);
+  return memory;
+}
+
+void HeadlessReleaseFrameMemory(uint8_t* memory) {
+  auto& held = gHeadless.frameMemoryHeld;
+  auto it = std::find(held.begin(), held.end(), memory);
+  if (it == held.end()) return;
+  held.erase(it);
+  std::free(memory);
+}
+
 void HeadlessDesktop(uint32_t* width, uint32_t* height, uint32_t* bitsPerPixel) {
   *width = gHeadless.desktopWidth;
   *height = gHeadless.desktopHeight;
@@ -163,8 +179,9 @@ int HeadlessSetWallpaper(const char* path, const FrameImage& picture) {
 const ClockService kClock = {HeadlessTick, HeadlessCalendar, HeadlessCounter, HeadlessFrequency,
                              HeadlessLocalTime};
 const EventSourceService kEvents = {HeadlessPump, HeadlessWait, HeadlessWaitMicroseconds};
-const WindowService kWindows = {HeadlessCreate,  HeadlessDestroy, HeadlessClientSize,
-                                HeadlessPresent, HeadlessDesktop, HeadlessDepths};
+const WindowService kWindows = {HeadlessCreate,      HeadlessDestroy,           HeadlessClientSize,
+                                HeadlessPresent,     HeadlessDesktop,           HeadlessDepths,
+                                HeadlessFrameMemory, HeadlessReleaseFrameMemory};
 bool HeadlessAcquireMusicTurn() {
   if (gHeadless.musicTurnTaken) return false;
   gHeadless.musicTurnHeld = true;
@@ -181,7 +198,10 @@ const WallpaperService kWallpaper = {HeadlessSetWallpaper};
 }  // namespace
 
 void InstallHeadlessHost() {
+  // Frame memory still held belongs to a display not yet cleaned up.
+  std::vector<uint8_t*> held = std::move(gHeadless.frameMemoryHeld);
   gHeadless = HeadlessHostRec{};
+  gHeadless.frameMemoryHeld = std::move(held);
   gClock = &kClock;
   gEvents = &kEvents;
   gWindows = &kWindows;

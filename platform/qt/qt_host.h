@@ -3,6 +3,7 @@
 // foreign X11 window) and message boxes.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "platform/messages.h"
@@ -37,6 +38,14 @@ bool QtHostPresentsIntoStoreImage(WindowHandle window);
 // Whether window's last frame went through its own MIT-SHM image, put
 // straight onto the window: for tests.
 bool QtHostPresentsThroughShm(WindowHandle window);
+
+// Whether window's last frame was put onto it straight from the frame's
+// own memory, shared with the X server (WindowService::frameMemory): for
+// tests.
+bool QtHostPresentsStraightFromFrame(WindowHandle window);
+
+// How many blocks of frame memory shared with the X server exist.
+size_t QtHostSharedFrameCount();
 
 // How often, and for how long in all, window's shared image waited for the
 // server to finish reading the previous puts before it was written again.

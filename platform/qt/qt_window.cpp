@@ -3,14 +3,16 @@
 // scaled nearest-neighbour with black bars, drawn with QPainter into the
 // window's backing store or, where a hardware GPU renders OpenGL, uploaded
 // as a texture (gl_presenter.h); under a software rasteriser QPainter costs
-// less. On X11 the frames the backing store would take go instead into an
-// MIT-SHM image of our own, put straight onto the window (shm_image.h),
-// when asked for and the server allows it. PRISMORA_PRESENT overrides the
-// choice: =painter the backing store, =opengl OpenGL, =shm the shared
-// image (the backing store where the server refuses it); unset or anything
-// else, the host chooses: OpenGL on a hardware GPU, else the backing store.
-// The shared image is not the default yet: measured beside the backing
-// store on a busy machine, its gain was not clear enough.
+// less. On X11 a frame of the window's own size that lies in memory shared
+// with the server (frameMemory, shared_frame.h) is put straight from there
+// onto the window, unscaled: no copy on either side. Other frames may go,
+// when asked for, into an MIT-SHM image of our own put straight onto the
+// window (shm_image.h). PRISMORA_PRESENT overrides the choice: =painter the
+// backing store only, =opengl OpenGL, =shm the own shared image where frames
+// cannot be put from their memory (the backing store where the server
+// refuses it); unset or anything else, the host chooses: OpenGL on a
+// hardware GPU, else frames from their memory where they can, else the
+// backing store.
 #include <QtGui/qguiapplication_platform.h>
 #include <xcb/xcb.h>
 
@@ -42,6 +44,7 @@
 #include "platform/qt/mouse_messages.h"
 #include "platform/qt/qt_host.h"
 #include "platform/qt/qt_host_internal.h"
+#include "platform/qt/shared_frame.h"
 #include "platform/qt/shm_image.h"
 #include "platform/window.h"
 
@@ -99,6 +102,14 @@ struct HostWindowRec {
   bool shmHoldsPicture = false;
   bool presentedShm = false;  // the last frame went through it
   std::vector<ShmRect> shmRects;
+  // Frames in shared memory (shared_frame.h) put straight onto the window:
+  // whether the window's pixels take them, as checked for the native window
+  // directChecked, the GC the puts use, and the last frame put that way.
+  xcb_window_t directChecked = 0;
+  bool directFits = false;
+  xcb_gcontext_t directGc = 0;
+  bool presentedDirect = false;
+  const uint8_t* directPixels = nullptr;
   GlPresenter* gl = nullptr;     // owned; nullptr while frames go through QPainter
   bool glFailed = false;         // a redraw failed; the next present falls back to QPainter
   QWidget* container = nullptr;  // the player's frame shows this window in it; the frame owns both
@@ -123,6 +134,7 @@ HostWindowRec* FindWindow(WindowHandle handle) {
 
 void SetOwnWindowExposed(HostWindowRec* rec, bool exposed);
 bool RepaintFromShm(HostWindowRec* rec, QSize area);
+bool RepaintDirect(HostWindowRec* rec, QSize area);
 
 LParam PackPoint(int x, int y) { return LParam((uint32_t(x) & 0xFFFFu) | ((uint32_t(y) & 0xFFFFu) << 16)); }
 
@@ -183,6 +195,7 @@ class HostWindow final : public QWindow {
       if (!rec_->glFailed && !GlRedraw(rec_->gl, this)) rec_->glFailed = true;
       return;
     }
+    if (rec_ && RepaintDirect(rec_, area)) return;
     if (rec_ && RepaintFromShm(rec_, area)) return;
     if (!painted || store_.size() != area) {
       store_.resize(area);
@@ -471,6 +484,10 @@ WindowHandle QtCreate(const WindowRequest& request) {
 
 void DeleteWindow(HostWindowRec* rec) {
   StopMonitorCovers(rec->handle);
+  if (rec->directGc != 0) {
+    if (xcb_connection_t* connection = XcbConnection()) xcb_free_gc(connection, rec->directGc);
+    rec->directGc = 0;
+  }
   DestroyShmImage(rec->shm);
   rec->shm = nullptr;
   DestroyGlPresenter(rec->gl);
@@ -651,6 +668,113 @@ bool RepaintFromShm(HostWindowRec* rec, QSize area) {
   return true;
 }
 
+// Frames may be put straight from shared memory unless the backing store is
+// asked for.
+bool DirectFramesChosen() {
+  PresentChoice choice = PresentChoiceFrom(std::getenv("PRISMORA_PRESENT"));
+  return choice != PresentChoice::Painter && choice != PresentChoice::OpenGL &&
+         QGuiApplication::platformName() == QLatin1String("xcb");
+}
+
+// Whether the window's native window takes a 32-bit frame's pixels as they
+// are: depth 24, so the frame's zero top byte is no alpha. Asked of the
+// server once per native window.
+bool DirectFits(HostWindowRec* rec) {
+  xcb_connection_t* connection = XcbConnection();
+  if (!connection || !rec->window || rec->gl) return false;
+  auto xid = xcb_window_t(rec->window->winId());
+  if (rec->directChecked == xid) return rec->directFits;
+  rec->directChecked = xid;
+  ShmPixelFormat format;
+  rec->directFits = WindowShmFormat(connection, xid, &format) && format.depth == 24 &&
+                    ShmFormatRefusal(format) == ShmRefusal::None;
+  if (rec->directGc != 0) xcb_free_gc(connection, rec->directGc);
+  rec->directGc = 0;
+  if (rec->directFits) {
+    rec->directGc = xcb_generate_id(connection);
+    uint32_t values[] = {0 /* black */, 0 /* no exposures */};
+    xcb_create_gc(connection, rec->directGc, xid, XCB_GC_FOREGROUND | XCB_GC_GRAPHICS_EXPOSURES, values);
+  }
+  return rec->directFits;
+}
+
+// Where a frame lies in shared memory it can be put from as it is: the
+// window's own size, 32 bits, rows without padding. False otherwise.
+bool DirectPlace(HostWindowRec* rec, const FrameImage& frame, SharedFramePlace* place) {
+  QSize area = rec->window->size();
+  if (frame.bitsPerPixel != 32 || int(frame.width) != area.width() || int(frame.height) != area.height() ||
+      frame.pitch != frame.width * 4 || frame.width > 32767 || frame.height > 32767) {
+    return false;
+  }
+  if (!DirectFramesChosen() || !DirectFits(rec)) return false;
+  if (!FindSharedFrame(XcbConnection(), frame.pixels, size_t(frame.pitch) * frame.height, &place->segment,
+                       &place->offset)) {
+    return false;
+  }
+  place->rowPixels = int(frame.width);
+  place->height = int(frame.height);
+  return true;
+}
+
+// Puts the frame, or only its changed tiles when the previous frame was
+// shown whole the same way, straight from its shared memory onto the
+// window. False, with nothing done, where the frame cannot go that way.
+bool PresentDirect(HostWindowRec* rec, const FrameImage& frame, const LetterboxRect& picture,
+                   bool previousShownWhole) {
+  SharedFramePlace place;
+  if (!DirectPlace(rec, frame, &place)) return false;
+  int width = int(frame.width), height = int(frame.height);
+  bool newPlace = UpdatePictureMapping(&rec->mapping, width, height, picture);
+  bool whole = !previousShownWhole || !frame.changedTiles || newPlace || !rec->presentedDirect ||
+               rec->directPixels != frame.pixels;
+  rec->shmRects.clear();
+  if (whole) {
+    rec->shmRects.push_back({0, 0, width, height});
+  } else {
+    ChangedRuns(frame, rec->mapping, &rec->runs);
+    BandedRects(rec->runs, &rec->rects);
+    for (const QRect& rect : rec->rects)
+      rec->shmRects.push_back({rect.x(), rect.y(), rect.width(), rect.height()});
+  }
+  if (!rec->shmRects.empty()) {
+    PutSharedFrame(XcbConnection(), rec->directChecked, rec->directGc, 24, place, width, rec->shmRects.data(),
+                   rec->shmRects.size());
+  }
+  rec->presentedDirect = true;
+  rec->directPixels = frame.pixels;
+  rec->presentedShm = false;
+  rec->storeImage = nullptr;  // the next frame through the store is drawn whole
+  return true;
+}
+
+// Puts the last frame put from shared memory again, whole, when it is
+// still there at the window's size; before any frame, where frames may come
+// that way, paints the window black on the server without making the
+// backing store's image. False where the backing store must repaint.
+bool RepaintDirect(HostWindowRec* rec, QSize area) {
+  xcb_connection_t* connection = XcbConnection();
+  if (rec->presentedDirect) {
+    FrameImage last;
+    last.pixels = rec->directPixels;
+    last.width = uint32_t(rec->frameWidth);
+    last.height = uint32_t(rec->frameHeight);
+    last.pitch = last.width * 4;
+    SharedFramePlace place;
+    if (DirectPlace(rec, last, &place)) {
+      ShmRect all{0, 0, area.width(), area.height()};
+      PutSharedFrame(connection, rec->directChecked, rec->directGc, 24, place, area.width(), &all, 1);
+      return true;
+    }
+    rec->presentedDirect = false;
+  }
+  if (rec->window->painted || rec->shmWanted || !DirectFramesChosen() || !DirectFits(rec)) return false;
+  xcb_rectangle_t all{0, 0, uint16_t(std::min(area.width(), 65535)),
+                      uint16_t(std::min(area.height(), 65535))};
+  xcb_poly_fill_rectangle(connection, rec->directChecked, rec->directGc, 1, &all);
+  xcb_flush(connection);
+  return true;
+}
+
 // Draws the frame, or only its changed tiles when the previous frame was
 // shown whole, and sends the window system only what was drawn. The frame
 // goes into the window's shared image, put straight onto the window, where
@@ -776,7 +900,10 @@ void QtPresent(WindowHandle handle, const FrameImage& frame) {
     }
   }
   if (!rec->gl) {
-    PresentWithPainter(rec, frame, picture, shownWhole);
+    if (!PresentDirect(rec, frame, picture, shownWhole)) {
+      rec->presentedDirect = false;
+      PresentWithPainter(rec, frame, picture, shownWhole);
+    }
     rec->shownWhole = true;
   }
   rec->frameWidth = width;
@@ -802,7 +929,19 @@ void QtDesktop(uint32_t* width, uint32_t* height, uint32_t* bitsPerPixel) {
 
 unsigned QtDepths() { return kDepth16 | kDepth24 | kDepth32; }
 
-const WindowService kQtWindows = {QtCreate, QtDestroy, QtClientSize, QtPresent, QtDesktop, QtDepths};
+// Shared memory only for frames that can be put from it as they are.
+uint8_t* QtFrameMemory(WindowHandle handle, uint32_t width, uint32_t height, uint32_t bitsPerPixel,
+                       uint32_t pitch) {
+  HostWindowRec* rec = FindWindow(handle);
+  if (!rec || rec->foreignGone || bitsPerPixel != 32 || pitch != width * 4 || width == 0 || height == 0 ||
+      width > 32767 || height > 32767 || !DirectFramesChosen() || !DirectFits(rec)) {
+    return nullptr;
+  }
+  return CreateSharedFrame(XcbConnection(), size_t(pitch) * height);
+}
+
+const WindowService kQtWindows = {QtCreate,  QtDestroy, QtClientSize,  QtPresent,
+                                  QtDesktop, QtDepths,  QtFrameMemory, ReleaseSharedFrame};
 
 }  // namespace
 
@@ -870,8 +1009,15 @@ bool QtHostPresentsWithOpenGL(WindowHandle window, const char** renderer) {
 
 bool QtHostPresentsIntoStoreImage(WindowHandle window) {
   HostWindowRec* rec = FindWindow(window);
-  return rec && !rec->gl && !rec->presentedShm && rec->storeIsImage;
+  return rec && !rec->gl && !rec->presentedShm && !rec->presentedDirect && rec->storeIsImage;
 }
+
+bool QtHostPresentsStraightFromFrame(WindowHandle window) {
+  HostWindowRec* rec = FindWindow(window);
+  return rec && !rec->gl && rec->presentedDirect;
+}
+
+size_t QtHostSharedFrameCount() { return SharedFrameCount(); }
 
 bool QtHostPresentsThroughShm(WindowHandle window) {
   HostWindowRec* rec = FindWindow(window);

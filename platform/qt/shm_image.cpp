@@ -29,9 +29,19 @@ namespace {
 
 constexpr size_t kBytesPerPixel = 4;
 
-// The server's pixels for window: its depth and visual, and the Z-pixmap
-// format of that depth. False when the server does not answer.
-bool WindowPixelFormat(xcb_connection_t* connection, xcb_window_t window, ShmPixelFormat* format) {
+void WaitForServer(ShmImage* image) {
+  if (!image->putPending) return;
+  image->putPending = false;
+  auto start = std::chrono::steady_clock::now();
+  std::free(xcb_get_input_focus_reply(image->connection, image->afterPuts, nullptr));
+  image->waitNanoseconds +=
+      std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start).count();
+  ++image->waits;
+}
+
+}  // namespace
+
+bool WindowShmFormat(xcb_connection_t* connection, xcb_window_t window, ShmPixelFormat* format) {
   xcb_get_geometry_reply_t* geometry =
       xcb_get_geometry_reply(connection, xcb_get_geometry(connection, window), nullptr);
   xcb_get_window_attributes_reply_t* attributes =
@@ -65,7 +75,7 @@ bool WindowPixelFormat(xcb_connection_t* connection, xcb_window_t window, ShmPix
   return answered;
 }
 
-bool HasShm(xcb_connection_t* connection) {
+bool ServerHasShm(xcb_connection_t* connection) {
   const xcb_query_extension_reply_t* extension = xcb_get_extension_data(connection, &xcb_shm_id);
   if (!extension || !extension->present) return false;
   xcb_shm_query_version_reply_t* version =
@@ -75,17 +85,41 @@ bool HasShm(xcb_connection_t* connection) {
   return present;
 }
 
-void WaitForServer(ShmImage* image) {
-  if (!image->putPending) return;
-  image->putPending = false;
-  auto start = std::chrono::steady_clock::now();
-  std::free(xcb_get_input_focus_reply(image->connection, image->afterPuts, nullptr));
-  image->waitNanoseconds +=
-      std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start).count();
-  ++image->waits;
+uint8_t* AttachShmSegment(xcb_connection_t* connection, size_t bytes, xcb_shm_seg_t* segment,
+                          ShmRefusal* refusal) {
+  int id = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
+  if (id < 0) {
+    *refusal = ShmRefusal::Memory;
+    return nullptr;
+  }
+  void* memory = shmat(id, nullptr, 0);
+  if (memory == reinterpret_cast<void*>(-1)) {
+    shmctl(id, IPC_RMID, nullptr);
+    *refusal = ShmRefusal::Memory;
+    return nullptr;
+  }
+  *segment = xcb_generate_id(connection);
+  xcb_generic_error_t* error =
+      xcb_request_check(connection, xcb_shm_attach_checked(connection, *segment, id, 0));
+  // Attached or not, nobody else needs to find the segment any more.
+  shmctl(id, IPC_RMID, nullptr);
+  if (error) {
+    std::free(error);
+    shmdt(memory);
+    *refusal = ShmRefusal::Attach;
+    return nullptr;
+  }
+  *refusal = ShmRefusal::None;
+  return static_cast<uint8_t*>(memory);
 }
 
-}  // namespace
+void DetachShmSegment(xcb_connection_t* connection, xcb_shm_seg_t segment, uint8_t* memory) {
+  // The server keeps its own mapping until it handles the detach, after
+  // any puts before it; ours can go now.
+  xcb_shm_detach(connection, segment);
+  xcb_flush(connection);
+  shmdt(memory);
+}
 
 ShmRefusal ShmFormatRefusal(const ShmPixelFormat& format) {
   if (format.depth != 24 && format.depth != 32) return ShmRefusal::Depth;
@@ -101,12 +135,12 @@ ShmImage* CreateShmImage(xcb_connection_t* connection, xcb_window_t window, int 
                          ShmRefusal* refusal) {
   ShmRefusal ignored;
   if (!refusal) refusal = &ignored;
-  if (!connection || !HasShm(connection)) {
+  if (!connection || !ServerHasShm(connection)) {
     *refusal = ShmRefusal::NoExtension;
     return nullptr;
   }
   ShmPixelFormat format;
-  if (!WindowPixelFormat(connection, window, &format)) {
+  if (!WindowShmFormat(connection, window, &format)) {
     *refusal = ShmRefusal::Depth;
     return nullptr;
   }
@@ -117,33 +151,14 @@ ShmImage* CreateShmImage(xcb_connection_t* connection, xcb_window_t window, int 
     return nullptr;
   }
   size_t bytes = size_t(width) * size_t(height) * kBytesPerPixel;
-  int id = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
-  if (id < 0) {
-    *refusal = ShmRefusal::Memory;
-    return nullptr;
-  }
-  void* memory = shmat(id, nullptr, 0);
-  if (memory == reinterpret_cast<void*>(-1)) {
-    shmctl(id, IPC_RMID, nullptr);
-    *refusal = ShmRefusal::Memory;
-    return nullptr;
-  }
-  xcb_shm_seg_t segment = xcb_generate_id(connection);
-  xcb_generic_error_t* error =
-      xcb_request_check(connection, xcb_shm_attach_checked(connection, segment, id, 0));
-  // Attached or not, nobody else needs to find the segment any more.
-  shmctl(id, IPC_RMID, nullptr);
-  if (error) {
-    std::free(error);
-    shmdt(memory);
-    *refusal = ShmRefusal::Attach;
-    return nullptr;
-  }
+  xcb_shm_seg_t segment = 0;
+  uint8_t* memory = AttachShmSegment(connection, bytes, &segment, refusal);
+  if (!memory) return nullptr;
   auto* image = new ShmImage;
   image->connection = connection;
   image->window = window;
   image->segment = segment;
-  image->memory = static_cast<uint8_t*>(memory);
+  image->memory = memory;
   image->width = width;
   image->height = height;
   image->depth = format.depth;
@@ -157,11 +172,7 @@ void DestroyShmImage(ShmImage* image) {
   if (!image) return;
   if (image->putPending) xcb_discard_reply(image->connection, image->afterPuts.sequence);
   xcb_free_gc(image->connection, image->gc);
-  // The server keeps its own mapping until it handles the detach, after
-  // any puts before it; ours can go now.
-  xcb_shm_detach(image->connection, image->segment);
-  xcb_flush(image->connection);
-  shmdt(image->memory);
+  DetachShmSegment(image->connection, image->segment, image->memory);
   delete image;
 }
 

@@ -3,6 +3,7 @@
 // pixmap between (the backing store puts into a pixmap of its own and then
 // copies that onto the window: a whole extra copy in the server).
 #pragma once
+#include <xcb/shm.h>
 #include <xcb/xcb.h>
 
 #include <cstddef>
@@ -28,6 +29,19 @@ struct ShmPixelFormat {
 // server reads for such a window: depth 24 or 32, 32 bits a pixel, true
 // colour with red, green and blue in the bytes frame_copy writes them to.
 ShmRefusal ShmFormatRefusal(const ShmPixelFormat& format);
+
+// The server's pixel format for window; false when it does not answer.
+bool WindowShmFormat(xcb_connection_t* connection, xcb_window_t window, ShmPixelFormat* format);
+
+// Whether the server offers MIT-SHM at all.
+bool ServerHasShm(xcb_connection_t* connection);
+
+// bytes of zero-filled memory attached to the server as *segment; nullptr,
+// with refusal saying why, when it cannot be had or attached. The segment
+// is marked for removal once attached, so it goes with the process.
+uint8_t* AttachShmSegment(xcb_connection_t* connection, size_t bytes, xcb_shm_seg_t* segment,
+                          ShmRefusal* refusal);
+void DetachShmSegment(xcb_connection_t* connection, xcb_shm_seg_t segment, uint8_t* memory);
 
 // A width x height image for window, attached to the server. nullptr, with
 // refusal saying why, when the server has no MIT-SHM, the window's pixels

@@ -4,7 +4,9 @@
 // Runs on the offscreen platform and, from run_under_xvfb.sh, on a real X
 // server, once down each way frames reach it: the window's own MIT-SHM image
 // put straight onto the window (PRISMORA_PRESENT=shm), the backing store's
-// image (=painter) and the host's choice (today the backing store).
+// image (=painter), the host's choice (the backing store for frames in
+// memory of their own) and frames in memory the window gave, put straight
+// from there when they fit the window as they are.
 #include <QtCore/QCoreApplication>
 #include <QtCore/QElapsedTimer>
 #include <QtGui/QGuiApplication>
@@ -35,6 +37,7 @@ namespace {
 struct PresentPath {
   const char* name;
   const char* choice;
+  bool frameMemory;  // frames in memory the window offers, where it does
 };
 
 class QtTilePresentTest : public QtHostTest, public ::testing::WithParamInterface<PresentPath> {
@@ -57,16 +60,24 @@ class QtTilePresentTest : public QtHostTest, public ::testing::WithParamInterfac
     QtHostTest::TearDown();
   }
   static bool OnX11() { return QGuiApplication::platformName() == QLatin1String("xcb"); }
+  // The window whose memory the test's frames ask for, 0 for none.
+  static WindowHandle MemoryOf(WindowHandle handle) { return GetParam().frameMemory ? handle : 0; }
   static bool SharedImageWanted() {
     return OnX11() && GetParam().choice && std::string(GetParam().choice) == "shm";
   }
 
-  // Which way the window's last frame went: on X11 the shared image when it
-  // is asked for, else the backing store's own image.
-  static void ExpectPath(WindowHandle handle) {
+  // Which way the window's last frame went: on X11 straight from its memory
+  // when that is the window's (never offered for =painter) and the frame fits it unscaled at 32 bits,
+  // else the shared image when it is asked for, else the backing store's
+  // own image.
+  static void ExpectPath(WindowHandle handle, uint32_t bits, uint32_t width, uint32_t height) {
     if (!OnX11()) return;
-    EXPECT_EQ(QtHostPresentsThroughShm(handle), SharedImageWanted());
-    EXPECT_EQ(QtHostPresentsIntoStoreImage(handle), !SharedImageWanted());
+    QWindow* window = QtHostWindow(handle);
+    bool straight = GetParam().frameMemory && !GetParam().choice && bits == 32 &&
+                    int(width) == window->width() && int(height) == window->height();
+    EXPECT_EQ(QtHostPresentsStraightFromFrame(handle), straight);
+    EXPECT_EQ(QtHostPresentsThroughShm(handle), !straight && SharedImageWanted());
+    EXPECT_EQ(QtHostPresentsIntoStoreImage(handle), !straight && !SharedImageWanted());
   }
 
  private:
@@ -74,31 +85,54 @@ class QtTilePresentTest : public QtHostTest, public ::testing::WithParamInterfac
 };
 
 INSTANTIATE_TEST_SUITE_P(Paths, QtTilePresentTest,
-                         ::testing::Values(PresentPath{"SharedImage", "shm"},
-                                           PresentPath{"HostChoice", nullptr},
-                                           PresentPath{"Painter", "painter"}),
+                         ::testing::Values(PresentPath{"SharedImage", "shm", false},
+                                           PresentPath{"HostChoice", nullptr, false},
+                                           PresentPath{"Painter", "painter", false},
+                                           PresentPath{"FrameMemory", nullptr, true},
+                                           PresentPath{"PainterWithFrameMemory", "painter", true}),
                          [](const ::testing::TestParamInfo<PresentPath>& path) { return path.param.name; });
 
-// A frame of any depth with its map of changed tiles.
+// A frame of any depth with its map of changed tiles. Its pixels are in
+// memory the window gives where the test's path asks for that and the window
+// offers some, rows padded to 4 bytes as the display's are; else in memory
+// of its own, rows padded by 6.
 struct TestFrame {
   uint32_t width = 0, height = 0, bits = 32, pitch = 0;
-  std::vector<uint8_t> bytes;
+  std::vector<uint8_t> own;
+  uint8_t* windowMemory = nullptr;
+  uint8_t* bytes = nullptr;
   std::vector<uint8_t> tiles;
 
-  TestFrame(uint32_t w, uint32_t h, uint32_t depth) : width(w), height(h), bits(depth) {
-    pitch = w * (depth / 8) + 6;  // padded, as surfaces are
-    bytes.assign(size_t(pitch) * h, 0x5A);
+  TestFrame(uint32_t w, uint32_t h, uint32_t depth, WindowHandle memoryOf = 0)
+      : width(w), height(h), bits(depth) {
+    if (memoryOf != 0) {
+      pitch = (w * (depth / 8) + 3) & ~3u;
+      windowMemory = gWindows->frameMemory(memoryOf, w, h, depth, pitch);
+    }
+    if (windowMemory) {
+      bytes = windowMemory;
+    } else {
+      pitch = w * (depth / 8) + 6;
+      own.resize(size_t(pitch) * h);
+      bytes = own.data();
+    }
+    std::fill(bytes, bytes + size_t(pitch) * h, uint8_t(0x5A));
     tiles.assign(size_t(FrameTileColumns(w)) * FrameTileRows(h), 0);
   }
+  TestFrame(const TestFrame&) = delete;
+  TestFrame& operator=(const TestFrame&) = delete;
+  ~TestFrame() {
+    if (windowMemory) gWindows->releaseFrameMemory(windowMemory);
+  }
   FrameImage Image(bool withMap) const {
-    FrameImage image{bytes.data(), pitch, width, height, bits};
+    FrameImage image{bytes, pitch, width, height, bits};
     image.changedTiles = withMap ? tiles.data() : nullptr;
     return image;
   }
-  uint8_t* At(uint32_t x, uint32_t y) { return bytes.data() + size_t(y) * pitch + size_t(x) * (bits / 8); }
+  uint8_t* At(uint32_t x, uint32_t y) { return bytes + size_t(y) * pitch + size_t(x) * (bits / 8); }
   // The colour shown for the pixel, 0x00RRGGBB.
   uint32_t Shown(uint32_t x, uint32_t y) const {
-    const uint8_t* p = bytes.data() + size_t(y) * pitch + size_t(x) * (bits / 8);
+    const uint8_t* p = bytes + size_t(y) * pitch + size_t(x) * (bits / 8);
     if (bits == 32) return (uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0]);
     if (bits == 24) return uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
     uint32_t v = uint32_t(p[0]) | uint32_t(p[1]) << 8;
@@ -234,6 +268,7 @@ TEST_P(QtTilePresentTest, ShownWindowEqualsWholeRepaintAfterEveryFrame) {
       {"16-bit enlarged with bars above and below", 16, 150, 90, 300, 300, 450, 270},
       {"24-bit shrunk", 24, 400, 300, 230, 170, 200, 200},
       {"32-bit shrunk with bars", 32, 330, 130, 150, 150, 100, 90},
+      {"32-bit enlarged, then resized to the frame's size", 32, 320, 200, 400, 250, 320, 200},
   };
   for (const SequenceCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -243,12 +278,12 @@ TEST_P(QtTilePresentTest, ShownWindowEqualsWholeRepaintAfterEveryFrame) {
     QWindow* window = QtHostWindow(handle);
     ASSERT_TRUE(WaitFor(window, true, c.windowWidth, c.windowHeight));
 
-    TestFrame frame(c.frameWidth, c.frameHeight, c.bits);
+    TestFrame frame(c.frameWidth, c.frameHeight, c.bits, MemoryOf(handle));
     FillRandom(&frame, &random);
     gWindows->present(handle, frame.Image(false));
     EXPECT_EQ(Difference(handle, frame), "") << "first frame";
     // Straight into a shared image, with no QPainter between.
-    ExpectPath(handle);
+    ExpectPath(handle, c.bits, c.frameWidth, c.frameHeight);
 
     for (int n = 0; n < 4; ++n) {
       ChangeRandomTiles(&frame, &random);
@@ -271,7 +306,7 @@ TEST_P(QtTilePresentTest, ShownWindowEqualsWholeRepaintAfterEveryFrame) {
     ChangeRandomTiles(&frame, &random);
     gWindows->present(handle, frame.Image(true));
     EXPECT_EQ(Difference(handle, frame), "") << "after a resize";
-    ExpectPath(handle);
+    ExpectPath(handle, c.bits, c.frameWidth, c.frameHeight);
 
     // Hidden: the frame is skipped, and the next one's map is relative to
     // the skipped frame.
@@ -306,7 +341,7 @@ TEST_P(QtTilePresentTest, FrameAfterARejectedOneIsShownWhole) {
   ASSERT_NE(handle, 0u);
   ASSERT_TRUE(WaitFor(QtHostWindow(handle), true, 256, 160));
   std::mt19937 random(42);
-  TestFrame frame(256, 160, 32);
+  TestFrame frame(256, 160, 32, MemoryOf(handle));
   FillRandom(&frame, &random);
   gWindows->present(handle, frame.Image(false));
   for (const Rejected& c : cases) {
@@ -331,22 +366,24 @@ TEST_P(QtTilePresentTest, NewFrameSizeOrDepthIsShownWhole) {
   };
   const Change cases[] = {{"smaller", 200, 120, 32},
                           {"larger", 320, 200, 32},
+                          {"the window's own size", 320, 240, 32},
                           {"16 bits", 320, 200, 16},
                           {"24 bits", 320, 200, 24}};
   WindowHandle handle = CreateWindow(320, 240);
   ASSERT_NE(handle, 0u);
   ASSERT_TRUE(WaitFor(QtHostWindow(handle), true, 320, 240));
   std::mt19937 random(7);
-  TestFrame first(256, 160, 32);
+  TestFrame first(256, 160, 32, MemoryOf(handle));
   FillRandom(&first, &random);
   gWindows->present(handle, first.Image(false));
   for (const Change& c : cases) {
     SCOPED_TRACE(c.name);
-    TestFrame frame(c.width, c.height, c.bits);
+    TestFrame frame(c.width, c.height, c.bits, MemoryOf(handle));
     FillRandom(&frame, &random);
     ChangeRandomTiles(&frame, &random);
     gWindows->present(handle, frame.Image(true));
     EXPECT_EQ(Difference(handle, frame), "");
+    ExpectPath(handle, c.bits, c.width, c.height);
   }
 }
 
@@ -372,11 +409,11 @@ TEST_P(QtTilePresentTest, ExposedWindowShowsLastPictureWithoutAFrame) {
     QWindow* window = QtHostWindow(handle);
     window->setPosition(40, 40);
     ASSERT_TRUE(WaitFor(window, true, c.windowWidth, c.windowHeight));
-    TestFrame frame(300, 200, 32);
+    TestFrame frame(300, 200, 32, MemoryOf(handle));
     FillRandom(&frame, &random);
     gWindows->present(handle, frame.Image(false));
     ASSERT_EQ(Difference(handle, frame), "");
-    ExpectPath(handle);
+    ExpectPath(handle, 32, 300, 200);
 
     WindowHandle cover = 0;
     if (c.spoil == Spoil::Covered) {
@@ -384,7 +421,7 @@ TEST_P(QtTilePresentTest, ExposedWindowShowsLastPictureWithoutAFrame) {
       ASSERT_NE(cover, 0u);
       QtHostWindow(cover)->setPosition(20, 20);
       ASSERT_TRUE(WaitFor(QtHostWindow(cover), true, c.windowWidth + 40, c.windowHeight + 40));
-      TestFrame other(300, 200, 32);
+      TestFrame other(300, 200, 32, MemoryOf(cover));
       FillRandom(&other, &random);
       gWindows->present(cover, other.Image(false));
       // The cover's picture is where the window's was: the test can fail.
@@ -450,6 +487,46 @@ TEST_P(QtTilePresentTest, SharedImageIsMadeAgainOnResizeAndFreedWithTheWindow) {
   EXPECT_EQ(attachedSegments(), before);
 }
 
+// The window offers memory only for frames it can put from there as they
+// are, zero-filled as the display's own; the memory outlives the window,
+// since the display frees it when it is done, whatever became of the window.
+TEST_P(QtTilePresentTest, FrameMemoryIsOfferedOnlyForFramesPutAsTheyAre) {
+  if (!GetParam().frameMemory) GTEST_SKIP() << "only for the paths with frame memory";
+  bool anyOffered = OnX11() && !GetParam().choice;
+  struct Case {
+    const char* name;
+    uint32_t bits, pitch;
+    bool offered;
+  };
+  const Case cases[] = {{"32 bits, rows unpadded", 32, 800, true},
+                        {"32 bits, rows padded", 32, 804, false},
+                        {"24 bits", 24, 600, false},
+                        {"16 bits", 16, 400, false}};
+  WindowHandle handle = CreateWindow(200, 120);
+  ASSERT_NE(handle, 0u);
+  ASSERT_TRUE(WaitFor(QtHostWindow(handle), true, 200, 120));
+  size_t before = QtHostSharedFrameCount();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    uint8_t* memory = gWindows->frameMemory(handle, 200, 120, c.bits, c.pitch);
+    EXPECT_EQ(memory != nullptr, c.offered && anyOffered);
+    if (!memory) continue;
+    EXPECT_TRUE(std::all_of(memory, memory + size_t(c.pitch) * 120, [](uint8_t b) { return b == 0; }));
+    EXPECT_EQ(QtHostSharedFrameCount(), before + 1);
+    gWindows->releaseFrameMemory(memory);
+  }
+  EXPECT_EQ(QtHostSharedFrameCount(), before);
+  EXPECT_EQ(gWindows->frameMemory(handle + 1000, 200, 120, 32, 800), nullptr) << "no such window";
+
+  uint8_t* kept = gWindows->frameMemory(handle, 200, 120, 32, 800);
+  gWindows->destroy(handle);
+  if (kept) {
+    std::fill(kept, kept + 800 * 120, uint8_t(0x33));
+    gWindows->releaseFrameMemory(kept);
+  }
+  EXPECT_EQ(QtHostSharedFrameCount(), before);
+}
+
 }  // namespace
 
 namespace {
@@ -471,7 +548,7 @@ TEST_P(QtTilePresentTest, ScaledPictureEqualsQPainterScaling) {
     WindowHandle handle = CreateWindow(c.windowWidth, c.windowHeight);
     ASSERT_NE(handle, 0u);
     ASSERT_TRUE(WaitFor(QtHostWindow(handle), true, c.windowWidth, c.windowHeight));
-    TestFrame frame(c.frameWidth, c.frameHeight, 32);
+    TestFrame frame(c.frameWidth, c.frameHeight, 32, MemoryOf(handle));
     FillRandom(&frame, &random);
     gWindows->present(handle, frame.Image(false));
     EXPECT_EQ(Difference(handle, frame), "");

@@ -46,6 +46,7 @@ struct PresentCheckRec {
   WindowService checking{};
   std::vector<uint64_t> hashes;
   unsigned partialPresents = 0;
+  unsigned inWindowMemory = 0;  // frames whose pixels were memory the window gave
   std::string firstDifference;  // empty while the picture always matched
 };
 PresentCheckRec gCheck;
@@ -53,6 +54,8 @@ PresentCheckRec gCheck;
 void CheckingPresent(WindowHandle window, const FrameImage& frame) {
   gCheck.headless->present(window, frame);
   if (frame.changedTiles) gCheck.partialPresents += 1;
+  for (const uint8_t* memory : gHeadless.frameMemoryHeld)
+    if (frame.pixels == memory) gCheck.inWindowMemory += 1;
   uint32_t rowBytes = frame.width * (frame.bitsPerPixel / 8);
   uint64_t hash = 14695981039346656037ull;
   for (uint32_t y = 0; y < frame.height; ++y) {
@@ -178,13 +181,18 @@ const Scenario kScenarios[] = {
 struct RunRec {
   std::vector<uint64_t> hashes;
   unsigned partialPresents = 0;
+  unsigned inWindowMemory = 0;
   uint64_t tilesSent = 0, tilesPresented = 0;
   std::string firstDifference;
 };
 
-RunRec RunScenario(const Scenario& s, bool tileRecords) {
+enum class Memory { Own, Window };
+
+RunRec RunScenario(const Scenario& s, bool tileRecords, Memory memory = Memory::Own) {
   InstallHeadlessHost();
   ResetProgram();
+  gHeadless.offerFrameMemory = memory == Memory::Window;
+  gHeadless.windowExists = true;  // the engine draws for window 1 without making it
   const uint32_t seed = 4242;
   gHeadless.calendarStart = seed;
   prismora::srand(seed);
@@ -202,6 +210,7 @@ RunRec RunScenario(const Scenario& s, bool tileRecords) {
   RunRec run;
   run.hashes = gCheck.hashes;
   run.partialPresents = gCheck.partialPresents;
+  run.inWindowMemory = gCheck.inWindowMemory;
   run.tilesSent = gHeadless.tilesSent;
   run.tilesPresented = gHeadless.tilesPresented;
   run.firstDifference = gCheck.firstDifference;
@@ -235,7 +244,35 @@ TEST_F(TileRecordsTest, EveryFrameKindShowsWhatWasDrawnAndClearsAsAWholeClearWou
     // The records were used: most presents named only some tiles.
     EXPECT_GT(tiled.partialPresents, tiled.hashes.size() / 2);
     EXPECT_LT(tiled.tilesSent, tiled.tilesPresented);
+    EXPECT_EQ(tiled.inWindowMemory, 0u);
+
+    // Drawn in memory the window gave, across losses and new displays alike.
+    RunRec inWindow = RunScenario(s, true, Memory::Window);
+    EXPECT_EQ(inWindow.firstDifference, "");
+    EXPECT_EQ(inWindow.hashes, whole.hashes);
+    EXPECT_EQ(inWindow.inWindowMemory, inWindow.hashes.size()) << "every frame in the window's memory";
   }
+}
+
+// The window's memory goes back to it when the display is done with it:
+// cleaned up, made again, or refused by the window.
+TEST_F(TileRecordsTest, WindowMemoryIsGivenBackWhenTheDisplayEnds) {
+  InstallHeadlessHost();
+  ResetProgram();
+  gHeadless.offerFrameMemory = true;
+  gHeadless.windowExists = true;
+  StartHeadlessEngine(640, 480, 0);
+  ASSERT_EQ(gHeadless.frameMemoryHeld.size(), 1u) << "only the back surface lives there";
+  AddTrailParticle(1);
+  EXPECT_EQ(gHeadless.lastFrame.pixels, gHeadless.frameMemoryHeld[0]);
+  ASSERT_TRUE(DDInitialise(1));
+  EXPECT_EQ(gHeadless.frameMemoryHeld.size(), 1u) << "the old display's memory was given back";
+  DDCleanUp();
+  EXPECT_TRUE(gHeadless.frameMemoryHeld.empty());
+  gHeadless.offerFrameMemory = false;
+  ASSERT_TRUE(DDInitialise(1));
+  EXPECT_TRUE(gHeadless.frameMemoryHeld.empty()) << "memory of its own where none is offered";
+  DDCleanUp();
 }
 
 TEST_F(TileRecordsTest, APresentNamesTheTilesDrawnInThisFrameAndTheLast) {
