@@ -3,7 +3,8 @@
 # with black bars: with "Show Names" on, the pattern name's pixels of a
 # rendered 640x480 frame are exactly those read back from the picture in a
 # 1000x600 window (sampled at each frame pixel's centre), and the bars beside
-# it are black.
+# it are black. Made the frame's own size again, the window shows the frame
+# as it is, put from the frame's own memory.
 # shellcheck source-path=SCRIPTDIR source=e2e_lib.sh
 source "$(dirname "$0")/e2e_lib.sh"
 e2e_begin 1280x1024x24
@@ -47,6 +48,13 @@ if window=$(e2e_find_window "$pid" 5); then
     max=$(timeout 20 convert "$E2E_WORK/window.png" -crop "$bar" +repage -format '%[max]' info:)
     e2e_check "the bar at $bar is black (max $max)" [ "$max" = 0 ]
   done
+  timeout 5 xdotool windowsize "$window" 640 480
+  sleep 1.5
+  e2e_check "the window took the frame's size ($(e2e_geometry "$window"))" [ "$(e2e_geometry "$window")" = 640x480 ]
+  e2e_screenshot "$window" "$E2E_WORK/unscaled.png"
+  name_mask "$E2E_WORK/unscaled.png" "$E2E_WORK/unscaled-mask.png"
+  differ=$(e2e_changed_pixels "$E2E_WORK/rendered-mask.png" "$E2E_WORK/unscaled-mask.png")
+  e2e_check "the unscaled window shows the same name pixel for pixel ($differ pixels differ)" [ "$differ" -le 2 ]
   e2e_stop "$pid"
 else
   e2e_fail "no window within 5 s"
