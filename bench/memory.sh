@@ -36,7 +36,7 @@ fi
 
 # One line per group: resident kB, of which private dirty (written) kB.
 # Groups: the heap, other anonymous memory (large allocations, arenas, thread
-# stacks), shared memory (the window image: MIT-SHM, memfd), our executable, each
+# stacks), shared memory (frames shared with the X server: MIT-SHM, memfd), our executable, each
 # shared library by name, fonts and caches (files under /usr/share, /var/cache,
 # ~/.cache), everything else.
 breakdown() {
@@ -47,7 +47,7 @@ breakdown() {
       if (path == "[heap]") group = "heap"
       else if (path == "[stack]") group = "main stack"
       else if (path ~ /^\[/) group = "kernel " path
-      else if (path ~ /^\/SYSV|^\/memfd:/) group = "shared memory (the window image)"
+      else if (path ~ /^\/SYSV|^\/memfd:/) group = "shared memory (frames shared with the X server)"
       else if (path == "") group = "anonymous"
       else if (path ~ /\/prismora$|\/lumiowindow$/) group = "executable"
       else if (path ~ /\.so/) { n = split(path, parts, "/"); group = parts[n]; sub(/\.so.*/, "", group) }
