@@ -681,7 +681,8 @@ bool DirectFramesChosen() {
 // server once per native window.
 bool DirectFits(HostWindowRec* rec) {
   xcb_connection_t* connection = XcbConnection();
-  if (!connection || !rec->window || rec->gl) return false;
+  // Asking for the native window would make one before its time.
+  if (!connection || !rec->window || !rec->window->handle() || rec->gl) return false;
   auto xid = xcb_window_t(rec->window->winId());
   if (rec->directChecked == xid) return rec->directFits;
   rec->directChecked = xid;
