@@ -256,6 +256,31 @@ e2e_changed_pixels() {
   esac
 }
 
+# e2e_name_mask IMAGE OUT: white where the pattern name's full grey lies at the
+# bottom centre of a 640x480 frame, black elsewhere.
+e2e_name_mask() {
+  timeout 20 convert "$1" -crop 400x24+120+456 +repage -fill black +opaque '#808080' \
+    -fill white -opaque '#808080' "$2"
+}
+
+# e2e_render_named_frame: renders a first frame to make the settings of a first
+# run, switches "Show Names" on and automatic morphs off (so that no opening
+# morph fades the name), renders again and writes the name's mask of the first
+# frame to $E2E_WORK/rendered-mask.png.
+e2e_render_named_frame() {
+  "$PRISMORA" --render "$E2E_WORK/first" --frames 1 --config-dir "$PRISMORA_CONFIG_DIR" >/dev/null 2>&1
+  sed -i -e 's/"Show Names"=dword:00000000/"Show Names"=dword:00000001/' \
+    -e 's/"Morph Settings"=dword:00000001/"Morph Settings"=dword:00000000/' "$PRISMORA_CONFIG_DIR/settings.reg"
+  e2e_check "the settings switch the names on" grep -q '"Show Names"=dword:00000001' "$PRISMORA_CONFIG_DIR/settings.reg"
+  if "$PRISMORA" --render "$E2E_WORK/frames" --frames 20 --every 20 --config-dir "$PRISMORA_CONFIG_DIR" \
+    >"$E2E_WORK/render.out" 2>&1; then
+    e2e_pass "the render command ran"
+  else
+    e2e_fail "the render command failed: $(cat "$E2E_WORK/render.out")"
+  fi
+  e2e_name_mask "$E2E_WORK/frames/frame-00001.png" "$E2E_WORK/rendered-mask.png"
+}
+
 # e2e_find_window PID SECONDS: prints the first mapped window that PID owns
 # (by _NET_WM_PID), waiting up to SECONDS for it.
 e2e_find_window() {

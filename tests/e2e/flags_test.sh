@@ -8,17 +8,11 @@ source "$(dirname "$0")/e2e_lib.sh"
 e2e_begin 1280x1024x24
 LOG="$PRISMORA_STATE_DIR/Prismora.txt"
 
-# name_mask IMAGE OUT: white where the name's full grey lies, black elsewhere.
-name_mask() {
-  timeout 20 convert "$1" -crop 400x24+120+456 +repage -fill black +opaque '#808080' \
-    -fill white -opaque '#808080' "$2"
-}
-
 # The name of one pattern as the render command draws it, into a mask.
 rendered_name() {
   "$PRISMORA" --render "$E2E_WORK/$1" --frames 1 --config-dir "$PRISMORA_CONFIG_DIR" --pattern "$2" --names \
     -no-morph >"$E2E_WORK/$1.out" 2>&1 || e2e_fail "the render of $2 failed: $(cat "$E2E_WORK/$1.out")"
-  name_mask "$E2E_WORK/$1/frame-00001.png" "$E2E_WORK/$1-mask.png"
+  e2e_name_mask "$E2E_WORK/$1/frame-00001.png" "$E2E_WORK/$1-mask.png"
 }
 
 # A first run stores the complete settings; the names stay off in them.
@@ -40,7 +34,7 @@ pid=$E2E_LAST_PID
 if window=$(e2e_find_window "$pid" 5); then
   sleep 3
   e2e_screenshot "$window" "$E2E_WORK/window.png"
-  name_mask "$E2E_WORK/window.png" "$E2E_WORK/window-mask.png"
+  e2e_name_mask "$E2E_WORK/window.png" "$E2E_WORK/window-mask.png"
   # A trail crossing the name can hide a few of its pixels; another name differs by some 250.
   differ=$(e2e_changed_pixels "$E2E_WORK/kandy-mask.png" "$E2E_WORK/window-mask.png")
   e2e_check "--window --pattern brisels-kandy --names shows that name after 3 s ($differ pixels differ)" \

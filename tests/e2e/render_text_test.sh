@@ -6,26 +6,7 @@
 source "$(dirname "$0")/e2e_lib.sh"
 e2e_begin 1280x1024x24
 
-# name_mask IMAGE OUT: white where the name's full grey lies, black elsewhere.
-name_mask() {
-  timeout 20 convert "$1" -crop 400x24+120+456 +repage -fill black +opaque '#808080' \
-    -fill white -opaque '#808080' "$2"
-}
-
-# Settings of a first run, with the names switched on.
-"$PRISMORA" --render "$E2E_WORK/first" --frames 1 --config-dir "$PRISMORA_CONFIG_DIR" >/dev/null 2>&1
-# Without automatic morphs, so that no opening morph fades the name.
-sed -i -e 's/"Show Names"=dword:00000000/"Show Names"=dword:00000001/' \
-  -e 's/"Morph Settings"=dword:00000001/"Morph Settings"=dword:00000000/' "$PRISMORA_CONFIG_DIR/settings.reg"
-e2e_check "the settings switch the names on" grep -q '"Show Names"=dword:00000001' "$PRISMORA_CONFIG_DIR/settings.reg"
-
-if "$PRISMORA" --render "$E2E_WORK/frames" --frames 20 --every 20 --config-dir "$PRISMORA_CONFIG_DIR" \
-  >"$E2E_WORK/render.out" 2>&1; then
-  e2e_pass "the render command ran"
-else
-  e2e_fail "the render command failed: $(cat "$E2E_WORK/render.out")"
-fi
-name_mask "$E2E_WORK/frames/frame-00001.png" "$E2E_WORK/rendered-mask.png"
+e2e_render_named_frame
 
 timeout 5 xdotool mousemove 0 0
 e2e_run_prismora --window
@@ -33,7 +14,7 @@ pid=$E2E_LAST_PID
 if window=$(e2e_find_window "$pid" 5); then
   sleep 1.5
   e2e_screenshot "$window" "$E2E_WORK/window.png"
-  name_mask "$E2E_WORK/window.png" "$E2E_WORK/screen-mask.png"
+  e2e_name_mask "$E2E_WORK/window.png" "$E2E_WORK/screen-mask.png"
   lit=$(timeout 20 convert "$E2E_WORK/rendered-mask.png" -format '%[fx:int(mean*w*h+0.5)]' info:)
   e2e_check "the rendered frame has the name at the bottom centre ($lit full-grey pixels)" [ "${lit:-0}" -gt 40 ]
   differ=$(e2e_changed_pixels "$E2E_WORK/rendered-mask.png" "$E2E_WORK/screen-mask.png")
