@@ -281,6 +281,19 @@ e2e_render_named_frame() {
   e2e_name_mask "$E2E_WORK/frames/frame-00001.png" "$E2E_WORK/rendered-mask.png"
 }
 
+# e2e_cpu_ticks PID: the CPU time the process has used so far, in clock ticks.
+e2e_cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat" 2>/dev/null; }
+
+# e2e_cpu_share PID SECONDS PARTS: the process's share of one core over that
+# span, in PARTS parts of a core (100: percent, 1000: tenths of a percent).
+e2e_cpu_share() {
+  local before after
+  before=$(e2e_cpu_ticks "$1")
+  sleep "$2"
+  after=$(e2e_cpu_ticks "$1")
+  echo $(((after - before) * $3 / $(getconf CLK_TCK) / $2))
+}
+
 # e2e_find_window PID SECONDS: prints the first mapped window that PID owns
 # (by _NET_WM_PID), waiting up to SECONDS for it.
 e2e_find_window() {

@@ -30,16 +30,6 @@ if [ -z "$window" ]; then
   e2e_finish
 fi
 
-cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
-# cpu_percent PID SECONDS: the process's share of one core over that span.
-cpu_percent() {
-  local before after
-  before=$(cpu_ticks "$1")
-  sleep "$2"
-  after=$(cpu_ticks "$1")
-  echo $(((after - before) * 100 / $(getconf CLK_TCK) / $2))
-}
-
 # Without music, whose decoding goes on while hidden: the shares below are
 # the drawing's alone.
 e2e_run_prismora -window-id "$window" --no-music
@@ -54,11 +44,11 @@ e2e_check "a 1280x720 host window is drawn at its size ($(grep -o 'drawing [0-9x
 sleep 2
 e2e_screenshot "$window" "$E2E_WORK/shown.png"
 e2e_check "a picture in the window" e2e_has_picture "$E2E_WORK/shown.png"
-busy=$(cpu_percent "$pid" 2)
+busy=$(e2e_cpu_share "$pid" 2 100)
 
 echo unmap >&7
 sleep 1
-idle=$(cpu_percent "$pid" 3)
+idle=$(e2e_cpu_share "$pid" 3 100)
 if [ "$idle" -le 3 ] && [ "$idle" -lt "$busy" ]; then
   e2e_pass "hidden, the program sleeps: ${idle}% of a core, ${busy}% while drawing"
 else
@@ -73,7 +63,7 @@ cover=$!
 E2E_PIDS+=("$cover")
 for _ in $(seq 50); do [ -s "$E2E_WORK/cover.out" ] && break; sleep 0.1; done
 sleep 2
-covered=$(cpu_percent "$pid" 3)
+covered=$(e2e_cpu_share "$pid" 3 100)
 if [ "$covered" -le 3 ]; then
   e2e_pass "wholly covered, the program sleeps: ${covered}% of a core"
 else

@@ -11,16 +11,6 @@ e2e_begin 1280x1024x24
 
 LUMIO=$(cd "$(dirname "$PRISMORA")/../lumiowindow" && pwd)/lumiowindow
 
-cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
-# cpu_percent PID SECONDS: the process's share of one core over that span,
-# in tenths of a percent.
-cpu_permille() {
-  local before after
-  before=$(cpu_ticks "$1")
-  sleep "$2"
-  after=$(cpu_ticks "$1")
-  echo $(((after - before) * 1000 / $(getconf CLK_TCK) / $2))
-}
 tenths() { printf '%d.%d%%' $(($1 / 10)) $(($1 % 10)); }
 mapped_libraries() { awk '$6 ~ /\.so/ { print $6 }' "/proc/$1/maps" | sort -u; }
 
@@ -29,12 +19,12 @@ mapped_libraries() { awk '$6 ~ /\.so/ { print $6 }' "/proc/$1/maps" | sort -u; }
 covered_and_unmapped() {
   local name=$1 pid=$2 window=$3 busy covered hidden changed
   sleep 1
-  busy=$(cpu_permille "$pid" 3)
+  busy=$(e2e_cpu_share "$pid" 3 1000)
   e2e_open_window || return
   timeout 5 xdotool windowsize "$E2E_WINDOW_ID" 1280 1024 windowmove "$E2E_WINDOW_ID" 0 0 windowraise \
     "$E2E_WINDOW_ID"
   sleep 1
-  covered=$(cpu_permille "$pid" 3)
+  covered=$(e2e_cpu_share "$pid" 3 1000)
   if [ "$covered" -le 10 ] && [ "$covered" -lt "$busy" ]; then
     e2e_pass "$name wholly covered sleeps: $(tenths "$covered") of a core, $(tenths "$busy") shown"
   else
@@ -50,7 +40,7 @@ covered_and_unmapped() {
 
   timeout 5 xdotool windowunmap "$window"
   sleep 1
-  hidden=$(cpu_permille "$pid" 3)
+  hidden=$(e2e_cpu_share "$pid" 3 1000)
   if [ "$hidden" -le 10 ] && [ "$hidden" -lt "$busy" ]; then
     e2e_pass "$name unmapped sleeps: $(tenths "$hidden") of a core"
   else

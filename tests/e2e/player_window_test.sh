@@ -36,9 +36,6 @@ placement() {
          END {print x, y, w, h}'
 }
 
-# CPU ticks the process has used so far.
-cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat" 2>/dev/null; }
-
 menu() {
   timeout 5 xdotool windowfocus --sync "$PLAYER" 2>/dev/null
   timeout 5 xdotool key --delay 150 "$@"
@@ -122,9 +119,9 @@ if start_player; then
   e2e_check "Run Prismora now! shows the saver full screen" [ -n "$SAVER" ]
   sleep 1
   e2e_screenshot root "$E2E_WORK/saver.png"
-  before=$(cpu_ticks "$PLAYER_PID")
+  before=$(e2e_cpu_ticks "$PLAYER_PID")
   sleep 2
-  after=$(cpu_ticks "$PLAYER_PID")
+  after=$(e2e_cpu_ticks "$PLAYER_PID")
   e2e_check "the player pauses meanwhile (CPU ticks $before -> $after)" [ $((after - before)) -le 4 ]
   if [ -n "$SAVER" ]; then
     e2e_check "the saver is still showing" e2e_is_viewable "$SAVER"
@@ -139,9 +136,9 @@ if start_player; then
   timeout 5 xdotool mousemove --window "$PLAYER" 100 100 click 1
   timeout 5 xdotool windowfocus --sync "$PLAYER" 2>/dev/null
   sleep 1
-  before=$(cpu_ticks "$PLAYER_PID")
+  before=$(e2e_cpu_ticks "$PLAYER_PID")
   sleep 1
-  after=$(cpu_ticks "$PLAYER_PID")
+  after=$(e2e_cpu_ticks "$PLAYER_PID")
   e2e_check "coming back resumes the player (CPU ticks $before -> $after)" [ $((after - before)) -gt 4 ]
   e2e_screenshot "$PLAYER" "$E2E_WORK/resumed.png"
   e2e_check "and it draws" e2e_has_picture "$E2E_WORK/resumed.png"
