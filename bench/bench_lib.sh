@@ -34,6 +34,25 @@ bench_stop_xvfb() {
   xvfb=
 }
 
+# bench_work_dir: a private directory in work; at exit the program in pid (when
+# set) and the X server are stopped and the directory is removed.
+bench_work_dir() {
+  work=$(mktemp -d)
+  trap bench_cleanup EXIT
+}
+
+bench_cleanup() {
+  if [ -n "${pid:-}" ]; then kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; fi
+  bench_stop_xvfb
+  rm -rf "$work"
+}
+
+# bench_damage_counter: builds bench/damage_count.c, the counter of the X
+# server's damage reports, as $work/damage_count.
+bench_damage_counter() {
+  cc -O2 -o "$work/damage_count" "$(dirname "${BASH_SOURCE[0]}")/damage_count.c" -lXdamage -lX11
+}
+
 # bench_no_music_settings DIR: a settings file in DIR that turns the saver's
 # music off, whose threads would wake the process on their own.
 bench_no_music_settings() {

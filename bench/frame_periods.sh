@@ -9,14 +9,8 @@ prismora=$(realpath "${1:?path to prismora}")
 seconds=${2:-10}
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/bench_lib.sh"
-work=$(mktemp -d)
-cleanup() {
-  if [ -n "${pid:-}" ]; then kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; fi
-  bench_stop_xvfb
-  rm -rf "$work"
-}
-trap cleanup EXIT
-cc -O2 -o "$work/damage_count" "$here/damage_count.c" -lXdamage -lX11
+bench_work_dir
+bench_damage_counter
 bench_start_xvfb 1280x720
 
 bench_no_music_settings "$work"

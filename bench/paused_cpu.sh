@@ -7,18 +7,12 @@ set -euo pipefail
 prismora=$(realpath "${1:?path to prismora}")
 seconds=${2:-10}
 source "$(dirname "$0")/bench_lib.sh"
-state=$(mktemp -d)
-cleanup() {
-  if [ -n "${pid:-}" ]; then kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; fi
-  bench_stop_xvfb
-  rm -rf "$state"
-}
-trap cleanup EXIT
+bench_work_dir
 bench_start_xvfb 1280x720
 
 # Without music: its player's threads would wake the process on their own.
-bench_no_music_settings "$state"
-PRISMORA_STATE_DIR=$state PRISMORA_CONFIG_DIR=$state PRISMORA_DATA_DIR=$state "$prismora" /s >/dev/null 2>&1 &
+bench_no_music_settings "$work"
+PRISMORA_STATE_DIR=$work PRISMORA_CONFIG_DIR=$work PRISMORA_DATA_DIR=$work "$prismora" /s >/dev/null 2>&1 &
 pid=$!
 sleep 2
 wakeups() { cat /proc/"$pid"/task/*/status | awk '/^voluntary_ctxt_switches/ { n += $2 } END { print n }'; }

@@ -16,15 +16,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 hacks=/usr/libexec/xscreensaver
 source "$here/bench_lib.sh"
 
-work=$(mktemp -d)
-cleanup() {
-  if [ -n "${pid:-}" ]; then kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; fi
-  bench_stop_xvfb
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-cc -O2 -o "$work/damage_count" "$here/damage_count.c" -lXdamage -lX11
+bench_work_dir
+bench_damage_counter
 for hack in kaleidescope strange xrayswarm; do
   [ -x "$hacks/$hack" ] || { echo "side_by_side: $hacks/$hack is missing (scripts/deps.sh test)" >&2; exit 1; }
 done

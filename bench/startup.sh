@@ -12,14 +12,8 @@ size=${4:-1920x1080}
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/bench_lib.sh"
 
-work=$(mktemp -d)
-cleanup() {
-  if [ -n "${pid:-}" ]; then kill "$pid" 2>/dev/null || true; fi
-  bench_stop_xvfb
-  rm -rf "$work"
-}
-trap cleanup EXIT
-cc -O2 -o "$work/damage_count" "$here/damage_count.c" -lXdamage -lX11
+bench_work_dir
+bench_damage_counter
 
 bench_start_xvfb "$size"
 
