@@ -60,6 +60,16 @@ bench_no_music_settings() {
     '"Music Index"=dword:ffffffff' >"$1/settings.reg"
 }
 
+# bench_start_saver PRISMORA: starts `PRISMORA /s` on settings of its own in
+# $work, without music (its player's threads would wake the process on their
+# own); its pid in pid. Returns after 2 s: start-up is not what is measured.
+bench_start_saver() {
+  bench_no_music_settings "$work"
+  PRISMORA_STATE_DIR=$work PRISMORA_CONFIG_DIR=$work PRISMORA_DATA_DIR=$work "$1" /s >/dev/null 2>&1 &
+  pid=$!
+  sleep 2
+}
+
 # CPU time of a process so far, in clock ticks, hz of them a second.
 ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
 # shellcheck disable=SC2034 # read by the scripts that source this

@@ -12,9 +12,5 @@ source "$here/bench_lib.sh"
 bench_work_dir
 bench_damage_counter
 bench_start_xvfb 1280x720
-
-bench_no_music_settings "$work"
-PRISMORA_STATE_DIR=$work PRISMORA_CONFIG_DIR=$work PRISMORA_DATA_DIR=$work "$prismora" /s >/dev/null 2>&1 &
-pid=$!
-sleep 2
+bench_start_saver "$prismora"
 "$work/damage_count" -periods "$seconds" $((900 / 85))

@@ -9,12 +9,7 @@ seconds=${2:-10}
 source "$(dirname "$0")/bench_lib.sh"
 bench_work_dir
 bench_start_xvfb 1280x720
-
-# Without music: its player's threads would wake the process on their own.
-bench_no_music_settings "$work"
-PRISMORA_STATE_DIR=$work PRISMORA_CONFIG_DIR=$work PRISMORA_DATA_DIR=$work "$prismora" /s >/dev/null 2>&1 &
-pid=$!
-sleep 2
+bench_start_saver "$prismora"
 wakeups() { cat /proc/"$pid"/task/*/status | awk '/^voluntary_ctxt_switches/ { n += $2 } END { print n }'; }
 span() {
   local t0 w0 t1 w1
