@@ -23,6 +23,7 @@ E2E_FAILED=0
 E2E_FAILED_SHOWN=0
 E2E_RUNS=0
 E2E_LAST_PID=""
+E2E_LAST_WINDOW=""
 E2E_STATUS=""
 
 e2e_log() { printf '%s: %s\n' "$E2E_NAME" "$*"; }
@@ -294,6 +295,15 @@ e2e_cpu_share() {
   echo $(((after - before) * $3 / $(getconf CLK_TCK) / $2))
 }
 
+# e2e_changed_in_a_second WINDOW NAME: screenshots of the window a second
+# apart ($E2E_WORK/NAME-1.png and NAME-2.png); prints how many pixels changed.
+e2e_changed_in_a_second() {
+  e2e_screenshot "$1" "$E2E_WORK/$2-1.png"
+  sleep 1
+  e2e_screenshot "$1" "$E2E_WORK/$2-2.png"
+  e2e_changed_pixels "$E2E_WORK/$2-1.png" "$E2E_WORK/$2-2.png"
+}
+
 # e2e_find_window PID SECONDS: prints the first mapped window that PID owns
 # (by _NET_WM_PID), waiting up to SECONDS for it.
 e2e_find_window() {
@@ -307,6 +317,15 @@ e2e_find_window() {
     sleep 0.2
   done
   return 1
+}
+
+# e2e_prismora_window ARGS...: with the mouse out of the way, starts prismora
+# ARGS (its pid in E2E_LAST_PID) and waits up to 5 s for its window; true when
+# it came, its id then in E2E_LAST_WINDOW.
+e2e_prismora_window() {
+  timeout 5 xdotool mousemove 0 0
+  e2e_run_prismora "$@"
+  E2E_LAST_WINDOW=$(e2e_find_window "$E2E_LAST_PID" 5)
 }
 
 # e2e_install PREFIX: installs what the build tree of $PRISMORA built into

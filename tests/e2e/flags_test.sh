@@ -28,10 +28,8 @@ differ=$(e2e_changed_pixels "$E2E_WORK/kandy-mask.png" "$E2E_WORK/aura-mask.png"
 e2e_check "another --pattern, another name ($differ pixels differ)" [ "$differ" -gt 40 ]
 
 # The window, with automatic morphs on: the pattern asked for is held.
-timeout 5 xdotool mousemove 0 0
-e2e_run_prismora --window --pattern brisels-kandy --names
-pid=$E2E_LAST_PID
-if window=$(e2e_find_window "$pid" 5); then
+if e2e_prismora_window --window --pattern brisels-kandy --names; then
+  pid=$E2E_LAST_PID window=$E2E_LAST_WINDOW
   sleep 3
   e2e_screenshot "$window" "$E2E_WORK/window.png"
   e2e_name_mask "$E2E_WORK/window.png" "$E2E_WORK/window-mask.png"

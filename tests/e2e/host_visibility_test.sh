@@ -71,10 +71,7 @@ else
 fi
 e2e_stop "$cover" 5
 sleep 1
-e2e_screenshot "$window" "$E2E_WORK/again-1.png"
-sleep 1
-e2e_screenshot "$window" "$E2E_WORK/again-2.png"
-changed=$(e2e_changed_pixels "$E2E_WORK/again-1.png" "$E2E_WORK/again-2.png")
+changed=$(e2e_changed_in_a_second "$window" again)
 e2e_check "shown again, it draws again ($changed pixels changed in a second)" [ "$changed" -gt 100 ]
 
 if e2e_is_running "$pid"; then

@@ -32,10 +32,7 @@ covered_and_unmapped() {
   fi
   e2e_stop "$E2E_WINDOW_PID" 5
   sleep 0.5
-  e2e_screenshot "$window" "$E2E_WORK/$name-uncovered-1.png"
-  sleep 1
-  e2e_screenshot "$window" "$E2E_WORK/$name-uncovered-2.png"
-  changed=$(e2e_changed_pixels "$E2E_WORK/$name-uncovered-1.png" "$E2E_WORK/$name-uncovered-2.png")
+  changed=$(e2e_changed_in_a_second "$window" "$name-uncovered")
   e2e_check "$name uncovered draws again ($changed pixels changed in a second)" [ "$changed" -gt 100 ]
 
   timeout 5 xdotool windowunmap "$window"
@@ -48,10 +45,7 @@ covered_and_unmapped() {
   fi
   timeout 5 xdotool windowmap "$window"
   sleep 0.5
-  e2e_screenshot "$window" "$E2E_WORK/$name-mapped-1.png"
-  sleep 1
-  e2e_screenshot "$window" "$E2E_WORK/$name-mapped-2.png"
-  changed=$(e2e_changed_pixels "$E2E_WORK/$name-mapped-1.png" "$E2E_WORK/$name-mapped-2.png")
+  changed=$(e2e_changed_in_a_second "$window" "$name-mapped")
   e2e_check "$name mapped again draws again ($changed pixels changed in a second)" [ "$changed" -gt 100 ]
   e2e_check "$name is still running" e2e_is_running "$pid"
 }

@@ -8,10 +8,8 @@ e2e_begin 1280x1024x24
 
 e2e_render_named_frame
 
-timeout 5 xdotool mousemove 0 0
-e2e_run_prismora --window
-pid=$E2E_LAST_PID
-if window=$(e2e_find_window "$pid" 5); then
+if e2e_prismora_window --window; then
+  pid=$E2E_LAST_PID window=$E2E_LAST_WINDOW
   sleep 1.5
   e2e_screenshot "$window" "$E2E_WORK/window.png"
   e2e_name_mask "$E2E_WORK/window.png" "$E2E_WORK/screen-mask.png"

@@ -11,10 +11,8 @@ e2e_begin 1280x1024x24
 
 e2e_render_named_frame
 
-timeout 5 xdotool mousemove 0 0
-e2e_run_prismora --window
-pid=$E2E_LAST_PID
-if window=$(e2e_find_window "$pid" 5); then
+if e2e_prismora_window --window; then
+  pid=$E2E_LAST_PID window=$E2E_LAST_WINDOW
   timeout 5 xdotool windowsize "$window" 1000 600
   sleep 1.5
   e2e_check "the window took the new size ($(e2e_geometry "$window"))" [ "$(e2e_geometry "$window")" = 1000x600 ]
