@@ -49,6 +49,28 @@ void RunScript() {
     PostMessage(1, WM_MOUSEMOVE, 0, LParam(uint32_t(gScript.moveX) | (uint32_t(gScript.moveY) << 16)));
 }
 
+// Runs the saver in a window of MODE under the pump script: a run the script
+// ends stops within 1000 pumps, one it does not lasts to the close at 5000.
+void ExpectRunEnds(WindowMode mode, bool ends) {
+  WindowRequest request;
+  request.mode = mode;
+  EXPECT_EQ(RunScreenSaver(request), 0);
+  if (ends)
+    EXPECT_LT(gScript.pumps, 1000u);
+  else
+    EXPECT_GE(gScript.pumps, 5000u);
+}
+
+// The request for a host's window, with the program set as a host starts it.
+WindowRequest ForeignWindowRequest() {
+  WindowRequest request;
+  request.mode = WindowMode::Foreign;
+  request.foreignId = 0x400001;
+  gWindowMode = 1;
+  fChildPreview = true;
+  return request;
+}
+
 }  // namespace
 
 class SaverHostTest : public HeadlessTest {
@@ -196,14 +218,8 @@ TEST_F(SaverHostTest, AnOrdinaryWindowIgnoresMouseMovesButNotKeysOrClicks) {
       }
       if (gScript.pumps == 5000) PostMessage(1, WM_CLOSE, 0, 0);
     };
-    WindowRequest request;
-    request.mode = WindowMode::Ordinary;
     gWindowMode = 1;
-    EXPECT_EQ(RunScreenSaver(request), 0);
-    if (c.ends)
-      EXPECT_LT(gScript.pumps, 1000u);
-    else
-      EXPECT_GE(gScript.pumps, 5000u);
+    ExpectRunEnds(WindowMode::Ordinary, c.ends);
   }
 }
 
@@ -238,13 +254,7 @@ TEST_F(SaverHostTest, MovesAreMeasuredWithSignedPositions) {
       if (gScript.pumps == 600) PostMessage(1, WM_MOUSEMOVE, 0, move);
       if (gScript.pumps == 5000) PostMessage(1, WM_CLOSE, 0, 0);
     };
-    WindowRequest request;
-    request.mode = WindowMode::FullScreen;
-    EXPECT_EQ(RunScreenSaver(request), 0);
-    if (c.ends)
-      EXPECT_LT(gScript.pumps, 1000u);
-    else
-      EXPECT_GE(gScript.pumps, 5000u);
+    ExpectRunEnds(WindowMode::FullScreen, c.ends);
   }
 }
 
@@ -278,11 +288,7 @@ TEST_F(SaverHostTest, AfterADisplayChangeMovesAreMeasuredAfresh) {
 TEST_F(SaverHostTest, ForeignWindowsTakeNoInput) {
   gScript.keyAtPump = 100;
   gScript.key = 'B';
-  WindowRequest request;
-  request.mode = WindowMode::Foreign;
-  request.foreignId = 0x400001;
-  gWindowMode = 1;
-  fChildPreview = true;
+  WindowRequest request = ForeignWindowRequest();
   // Only a close (the window went away, or SIGTERM) ends it.
   gHeadless.onPump = [] {
     RunScript();
@@ -294,11 +300,7 @@ TEST_F(SaverHostTest, ForeignWindowsTakeNoInput) {
 }
 
 TEST_F(SaverHostTest, TheRunsFirstLogLineNamesItAndTheDrawingSize) {
-  WindowRequest request;
-  request.mode = WindowMode::Foreign;
-  request.foreignId = 0x400001;
-  gWindowMode = 1;
-  fChildPreview = true;
+  WindowRequest request = ForeignWindowRequest();
   gHeadless.onPump = [] {
     ++gScript.pumps;
     if (gScript.pumps == 10) PostMessage(1, WM_CLOSE, 0, 0);
