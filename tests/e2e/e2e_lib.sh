@@ -264,6 +264,27 @@ e2e_name_mask() {
     -fill white -opaque '#808080' "$2"
 }
 
+# e2e_lit_pixels MASK: how many of the mask's pixels are white.
+e2e_lit_pixels() { timeout 20 convert "$1" -format '%[fx:int(mean*w*h+0.5)]' info:; }
+
+# e2e_check_name_shown WHAT EXPECTED SHOWN: checks that the name's mask SHOWN
+# (e2e_name_mask of a screenshot) is the mask EXPECTED. Particles are drawn
+# over the text, so a trail crossing the name may hide some of its pixels (up
+# to a quarter); but no full grey may lie where the expected name has none, as
+# it would for a name moved, scaled or another one.
+e2e_check_name_shown() {
+  local lit extra missing
+  lit=$(e2e_lit_pixels "$2")
+  extra=$(timeout 20 convert "$3" "$2" -fx 'u>v' -format '%[fx:int(mean*w*h+0.5)]' info:)
+  missing=$(timeout 20 convert "$2" "$3" -fx 'u>v' -format '%[fx:int(mean*w*h+0.5)]' info:)
+  local what="$1 (${lit:-no} name pixels expected; ${extra:-?} more shown, ${missing:-?} hidden)"
+  if [ "${lit:-0}" -gt 40 ] && [ "${extra:-2}" -le 1 ] && [ "${missing:-$lit}" -le $((${lit:-0} / 4)) ]; then
+    e2e_pass "$what"
+  else
+    e2e_fail "$what"
+  fi
+}
+
 # e2e_render_named_frame: renders a first frame to make the settings of a first
 # run, switches "Show Names" on and automatic morphs off (so that no opening
 # morph fades the name), renders again and writes the name's mask of the first
