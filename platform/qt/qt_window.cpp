@@ -105,6 +105,7 @@ struct HostWindowRec {
   // Frames in shared memory (shared_frame.h) put straight onto the window:
   // whether the window's pixels take them, as checked for the native window
   // directChecked, the GC the puts use, and the last frame put that way.
+  bool directWanted = false;  // PRISMORA_PRESENT allows it; decided with the window
   xcb_window_t directChecked = 0;
   bool directFits = false;
   xcb_gcontext_t directGc = 0;
@@ -427,10 +428,14 @@ bool PlatformShowsOpenGL() {
   return platform == QLatin1String("xcb") || platform.startsWith(QLatin1String("wayland"));
 }
 
-// Frames go through a shared image of our own when it is asked for.
-bool SharedImageChosen() {
-  return PresentChoiceFrom(std::getenv("PRISMORA_PRESENT")) == PresentChoice::SharedImage &&
-         QGuiApplication::platformName() == QLatin1String("xcb");
+// Frames go through a shared image of our own when it is asked for, and may
+// be put straight from shared memory unless the backing store or OpenGL is.
+// Both need the X server.
+void ChooseSharedWays(HostWindowRec* rec) {
+  PresentChoice choice = PresentChoiceFrom(std::getenv("PRISMORA_PRESENT"));
+  bool x11 = QGuiApplication::platformName() == QLatin1String("xcb");
+  rec->shmWanted = x11 && choice == PresentChoice::SharedImage;
+  rec->directWanted = x11 && choice != PresentChoice::Painter && choice != PresentChoice::OpenGL;
 }
 
 // Decided before the window is first shown, since a window's surface type
@@ -438,7 +443,7 @@ bool SharedImageChosen() {
 // native window there is a child of a window whose visual is the host's.
 void ChoosePresenter(HostWindowRec* rec) {
   PresentChoice choice = PresentChoiceFrom(std::getenv("PRISMORA_PRESENT"));
-  rec->shmWanted = SharedImageChosen();
+  ChooseSharedWays(rec);
   if (choice == PresentChoice::Painter || choice == PresentChoice::SharedImage || !PlatformShowsOpenGL())
     return;
   // Unasked, OpenGL is tried only where a hardware renderer can answer:
@@ -455,7 +460,7 @@ WindowHandle QtCreate(const WindowRequest& request) {
   switch (request.mode) {
     case WindowMode::Foreign:
       if (!AttachForeign(rec.get(), request.foreignId)) return 0;
-      rec->shmWanted = SharedImageChosen();
+      ChooseSharedWays(rec.get());
       break;
     case WindowMode::FullScreen: {
       rec->window = new HostWindow(rec.get(), nullptr);
@@ -668,21 +673,21 @@ bool RepaintFromShm(HostWindowRec* rec, QSize area) {
   return true;
 }
 
-// Frames may be put straight from shared memory unless the backing store is
-// asked for.
-bool DirectFramesChosen() {
-  PresentChoice choice = PresentChoiceFrom(std::getenv("PRISMORA_PRESENT"));
-  return choice != PresentChoice::Painter && choice != PresentChoice::OpenGL &&
-         QGuiApplication::platformName() == QLatin1String("xcb");
+// The frames that can be put from shared memory as they lie: 32 bits, rows
+// without padding, and sides the protocol can name.
+bool PutsAsTheyLie(uint32_t bitsPerPixel, uint32_t width, uint32_t height, uint32_t pitch) {
+  return bitsPerPixel == 32 && pitch == width * 4 && width > 0 && height > 0 && width <= 32767 &&
+         height <= 32767;
 }
 
-// Whether the window's native window takes a 32-bit frame's pixels as they
-// are: depth 24, so the frame's zero top byte is no alpha. Asked of the
-// server once per native window.
+// Whether frames may go straight from shared memory onto the window: asked
+// for, and the native window takes a 32-bit frame's pixels as they are
+// (depth 24, so the frame's zero top byte is no alpha). Asked of the server
+// once per native window.
 bool DirectFits(HostWindowRec* rec) {
   xcb_connection_t* connection = XcbConnection();
   // Asking for the native window would make one before its time.
-  if (!connection || !rec->window || !rec->window->handle() || rec->gl) return false;
+  if (!rec->directWanted || !connection || !rec->window || !rec->window->handle() || rec->gl) return false;
   auto xid = xcb_window_t(rec->window->winId());
   if (rec->directChecked == xid) return rec->directFits;
   rec->directChecked = xid;
@@ -703,11 +708,10 @@ bool DirectFits(HostWindowRec* rec) {
 // window's own size, 32 bits, rows without padding. False otherwise.
 bool DirectPlace(HostWindowRec* rec, const FrameImage& frame, SharedFramePlace* place) {
   QSize area = rec->window->size();
-  if (frame.bitsPerPixel != 32 || int(frame.width) != area.width() || int(frame.height) != area.height() ||
-      frame.pitch != frame.width * 4 || frame.width > 32767 || frame.height > 32767) {
+  if (!PutsAsTheyLie(frame.bitsPerPixel, frame.width, frame.height, frame.pitch) ||
+      int(frame.width) != area.width() || int(frame.height) != area.height() || !DirectFits(rec)) {
     return false;
   }
-  if (!DirectFramesChosen() || !DirectFits(rec)) return false;
   if (!FindSharedFrame(XcbConnection(), frame.pixels, size_t(frame.pitch) * frame.height, &place->segment,
                        &place->offset)) {
     return false;
@@ -768,7 +772,7 @@ bool RepaintDirect(HostWindowRec* rec, QSize area) {
     }
     rec->presentedDirect = false;
   }
-  if (rec->window->painted || rec->shmWanted || !DirectFramesChosen() || !DirectFits(rec)) return false;
+  if (rec->window->painted || rec->shmWanted || !DirectFits(rec)) return false;
   xcb_rectangle_t all{0, 0, uint16_t(std::min(area.width(), 65535)),
                       uint16_t(std::min(area.height(), 65535))};
   xcb_poly_fill_rectangle(connection, rec->directChecked, rec->directGc, 1, &all);
@@ -934,10 +938,8 @@ unsigned QtDepths() { return kDepth16 | kDepth24 | kDepth32; }
 uint8_t* QtFrameMemory(WindowHandle handle, uint32_t width, uint32_t height, uint32_t bitsPerPixel,
                        uint32_t pitch) {
   HostWindowRec* rec = FindWindow(handle);
-  if (!rec || rec->foreignGone || bitsPerPixel != 32 || pitch != width * 4 || width == 0 || height == 0 ||
-      width > 32767 || height > 32767 || !DirectFramesChosen() || !DirectFits(rec)) {
+  if (!rec || rec->foreignGone || !PutsAsTheyLie(bitsPerPixel, width, height, pitch) || !DirectFits(rec))
     return nullptr;
-  }
   return CreateSharedFrame(XcbConnection(), size_t(pitch) * height);
 }
 
