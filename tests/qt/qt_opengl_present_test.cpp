@@ -10,7 +10,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -78,29 +77,11 @@ TEST(RenderNode, FoundOnlyByItsNumberedName) {
   EXPECT_FALSE(HasRenderNode("/nonexistent/prismora-dri")) << "a missing directory has none";
 }
 
-// Keeps PRISMORA_PRESENT as the run had it, whatever a test sets.
 class QtOpenGLPresentTest : public QtHostTest {
  protected:
-  void SetUp() override {
-    QtHostTest::SetUp();
-    if (const char* value = std::getenv("PRISMORA_PRESENT")) saved_ = value;
-  }
-  void TearDown() override {
-    if (saved_) {
-      setenv("PRISMORA_PRESENT", saved_->c_str(), 1);
-    } else {
-      unsetenv("PRISMORA_PRESENT");
-    }
-    QtHostTest::TearDown();
-  }
-
   // An ordinary window presenting as choice asks (nullptr: automatic).
   static WindowHandle Create(const char* choice, uint32_t width, uint32_t height) {
-    if (choice) {
-      setenv("PRISMORA_PRESENT", choice, 1);
-    } else {
-      unsetenv("PRISMORA_PRESENT");
-    }
+    SetPresentChoice(choice);
     WindowRequest request;
     request.width = width;
     request.height = height;
@@ -116,8 +97,6 @@ class QtOpenGLPresentTest : public QtHostTest {
     }
     return window;
   }
-
-  std::optional<std::string> saved_;
 };
 
 QImage Contents(WindowHandle handle) {

@@ -62,7 +62,17 @@ std::string CapturedStderr(const std::function<void()>& body) {
   return text;
 }
 
+void SetPresentChoice(const char* choice) {
+  if (choice) {
+    setenv("PRISMORA_PRESENT", choice, 1);
+  } else {
+    unsetenv("PRISMORA_PRESENT");
+  }
+}
+
 void QtHostTest::SetUp() {
+  savedPresentChoice_.reset();
+  if (const char* value = std::getenv("PRISMORA_PRESENT")) savedPresentChoice_ = value;
   ASSERT_TRUE(InstallQtHostForTests());
   ResetQtHost();
   ResetMessageQueue();
@@ -73,4 +83,5 @@ void QtHostTest::TearDown() {
   ResetQtHost();
   ResetMessageQueue();
   ResetKeyState();
+  SetPresentChoice(savedPresentChoice_ ? savedPresentChoice_->c_str() : nullptr);
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,8 +24,16 @@ std::vector<Message> TakeMessages();
 // written there.
 std::string CapturedStderr(const std::function<void()>& body);
 
+// Sets PRISMORA_PRESENT, the way windows made from now on present frames;
+// nullptr unsets it.
+void SetPresentChoice(const char* choice);
+
+// Every test ends with PRISMORA_PRESENT as the run had it, whatever it set.
 class QtHostTest : public ::testing::Test {
  protected:
   void SetUp() override;
   void TearDown() override;
+
+ private:
+  std::optional<std::string> savedPresentChoice_;
 };

@@ -19,7 +19,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
-#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -44,20 +43,7 @@ class QtTilePresentTest : public QtHostTest, public ::testing::WithParamInterfac
  protected:
   void SetUp() override {
     QtHostTest::SetUp();
-    if (const char* value = std::getenv("PRISMORA_PRESENT")) saved_ = value;
-    if (GetParam().choice) {
-      setenv("PRISMORA_PRESENT", GetParam().choice, 1);
-    } else {
-      unsetenv("PRISMORA_PRESENT");
-    }
-  }
-  void TearDown() override {
-    if (saved_) {
-      setenv("PRISMORA_PRESENT", saved_->c_str(), 1);
-    } else {
-      unsetenv("PRISMORA_PRESENT");
-    }
-    QtHostTest::TearDown();
+    SetPresentChoice(GetParam().choice);
   }
   static bool OnX11() { return QGuiApplication::platformName() == QLatin1String("xcb"); }
   // The window whose memory the test's frames ask for, 0 for none.
@@ -81,7 +67,6 @@ class QtTilePresentTest : public QtHostTest, public ::testing::WithParamInterfac
   }
 
  private:
-  std::optional<std::string> saved_;
 };
 
 INSTANTIATE_TEST_SUITE_P(Paths, QtTilePresentTest,
