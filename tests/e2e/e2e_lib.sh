@@ -134,6 +134,18 @@ e2e_start_xvfb() {
   return 1
 }
 
+# e2e_use_leak_suppressions: the sanitizer build reports leaks at exit, and
+# those of system libraries (lsan.supp) are not ours. scripts/test.sh sets
+# this for every test; here it holds for a test run on its own too.
+e2e_use_leak_suppressions() {
+  local here
+  here=$(cd "$(dirname "$0")" && pwd)
+  case "${LSAN_OPTIONS:-}" in
+    *suppressions=*) ;;
+    *) export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$here/lsan.supp:print_suppressions=0" ;;
+  esac
+}
+
 # e2e_begin [XVFB_SIZE]: checks the arguments, makes the private directories
 # and starts the X server. Exits the test when any of it fails.
 e2e_begin() {
@@ -160,13 +172,7 @@ e2e_begin() {
   export PRISMORA_STATE_DIR="$E2E_WORK/state"
   export XDG_RUNTIME_DIR="$E2E_WORK/runtime"
   export QT_QPA_PLATFORM=xcb
-  # The sanitizer build reports leaks at exit; these come from system libraries.
-  local here
-  here=$(cd "$(dirname "$0")" && pwd)
-  case "${LSAN_OPTIONS:-}" in
-    *suppressions=*) ;;
-    *) export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$here/lsan.supp:print_suppressions=0" ;;
-  esac
+  e2e_use_leak_suppressions
   unset XSCREENSAVER_WINDOW WAYLAND_DISPLAY
   e2e_start_xvfb "${1:-1920x1080x24}" || exit 1
 }

@@ -22,6 +22,7 @@ trap 'rm -rf "$WORK"' EXIT
 export PRISMORA_CONFIG_DIR="$WORK/config" PRISMORA_DATA_DIR="$WORK/data" PRISMORA_STATE_DIR="$WORK/state"
 # No display of any kind: the command must not need one.
 unset DISPLAY WAYLAND_DISPLAY XSCREENSAVER_WINDOW
+e2e_use_leak_suppressions
 
 # render DIR ARGS...: runs a render into $WORK/DIR; status in STATUS, stderr in ERR.
 render() {
