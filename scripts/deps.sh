@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages Prismora needs, by group:
-#   build  compilers, CMake, Ninja, Qt 6, GStreamer, libcurl, pugixml, the
+#   build  compilers, CMake, Ninja, Qt 6, GStreamer, libcurl, pugixml, Wayland, the
 #          test and benchmark libraries, and what the install and the .deb are
 #          made with (rsvg-convert for the icons, dpkg-shlibdeps)
 #   run    what the programs need at run time (the GStreamer plugins that play
@@ -18,11 +18,11 @@ set -euo pipefail
 build_packages=(build-essential cmake ninja-build pkg-config qt6-base-dev libqt6opengl6-dev libxcb1-dev
   libxcb-shm0-dev libx11-dev libgtest-dev libgmock-dev libbenchmark-dev libpng-dev libfreetype-dev libfontconfig-dev clang
   clang-format clang-tidy libclang-rt-14-dev libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev libpugixml-dev
-  libcurl4-openssl-dev librsvg2-bin dpkg-dev)
+  libcurl4-openssl-dev librsvg2-bin dpkg-dev libwayland-dev wayland-protocols libxkbcommon-dev)
 run_packages=(libqt6widgets6 libqt6opengl6 libqt6openglwidgets6 libgl1-mesa-dri fonts-liberation2 libfreetype6
   libfontconfig1 gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
   gstreamer1.0-plugins-ugly gstreamer1.0-libav gstreamer1.0-alsa gstreamer1.0-pulseaudio glib-networking
-  timgm6mb-soundfont)
+  timgm6mb-soundfont qt6-wayland)
 # bench/side_by_side.sh runs programs of xscreensaver-data-extra and builds its frame counter
 # against libxdamage-dev.
 # libgdk-pixbuf2.0-bin reads the wallpaper files as GTK image viewers do; locales: the tests run the
@@ -30,10 +30,11 @@ run_packages=(libqt6widgets6 libqt6opengl6 libqt6openglwidgets6 libgl1-mesa-dri 
 # desktop-file-utils and groff-base check the installed desktop entries and man pages; mate-screensaver runs
 # in a private D-Bus session (dbus-daemon) with its settings set by gsettings (libglib2.0-bin); xscreensaver
 # and xsecurelock are the other real hosts the program runs under as a hack; x11-xserver-utils (xrandr,
-# xsetroot) makes the monitors of the two-monitor test.
+# xsetroot) makes the monitors of the two-monitor test. sway and weston run headless as the Wayland
+# sessions of the Wayland tests; grim takes their screenshots and wtype types into them.
 test_packages=(xvfb xauth xdotool x11-utils x11-xserver-utils imagemagick libgdk-pixbuf2.0-bin locales desktop-file-utils groff-base
   mate-screensaver dbus-daemon libglib2.0-bin procps lintian xscreensaver xsecurelock xscreensaver-data-extra
-  libxdamage-dev)
+  libxdamage-dev sway weston grim wtype)
 
 groups=("$@")
 if [ ${#groups[@]} -eq 0 ]; then
