@@ -175,6 +175,14 @@ bool ParseCommandLine(int argc, const char* const* argv, const char* xscreensave
         return false;
       }
       out->renderDirectory = value;
+    } else if (Is(arg, {"--idle"})) {
+      uint64_t seconds = 0;
+      if (!SetMode(out, SaverMode::Idle, &modeSeen, arg, error) || !takeValue(&value)) return false;
+      if (!ParseNumber(value, 1, kMaxIdleSeconds, &seconds)) {
+        *error = std::string("--idle must be a whole number of seconds from 1 to 86400, not ") + value;
+        return false;
+      }
+      out->idleSeconds = uint32_t(seconds);
     } else if (Is(arg, {"--frames", "--size", "--seed", "--every"})) {
       if (!takeValue(&value)) return false;
       if (!renderOption) renderOption = arg;
@@ -280,6 +288,10 @@ const char* UsageText() {
          "                           as a hack of XScreenSaver and similar lockers\n"
          "  -root, --root            draw into $XSCREENSAVER_WINDOW, else the root window\n"
          "  --window                 run in an ordinary window, for trying it out\n"
+         "  --idle SECONDS           wait in the background and run full screen after\n"
+         "                           SECONDS without input, again after each return\n"
+         "                           (Wayland sessions and GNOME); other options go to\n"
+         "                           the saver\n"
          "  (no mode, $XSCREENSAVER_WINDOW set)  the same as -root\n"
          "\n"
          "Options:\n"

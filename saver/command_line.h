@@ -14,6 +14,7 @@ enum class SaverMode {
   Foreign,     // -window-id ID, -root, $XSCREENSAVER_WINDOW: draw into ID
   Help,        // --help
   Render,      // --render DIR: frames drawn without a display, written as PNG files
+  Idle,        // --idle SECONDS: waits and runs the saver full screen when the session is idle
 };
 
 struct CommandLine {
@@ -24,6 +25,7 @@ struct CommandLine {
   std::string configDirectory;  // --config-dir DIR; "" = the usual place (a render: none)
   bool frameRate = false;       // -fps, --fps: the frame-rate readout from the start
   bool allMonitors = false;     // --all-monitors: full screen shows the picture on every monitor
+  uint32_t idleSeconds = 0;     // --idle SECONDS, 1..kMaxIdleSeconds
   std::string ignoredOptions;   // host options that mean nothing here, space-separated, for the log
   SettingsFlagsRec settings;    // settings for this run only (any saver mode and a render)
   std::string
@@ -41,6 +43,7 @@ struct CommandLine {
 constexpr uint32_t kMaxRenderFrames = 1000000;
 constexpr uint32_t kMinRenderWidth = 320, kMinRenderHeight = 200;
 constexpr uint32_t kMaxRenderSide = 8192;
+constexpr uint32_t kMaxIdleSeconds = 86400;  // a day
 
 // Parses argv; on failure returns false with a one-line message in *error.
 // xscreensaverWindow is $XSCREENSAVER_WINDOW (nullptr when unset).

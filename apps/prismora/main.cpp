@@ -15,6 +15,7 @@
 #include "platform/desktop/desktop_wallpaper.h"
 #include "platform/directories.h"
 #include "platform/font/freetype_text.h"
+#include "platform/idle/idle_watcher.h"
 #include "platform/linux/linux_services.h"
 #include "platform/qt/qt_dialog.h"
 #include "platform/qt/qt_host.h"
@@ -166,6 +167,12 @@ int main(int argc, char** argv) {
   }
   // Rendering needs no display at all.
   if (commandLine.mode == SaverMode::Render) return RunRenderCommand(commandLine);
+  if (commandLine.mode == SaverMode::Idle) {
+    InstallTerminationHandler();
+    int code = RunIdleWatcher(argc, argv, commandLine.idleSeconds);
+    ReraiseTermination();
+    return code;
+  }
   // From the start, and held while the toolkit connects to the display: a
   // SIGTERM then is acted on once it has, rather than failing it half-way.
   InstallTerminationHandler();

@@ -46,6 +46,7 @@ TEST(CommandLineTest, Modes) {
       {{"-window-id", "0X1F"}, SaverMode::Foreign, 31},
       {{"--help"}, SaverMode::Help, 0},
       {{"/s", "--help"}, SaverMode::Help, 0},
+      {{"--idle", "86400", "--all-monitors"}, SaverMode::Idle, 0},
   };
   for (const Case& c : cases) {
     Parsed p = Parse(c.args);
@@ -55,6 +56,7 @@ TEST(CommandLineTest, Modes) {
     EXPECT_EQ(p.line.mode, c.mode) << shown;
     EXPECT_EQ(p.line.windowId, c.id) << shown;
   }
+  EXPECT_EQ(Parse({"--idle", "86400"}).line.idleSeconds, 86400u);
 }
 
 TEST(CommandLineTest, RootAndTheLockersWindow) {
@@ -128,6 +130,15 @@ TEST(CommandLineTest, RefusesWhatItCannotUse) {
       {{"--render", "out", "--frames", "3", "--every"}, nullptr, "needs a value"},
       {{"-root", "-visual"}, nullptr, "needs a value"},
       {{"-root", "-nice"}, nullptr, "needs a value"},
+      {{"--idle"}, nullptr, "needs a value"},
+      {{"--idle", "0"}, nullptr, "--idle must be a whole number of seconds from 1 to 86400, not 0"},
+      {{"--idle", "-5"}, nullptr, "not -5"},
+      {{"--idle", "abc"}, nullptr, "not abc"},
+      {{"--idle", "1.5"}, nullptr, "not 1.5"},
+      {{"--idle", "86401"}, nullptr, "not 86401"},
+      {{"--idle", "99999999999999999999"}, nullptr, "--idle"},
+      {{"/s", "--idle", "5"}, nullptr, "more than one mode"},
+      {{"--idle", "5", "--frames", "3"}, nullptr, "only for --render"},
   };
   for (const Case& c : cases) {
     Parsed p = Parse(c.args, c.env);

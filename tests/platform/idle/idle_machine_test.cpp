@@ -1,0 +1,90 @@
+// The idle watcher's decisions over scripted sessions.
+#include "platform/idle/idle_machine.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+// One letter per event: I idle, A active, x the saver ended well, f it
+// failed, T SIGTERM, L the source lost. One letter per answer: S start the
+// saver, K stop it, E exit, . nothing.
+std::string RunScript(const std::string& script) {
+  ResetIdleMachine();
+  std::string answers;
+  for (char c : script) {
+    uint32_t actions = 0;
+    switch (c) {
+      case 'I':
+        actions = IdleMachineStep(IdleEvent::Idle);
+        break;
+      case 'A':
+        actions = IdleMachineStep(IdleEvent::Active);
+        break;
+      case 'x':
+      case 'f':
+        actions = IdleMachineStep(IdleEvent::ChildExited, c == 'f');
+        break;
+      case 'T':
+        actions = IdleMachineStep(IdleEvent::Terminate);
+        break;
+      default:
+        actions = IdleMachineStep(IdleEvent::SourceLost);
+        break;
+    }
+    std::string answer;
+    if (actions & kStartSaver) answer += 'S';
+    if (actions & kStopSaver) answer += 'K';
+    if (actions & kExitNow) answer += 'E';
+    answers += answer.empty() ? "." : answer;
+  }
+  return answers;
+}
+
+}  // namespace
+
+TEST(IdleMachineTest, ScriptedSessions) {
+  struct Case {
+    const char* script;
+    const char* answers;
+    IdlePhase phase;
+    int exitCode;
+    const char* why;
+  };
+  const Case cases[] = {
+      {"I", "S", IdlePhase::Saving, 0, "idle starts the saver"},
+      {"AIAxIAxI", ".S..S..S", IdlePhase::Saving, 0,
+       "a key ends it (active first), the next idle starts it again"},
+      {"IxAI", "S..S", IdlePhase::Saving, 0, "the saver's end can come before the source sees the key"},
+      {"IxI", "S..", IdlePhase::Spent, 0, "ended on its own while idle: not again until the user is back"},
+      {"IAII", "S...", IdlePhase::Saving, 0, "a nudge and idle again while it runs start nothing more"},
+      {"IfAIfAIf", "S..S..SE", IdlePhase::Done, 1, "three failures in a row: the watcher gives up"},
+      {"IfAIxAIfAIf", "S..S..S..S.", IdlePhase::Spent, 0, "a good run clears the failures"},
+      {"T", "E", IdlePhase::Done, 0, "SIGTERM while waiting exits at once"},
+      {"ITTx", "SK.E", IdlePhase::Done, 0, "SIGTERM while saving stops the saver, then exits"},
+      {"ILx", "SKE", IdlePhase::Done, 1, "a lost compositor stops the saver and fails"},
+      {"ILTx", "SK.E", IdlePhase::Done, 1, "SIGTERM after the loss keeps the failure"},
+      {"L", "E", IdlePhase::Done, 1, "a lost source while waiting fails at once"},
+      {"TIAx", "E...", IdlePhase::Done, 0, "after the exit nothing more happens"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(RunScript(c.script), c.answers) << c.script << ": " << c.why;
+    EXPECT_EQ(gIdleMachine.phase, c.phase) << c.script << ": " << c.why;
+    EXPECT_EQ(gIdleMachine.exitCode, c.exitCode) << c.script << ": " << c.why;
+  }
+}
+
+TEST(IdleMachineTest, SourcesInOrderOfPreference) {
+  const struct {
+    uint32_t offers;
+    IdleSource source;
+  } cases[] = {
+      {0, IdleSource::None},
+      {kOffersMutterMonitor, IdleSource::MutterMonitor},
+      {kOffersKdeIdle | kOffersMutterMonitor, IdleSource::KdeIdle},
+      {kOffersExtIdleNotify | kOffersKdeIdle | kOffersMutterMonitor, IdleSource::ExtIdleNotify},
+      {kOffersExtIdleNotify, IdleSource::ExtIdleNotify},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ChooseIdleSource(c.offers), c.source) << c.offers;
+}
