@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages Prismora needs, by group:
-#   build  compilers, CMake, Ninja, Qt 6, GStreamer, libcurl, pugixml, Wayland, the
+#   build  compilers, CMake, Ninja, Qt 6, GStreamer, libcurl, pugixml, Wayland (with KDE's protocols), the
 #          test and benchmark libraries, and what the install and the .deb are
 #          made with (rsvg-convert for the icons, dpkg-shlibdeps)
 #   run    what the programs need at run time (the GStreamer plugins that play
@@ -18,7 +18,7 @@ set -euo pipefail
 build_packages=(build-essential cmake ninja-build pkg-config qt6-base-dev libqt6opengl6-dev libxcb1-dev
   libxcb-shm0-dev libx11-dev libgtest-dev libgmock-dev libbenchmark-dev libpng-dev libfreetype-dev libfontconfig-dev clang
   clang-format clang-tidy libclang-rt-14-dev libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev libpugixml-dev
-  libcurl4-openssl-dev librsvg2-bin dpkg-dev libwayland-dev wayland-protocols libxkbcommon-dev)
+  libcurl4-openssl-dev librsvg2-bin dpkg-dev libwayland-dev wayland-protocols libxkbcommon-dev plasma-wayland-protocols)
 run_packages=(libqt6widgets6 libqt6opengl6 libqt6openglwidgets6 libgl1-mesa-dri fonts-liberation2 libfreetype6
   libfontconfig1 gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
   gstreamer1.0-plugins-ugly gstreamer1.0-libav gstreamer1.0-alsa gstreamer1.0-pulseaudio glib-networking
