@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "diag/log.h"
 #include "platform/clock.h"
@@ -32,6 +33,41 @@ void KeepDirectory(const char* location, char* out, size_t outSize) {
   if (length >= outSize) length = outSize - 1;
   std::memcpy(out, location, length);
   out[length] = '\0';
+}
+
+// The length of a valid UTF-8 sequence at text, 0 when it is none.
+size_t Utf8Length(const unsigned char* text) {
+  unsigned char lead = text[0];
+  size_t length = lead >= 0xF0 && lead <= 0xF4 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 && lead < 0xE0 ? 2 : 0;
+  if (lead >= 0xF5) return 0;
+  for (size_t i = 1; i < length; ++i)
+    if ((text[i] & 0xC0) != 0x80) return 0;
+  return length;
+}
+
+// A location or a playlist's line as the log shows it: a byte that is no
+// printable character (a control character, broken UTF-8) as \xNN, so that
+// no list can break a log line in two or send the terminal that shows the
+// log its escapes. A line a list made too long for a log is cut.
+std::string Printable(const char* text) {
+  constexpr size_t kLongest = 1024;
+  std::string out;
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text);
+  size_t i = 0;
+  for (; bytes[i] != 0 && i < kLongest;) {
+    size_t length = bytes[i] >= 0x80 ? Utf8Length(bytes + i) : bytes[i] >= 0x20 && bytes[i] != 0x7F ? 1 : 0;
+    if (length == 0) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\x%02X", bytes[i]);
+      out += escaped;
+      i += 1;
+    } else {
+      out.append(text + i, length);
+      i += length;
+    }
+  }
+  if (bytes[i] != 0) out += "...";
+  return out;
 }
 
 // Step 3 to 5 of the start: the system, its output and its initialisation.
@@ -114,7 +150,7 @@ int MUSICInitialise(const char* location, unsigned volumePercent, bool fromMemor
     }
   } else if (!FmodCheck(FMOD_System_CreateSound(gSystem, location, FMOD_CREATESTREAM, nullptr, &gPlaylist),
                         "MUSICInitialise:FMOD_System_CreateSound")) {
-    LogDebug("Trying to create sound for %s\n", location);
+    LogDebug("Trying to create sound for %s\n", Printable(location).c_str());
     MUSICClose();
     return 0;
   }
@@ -198,7 +234,7 @@ void CreatePlaylistTrackSound(const char* track) {
     FmodCheck(result, "CreatePlaylistTrackSound:FMOD_System_CreateSound");
   }
   if (result != FMOD_OK) {
-    LogDebug("Trying to play track %s of playlist\n", track);
+    LogDebug("Trying to play track %s of playlist\n", Printable(track).c_str());
     MUSICClose();
   }
 }

@@ -5,10 +5,34 @@
 
 namespace {
 
+// Bytes enough to tell a list from a stream by its start.
+constexpr size_t kSniffBytes = 512;
+
+std::string ContentTypeOf(CURL* easy) {
+  char* type = nullptr;
+  curl_easy_getinfo(easy, CURLINFO_CONTENT_TYPE, &type);
+  return type ? type : "";
+}
+
+// Takes what the server sends. As soon as its type (or, where the type
+// says nothing, its first bytes) shows a stream rather than a list, the
+// transfer stops: the stream is played as the list's only entry.
 size_t KeepBody(char* data, size_t size, size_t count, void* user) {
-  std::string* body = static_cast<std::string*>(user);
-  if (body->size() + size * count > kMaxPlaylistBytes) return 0;  // too long: the transfer fails
-  body->append(data, size * count);
+  SoundRec* sound = static_cast<SoundRec*>(user);
+  if (sound->body.size() + size * count > kMaxPlaylistBytes) return 0;  // too long: the transfer fails
+  sound->body.append(data, size * count);
+  if (sound->sniffed) return size * count;
+  std::string type = ContentTypeOf(sound->fetch);
+  PlaylistKind kind = PlaylistKindOfContent(sound->body.data(), sound->body.size(), type);
+  bool enough = sound->body.size() >= kSniffBytes;
+  if (kind == PlaylistKind::None && (ContentTypeIsSound(type) || (enough && sound->kind == PlaylistKind::None))) {
+    sound->isStream = true;
+    return 0;
+  }
+  if (enough) {
+    sound->sniffed = true;
+    if (kind != PlaylistKind::None) sound->kind = kind;
+  }
   return size * count;
 }
 
@@ -39,7 +63,7 @@ bool StartFetch(FMOD_SYSTEM* system, SoundRec* sound) {
   }
   curl_easy_setopt(easy, CURLOPT_URL, sound->location.c_str());
   curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, KeepBody);
-  curl_easy_setopt(easy, CURLOPT_WRITEDATA, &sound->body);
+  curl_easy_setopt(easy, CURLOPT_WRITEDATA, sound);
   curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
   curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 5L);
   curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, 10L);
@@ -72,12 +96,21 @@ void PollFetches(FMOD_SYSTEM* system) {
     SoundRec* sound = SoundOf(reinterpret_cast<FMOD_SOUND*>(serial));
     CURLcode result = message->data.result;
     if (!sound) continue;
+    char* effective = nullptr;
+    curl_easy_getinfo(message->easy_handle, CURLINFO_EFFECTIVE_URL, &effective);
+    // Relative entries are taken from where the list really came from.
+    std::string base = effective ? effective : sound->location;
+    std::string type = ContentTypeOf(message->easy_handle);
     EndFetch(system, sound);
-    if (result != CURLE_OK) {
+    PlaylistKind kind = PlaylistKindOfContent(sound->body.data(), sound->body.size(), type);
+    if (kind == PlaylistKind::None) kind = sound->kind;
+    if (sound->isStream) {
+      sound->entries = {sound->location};
+      sound->openState = FMOD_OPENSTATE_READY;
+    } else if (result != CURLE_OK) {
       sound->openState = FMOD_OPENSTATE_ERROR;
       sound->error = FetchError(result);
-    } else if (ParsePlaylist(sound->body.data(), sound->body.size(), sound->kind, sound->location,
-                             &sound->entries)) {
+    } else if (ParsePlaylist(sound->body.data(), sound->body.size(), kind, base, &sound->entries)) {
       sound->openState = FMOD_OPENSTATE_READY;
     } else {
       sound->openState = FMOD_OPENSTATE_ERROR;

@@ -22,6 +22,14 @@ void OnAboutToFinish(GstElement* playbin, gpointer uri) {
   g_object_set(playbin, "uri", static_cast<const char*>(uri), nullptr);
 }
 
+// The HTTP source waits longer than our own limit, so that a silent
+// server is reported as the timeout it is (the source says only that the
+// stream failed).
+void OnNetSourceSetup(GstElement*, GstElement* source, gpointer) {
+  if (g_object_class_find_property(G_OBJECT_GET_CLASS(source), "timeout"))
+    g_object_set(source, "timeout", guint(kStreamTimeoutUs / G_USEC_PER_SEC + 5), nullptr);
+}
+
 void FreeUri(gpointer uri, GClosure*) { g_free(uri); }
 void FreeBytes(gpointer bytes, GClosure*) { g_bytes_unref(static_cast<GBytes*>(bytes)); }
 
@@ -118,7 +126,9 @@ FMOD_RESULT StartPipeline(SoundRec* sound) {
     // Without a duration limit playback waits for seconds of stream first.
     g_object_set(playbin, "buffer-size", gint(sound->system->streamBufferSize), "buffer-duration",
                  gint64(GST_SECOND), nullptr);
+    g_signal_connect(playbin, "source-setup", G_CALLBACK(OnNetSourceSetup), nullptr);
   }
+  sound->openedAt = g_get_monotonic_time();
   if (sound->memory)
     g_signal_connect_data(playbin, "source-setup", G_CALLBACK(OnSourceSetup), g_bytes_ref(sound->memory),
                           FreeBytes, GConnectFlags(0));
@@ -159,6 +169,11 @@ void ApplyPlayingState(SoundRec* sound) {
 
 void PollBus(SoundRec* sound) {
   if (!sound->bus) return;
+  if (sound->net && sound->openState == FMOD_OPENSTATE_LOADING &&
+      g_get_monotonic_time() - sound->openedAt >= kStreamTimeoutUs) {
+    sound->openState = FMOD_OPENSTATE_ERROR;
+    sound->error = FMOD_ERR_HTTP_TIMEOUT;
+  }
   while (GstMessage* message = gst_bus_pop(sound->bus)) {
     switch (GST_MESSAGE_TYPE(message)) {
       case GST_MESSAGE_ASYNC_DONE:

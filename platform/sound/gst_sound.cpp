@@ -1,12 +1,14 @@
 #include "platform/sound/gst_sound.h"
 
+#include <fcntl.h>
+#include <gst/base/gsttypefindhelper.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 
 #include "platform/sound/gst_sound_state.h"
 
@@ -97,11 +99,77 @@ std::string Absolute(const FMOD_SYSTEM* system, const std::string& path) {
   return system->directory + (system->directory.back() == '/' ? "" : "/") + path;
 }
 
-bool ReadSmallFile(const std::string& path, std::string* out) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return false;
-  out->assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-  return out->size() <= kMaxPlaylistBytes;
+// The bytes a local file's kind is told by.
+constexpr size_t kHeadBytes = 64 * 1024;
+
+// Reads the start of a local file, up to limit bytes, without ever waiting
+// on it: only a regular file is read (a FIFO or a device given as music
+// would hold the frame loop up, or never end), opened non-blocking.
+FMOD_RESULT ReadLocalFile(const std::string& path, size_t limit, std::string* out, off_t* size) {
+  int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? FMOD_ERR_FILE_NOTFOUND : FMOD_ERR_FILE_BAD;
+  struct stat info = {};
+  FMOD_RESULT result = FMOD_OK;
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) result = FMOD_ERR_FILE_BAD;
+  *size = info.st_size;
+  out->clear();
+  while (result == FMOD_OK && out->size() < limit) {
+    char buffer[16384];
+    ssize_t got = read(fd, buffer, std::min(sizeof buffer, limit - out->size()));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) result = FMOD_ERR_FILE_BAD;
+    if (got <= 0) break;
+    out->append(buffer, size_t(got));
+  }
+  close(fd);
+  return result;
+}
+
+// Whether the start of a file is something GStreamer can play: a sound or
+// a media container, not text, a picture or a program named like music.
+bool LooksLikeSound(const std::string& head) {
+  if (head.empty()) return false;
+  GstCaps* caps = gst_type_find_helper_for_data(nullptr, reinterpret_cast<const guint8*>(head.data()),
+                                                head.size(), nullptr);
+  if (!caps) return false;
+  std::string type = gst_structure_get_name(gst_caps_get_structure(caps, 0));
+  gst_caps_unref(caps);
+  static const char* const kContainers[] = {"application/ogg", "application/x-id3", "application/x-apetag",
+                                            "application/x-3gp", "application/vnd.rn-realmedia"};
+  if (type.rfind("audio/", 0) == 0 || type.rfind("video/", 0) == 0) return true;
+  for (const char* container : kContainers)
+    if (type == container) return true;
+  return false;
+}
+
+// A local source: a playlist (by its text or, failing that, its name) is
+// read at once; anything else must look like a sound to be opened.
+FMOD_RESULT OpenLocal(SoundRec* sound, const std::string& path) {
+  std::string head;
+  off_t size = 0;
+  FMOD_RESULT result = ReadLocalFile(path, kHeadBytes, &head, &size);
+  if (result != FMOD_OK) return result;
+  PlaylistKind kind = PlaylistKindOfContent(head.data(), head.size(), "");
+  if (kind == PlaylistKind::None) kind = PlaylistKindOf(path);
+  if (kind == PlaylistKind::None) {
+    if (!LooksLikeSound(head)) return FMOD_ERR_FORMAT;
+    gchar* uri = gst_filename_to_uri(path.c_str(), nullptr);
+    if (!uri) return FMOD_ERR_FILE_NOTFOUND;
+    sound->uri = uri;
+    g_free(uri);
+    return FMOD_OK;
+  }
+  sound->playlist = true;
+  sound->kind = kind;
+  if (size > off_t(kMaxPlaylistBytes)) return FMOD_ERR_FILE_BAD;
+  std::string body;
+  // Read again whole: a file that grew past the limit meanwhile is refused.
+  result = ReadLocalFile(path, kMaxPlaylistBytes + 1, &body, &size);
+  if (result != FMOD_OK) return result;
+  if (body.size() > kMaxPlaylistBytes) return FMOD_ERR_FILE_BAD;
+  if (!ParsePlaylist(body.data(), body.size(), kind, path, &sound->entries)) return FMOD_ERR_FORMAT;
+  sound->openState = FMOD_OPENSTATE_READY;
+  return FMOD_OK;
 }
 
 // The deferred track "LIST#prismora-entry-N" of a remote playlist LIST that
@@ -140,30 +208,25 @@ FMOD_RESULT CreateSound(FMOD_SYSTEM* system, const char* nameOrData, FMOD_MODE m
       sound->waitFor = list->serial;
       sound->waitIndex = index;
       sound->net = list->net;
-    } else if (sound->kind != PlaylistKind::None) {
-      sound->playlist = true;
-      if (sound->net) {
+    } else if (sound->net) {
+      // An address that names no sound file may be a list whatever its
+      // name says: the server's answer tells (its type, its first bytes).
+      if (sound->kind != PlaylistKind::None || !HasSoundExtension(sound->location)) {
+        sound->playlist = true;
         if (!StartFetch(system, sound.get())) return FMOD_ERR_MEMORY;
       } else {
-        std::string path = Absolute(system, sound->location);
-        std::string body;
-        struct stat info_ = {};
-        if (stat(path.c_str(), &info_) != 0) return FMOD_ERR_FILE_NOTFOUND;
-        if (!ReadSmallFile(path, &body)) return FMOD_ERR_FILE_BAD;
-        if (!ParsePlaylist(body.data(), body.size(), sound->kind, path, &sound->entries))
-          return FMOD_ERR_FORMAT;
-        sound->openState = FMOD_OPENSTATE_READY;
+        sound->uri = sound->location;
       }
-    } else if (sound->net || sound->location.compare(0, 7, "file://") == 0) {
-      sound->uri = sound->location;
     } else {
       std::string path = Absolute(system, sound->location);
-      struct stat info_ = {};
-      if (stat(path.c_str(), &info_) != 0 || !S_ISREG(info_.st_mode)) return FMOD_ERR_FILE_NOTFOUND;
-      gchar* uri = gst_filename_to_uri(path.c_str(), nullptr);
-      if (!uri) return FMOD_ERR_FILE_NOTFOUND;
-      sound->uri = uri;
-      g_free(uri);
+      if (sound->location.compare(0, 7, "file://") == 0) {
+        gchar* name = g_filename_from_uri(sound->location.c_str(), nullptr, nullptr);
+        path = name ? name : "";
+        g_free(name);
+        if (path.empty()) return FMOD_ERR_FILE_NOTFOUND;
+      }
+      FMOD_RESULT result = OpenLocal(sound.get(), path);
+      if (result != FMOD_OK) return result;
     }
   }
   if (!sound->playlist && !sound->waitFor) {
@@ -374,6 +437,11 @@ void InstallGstSound() {
           if (loaded) gst_object_unref(loaded);
           gst_object_unref(factory);
         }
+    // So do the type finders that tell a sound file from anything else.
+    static const guint8 kNothing[64] = {};
+    if (gGst.gstReady)
+      if (GstCaps* caps = gst_type_find_helper_for_data(nullptr, kNothing, sizeof kNothing, nullptr))
+        gst_caps_unref(caps);
   }
   gSoundService = &kGstSound;
 }

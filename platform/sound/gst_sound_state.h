@@ -15,6 +15,9 @@
 #include "platform/sound.h"
 #include "platform/sound/playlist.h"
 
+// A stream that sends nothing for this long has timed out.
+constexpr gint64 kStreamTimeoutUs = 15 * G_USEC_PER_SEC;
+
 struct FMOD_SYSTEM {
   bool initialised = false;
   int output = FMOD_OUTPUTTYPE_AUTODETECT;
@@ -43,6 +46,10 @@ struct SoundRec {
   std::vector<std::string> entries;
   CURL* fetch = nullptr;
   std::string body;
+  // What the server's answer turned out to be: a list of some kind, or
+  // (sniffed) the sound itself, which then is the list's only entry.
+  bool sniffed = false;
+  bool isStream = false;
   std::string tagText;
   // A track of a remote playlist still being fetched: which entry.
   uintptr_t waitFor = 0;
@@ -58,6 +65,7 @@ struct SoundRec {
   bool paused = false;
   bool buffering = false;
   double volume = 1.0;
+  gint64 openedAt = 0;  // g_get_monotonic_time when the open started
 };
 
 struct GstSoundRec {

@@ -1,5 +1,6 @@
 #include "platform/sound/playlist.h"
 
+#include <glib.h>
 #include <strings.h>
 
 #include <algorithm>
@@ -144,49 +145,176 @@ const char* AttributeNoCase(const pugi::xml_node& node, const char* name) {
   return nullptr;
 }
 
-void CollectXml(const pugi::xml_node& node, PlaylistKind kind, std::vector<std::string>* raw) {
-  for (pugi::xml_node child : node.children()) {
-    if (child.type() != pugi::node_element) continue;
-    const char* value = nullptr;
-    if (kind == PlaylistKind::Asx &&
-        (strcasecmp(child.name(), "ref") == 0 || strcasecmp(child.name(), "entryref") == 0))
-      value = AttributeNoCase(child, "href");
-    else if (kind == PlaylistKind::Wpl && strcasecmp(child.name(), "media") == 0)
-      value = AttributeNoCase(child, "src");
-    if (value) raw->push_back(value);
-    // An ASX entry lists alternative addresses of one track: the first one.
-    if (kind == PlaylistKind::Asx && strcasecmp(child.name(), "entry") == 0) {
-      size_t before = raw->size();
-      CollectXml(child, kind, raw);
-      if (raw->size() > before + 1) raw->resize(before + 1);
-      continue;
-    }
-    CollectXml(child, kind, raw);
-  }
+const char* EntryOf(const pugi::xml_node& node, PlaylistKind kind) {
+  if (kind == PlaylistKind::Asx &&
+      (strcasecmp(node.name(), "ref") == 0 || strcasecmp(node.name(), "entryref") == 0))
+    return AttributeNoCase(node, "href");
+  if (kind == PlaylistKind::Wpl && strcasecmp(node.name(), "media") == 0) return AttributeNoCase(node, "src");
+  return nullptr;
 }
 
-void ParseXml(const std::string& text, PlaylistKind kind, std::vector<std::string>* raw) {
+// Walks the elements in document order without recursion, so that no
+// nesting can exhaust the stack; false when it goes deeper than
+// kMaxPlaylistDepth. An ASX entry lists alternative addresses of one track:
+// only its first counts.
+bool CollectXml(const pugi::xml_node& root, PlaylistKind kind, std::vector<std::string>* raw) {
+  pugi::xml_node node = root.first_child();
+  pugi::xml_node entry;  // the outermost ASX entry we are inside, if any
+  bool entryTaken = false;
+  int depth = 1;
+  while (node) {
+    bool element = node.type() == pugi::node_element;
+    if (element) {
+      if (const char* value = EntryOf(node, kind)) {
+        if (!entry || !entryTaken) raw->push_back(value);
+        entryTaken = entry != nullptr;
+      }
+      if (!entry && kind == PlaylistKind::Asx && strcasecmp(node.name(), "entry") == 0) {
+        entry = node;
+        entryTaken = false;
+      }
+    }
+    if (element && node.first_child()) {
+      if (++depth > kMaxPlaylistDepth) return false;
+      node = node.first_child();
+      continue;
+    }
+    // The node's subtree is done: on to the next sibling, up as needed.
+    while (true) {
+      if (node == entry) entry = pugi::xml_node();
+      if (node.next_sibling()) break;
+      node = node.parent();
+      --depth;
+      if (!node || node == root) return true;
+    }
+    node = node.next_sibling();
+  }
+  return true;
+}
+
+bool ParseXml(const std::string& text, PlaylistKind kind, std::vector<std::string>* raw) {
   std::string escaped = EscapeBareAmpersands(text);
   pugi::xml_document document;
   // What parsed before an error is kept: a torn file still plays its start.
   document.load_buffer(escaped.data(), escaped.size(), pugi::parse_default, pugi::encoding_auto);
-  CollectXml(document, kind, raw);
+  return CollectXml(document, kind, raw);
+}
+
+// The start of a body as 8-bit text: UTF-16 (with its byte-order mark)
+// keeps its low bytes, a UTF-8 mark is dropped, leading space is skipped.
+std::string SniffText(const char* text, size_t size) {
+  constexpr size_t kSniffBytes = 512;
+  std::string out;
+  size_t start = 0, step = 1, offset = 0;
+  if (size >= 2 && static_cast<unsigned char>(text[0]) == 0xFF && static_cast<unsigned char>(text[1]) == 0xFE) {
+    start = 2, step = 2;
+  } else if (size >= 2 && static_cast<unsigned char>(text[0]) == 0xFE &&
+             static_cast<unsigned char>(text[1]) == 0xFF) {
+    start = 2, step = 2, offset = 1;
+  } else if (size >= 3 && std::memcmp(text, "\xEF\xBB\xBF", 3) == 0) {
+    start = 3;
+  }
+  for (size_t i = start + offset; i < size && out.size() < kSniffBytes; i += step) {
+    if (out.empty() && std::isspace(static_cast<unsigned char>(text[i]))) continue;
+    out += char(std::tolower(static_cast<unsigned char>(text[i])));
+  }
+  return out;
+}
+
+bool StartsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
+
+// The first element's name of XML text, past declarations and comments.
+std::string FirstElement(const std::string& text) {
+  size_t at = 0;
+  while ((at = text.find('<', at)) != std::string::npos) {
+    if (text.compare(at, 5, "<?wpl") == 0) return "?wpl";
+    if (at + 1 < text.size() && (text[at + 1] == '?' || text[at + 1] == '!')) {
+      at = text.find('>', at);
+      if (at == std::string::npos) break;
+      continue;
+    }
+    size_t end = text.find_first_of(" \t\r\n/>", at + 1);
+    return text.substr(at + 1, end == std::string::npos ? std::string::npos : end - at - 1);
+  }
+  return "";
+}
+
+std::string MediaType(const std::string& contentType) {
+  return Lower(Trim(contentType.substr(0, contentType.find(';'))));
+}
+
+}  // namespace
+
+namespace {
+
+// A location's extension in lower case, an address's query and fragment
+// left out; empty when it has none.
+std::string ExtensionOf(const std::string& location) {
+  std::string path = location;
+  if (HasScheme(path)) path = path.substr(0, path.find_first_of("?#", path.find("://") + 3));
+  size_t dot = path.rfind('.');
+  size_t slash = path.find_last_of("/\\");
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
+  return Lower(path.substr(dot + 1));
 }
 
 }  // namespace
 
 PlaylistKind PlaylistKindOf(const std::string& location) {
-  std::string path = location;
-  if (HasScheme(path)) path = path.substr(0, path.find_first_of("?#", path.find("://") + 3));
-  size_t dot = path.rfind('.');
-  size_t slash = path.find_last_of("/\\");
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return PlaylistKind::None;
-  std::string extension = Lower(path.substr(dot + 1));
+  std::string extension = ExtensionOf(location);
   if (extension == "m3u" || extension == "m3u8") return PlaylistKind::M3u;
   if (extension == "pls") return PlaylistKind::Pls;
   if (extension == "asx" || extension == "wax") return PlaylistKind::Asx;
   if (extension == "wpl") return PlaylistKind::Wpl;
   return PlaylistKind::None;
+}
+
+bool HasSoundExtension(const std::string& location) {
+  static const char* const kSounds[] = {"mp3", "mp2", "ogg", "oga", "opus", "aac", "m4a", "flac",
+                                        "wav", "wma", "mid", "midi", "spx", "mka", "webm"};
+  std::string extension = ExtensionOf(location);
+  for (const char* sound : kSounds)
+    if (extension == sound) return true;
+  return false;
+}
+
+PlaylistKind PlaylistKindOfContent(const char* text, size_t size, const std::string& contentType) {
+  std::string start = SniffText(text, size);
+  if (StartsWith(start, "#extm3u")) return PlaylistKind::M3u;
+  if (StartsWith(start, "[playlist]")) return PlaylistKind::Pls;
+  if (StartsWith(start, "<")) {
+    std::string element = FirstElement(start);
+    if (element == "asx") return PlaylistKind::Asx;
+    if (element == "smil" || element == "?wpl") return PlaylistKind::Wpl;
+  }
+  struct Named {
+    const char* type;
+    PlaylistKind kind;
+  };
+  static const Named kTypes[] = {
+      {"audio/x-mpegurl", PlaylistKind::M3u},        {"audio/mpegurl", PlaylistKind::M3u},
+      {"application/x-mpegurl", PlaylistKind::M3u},  {"application/vnd.apple.mpegurl", PlaylistKind::M3u},
+      {"audio/x-m3u", PlaylistKind::M3u},            {"audio/m3u", PlaylistKind::M3u},
+      {"audio/x-scpls", PlaylistKind::Pls},          {"audio/scpls", PlaylistKind::Pls},
+      {"application/pls+xml", PlaylistKind::Pls},    {"video/x-ms-asx", PlaylistKind::Asx},
+      {"audio/x-ms-wax", PlaylistKind::Asx},         {"video/x-ms-wvx", PlaylistKind::Asx},
+      {"application/vnd.ms-wpl", PlaylistKind::Wpl},
+  };
+  std::string type = MediaType(contentType);
+  for (const Named& named : kTypes)
+    if (type == named.type) return named.kind;
+  // Plain text whose first line is an address: a list without its header.
+  if ((type.empty() || StartsWith(type, "text/")) &&
+      (StartsWith(start, "http://") || StartsWith(start, "https://")))
+    return PlaylistKind::M3u;
+  return PlaylistKind::None;
+}
+
+bool ContentTypeIsSound(const std::string& contentType) {
+  std::string type = MediaType(contentType);
+  // Servers send ASX lists as well as ASF streams with this one.
+  if (type == "video/x-ms-asf") return false;
+  return StartsWith(type, "audio/") || StartsWith(type, "video/") || type == "application/ogg";
 }
 
 std::string ResolvePlaylistEntry(const std::string& base, std::string entry) {
@@ -199,13 +327,11 @@ std::string ResolvePlaylistEntry(const std::string& base, std::string entry) {
   }
   std::replace(entry.begin(), entry.end(), '\\', '/');
   if (HasScheme(base)) {
-    size_t hostStart = base.find("://") + 3;
-    size_t pathStart = base.find('/', hostStart);
-    std::string origin = pathStart == std::string::npos ? base : base.substr(0, pathStart);
-    std::string path = pathStart == std::string::npos ? "/" : base.substr(pathStart);
-    path = path.substr(0, path.find_first_of("?#"));
-    if (!entry.empty() && entry[0] == '/') return origin + NormalisePath(entry);
-    return origin + NormalisePath(path.substr(0, path.rfind('/') + 1) + entry);
+    // A reference relative to an address, by the rules of RFC 3986.
+    gchar* resolved = g_uri_resolve_relative(base.c_str(), entry.c_str(), G_URI_FLAGS_PARSE_RELAXED, nullptr);
+    std::string out = resolved ? resolved : "";
+    g_free(resolved);
+    return out;
   }
   if (!entry.empty() && entry[0] == '/') return NormalisePath(entry);
   std::string folder = base;
@@ -233,14 +359,15 @@ bool ParsePlaylist(const char* text, size_t size, PlaylistKind kind, const std::
     }
     case PlaylistKind::Asx:
     case PlaylistKind::Wpl:
-      ParseXml(body, kind, &raw);
+      if (!ParseXml(body, kind, &raw)) return false;
       break;
     case PlaylistKind::None:
       return false;
   }
   for (const std::string& entry : raw) {
     if (Trim(entry).empty()) continue;
-    entries->push_back(ResolvePlaylistEntry(base, entry));
+    std::string resolved = ResolvePlaylistEntry(base, entry);
+    if (!resolved.empty()) entries->push_back(resolved);
   }
   return !entries->empty();
 }
