@@ -25,7 +25,8 @@ size_t KeepBody(char* data, size_t size, size_t count, void* user) {
   std::string type = ContentTypeOf(sound->fetch);
   PlaylistKind kind = PlaylistKindOfContent(sound->body.data(), sound->body.size(), type);
   bool enough = sound->body.size() >= kSniffBytes;
-  if (kind == PlaylistKind::None && (ContentTypeIsSound(type) || (enough && sound->kind == PlaylistKind::None))) {
+  if (kind == PlaylistKind::None &&
+      (ContentTypeIsSound(type) || (enough && sound->kind == PlaylistKind::None))) {
     sound->isStream = true;
     return 0;
   }

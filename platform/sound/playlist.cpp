@@ -206,7 +206,8 @@ std::string SniffText(const char* text, size_t size) {
   constexpr size_t kSniffBytes = 512;
   std::string out;
   size_t start = 0, step = 1, offset = 0;
-  if (size >= 2 && static_cast<unsigned char>(text[0]) == 0xFF && static_cast<unsigned char>(text[1]) == 0xFE) {
+  if (size >= 2 && static_cast<unsigned char>(text[0]) == 0xFF &&
+      static_cast<unsigned char>(text[1]) == 0xFE) {
     start = 2, step = 2;
   } else if (size >= 2 && static_cast<unsigned char>(text[0]) == 0xFE &&
              static_cast<unsigned char>(text[1]) == 0xFF) {
@@ -270,8 +271,8 @@ PlaylistKind PlaylistKindOf(const std::string& location) {
 }
 
 bool HasSoundExtension(const std::string& location) {
-  static const char* const kSounds[] = {"mp3", "mp2", "ogg", "oga", "opus", "aac", "m4a", "flac",
-                                        "wav", "wma", "mid", "midi", "spx", "mka", "webm"};
+  static const char* const kSounds[] = {"mp3", "mp2", "ogg", "oga",  "opus", "aac", "m4a", "flac",
+                                        "wav", "wma", "mid", "midi", "spx",  "mka", "webm"};
   std::string extension = ExtensionOf(location);
   for (const char* sound : kSounds)
     if (extension == sound) return true;
@@ -292,12 +293,18 @@ PlaylistKind PlaylistKindOfContent(const char* text, size_t size, const std::str
     PlaylistKind kind;
   };
   static const Named kTypes[] = {
-      {"audio/x-mpegurl", PlaylistKind::M3u},        {"audio/mpegurl", PlaylistKind::M3u},
-      {"application/x-mpegurl", PlaylistKind::M3u},  {"application/vnd.apple.mpegurl", PlaylistKind::M3u},
-      {"audio/x-m3u", PlaylistKind::M3u},            {"audio/m3u", PlaylistKind::M3u},
-      {"audio/x-scpls", PlaylistKind::Pls},          {"audio/scpls", PlaylistKind::Pls},
-      {"application/pls+xml", PlaylistKind::Pls},    {"video/x-ms-asx", PlaylistKind::Asx},
-      {"audio/x-ms-wax", PlaylistKind::Asx},         {"video/x-ms-wvx", PlaylistKind::Asx},
+      {"audio/x-mpegurl", PlaylistKind::M3u},
+      {"audio/mpegurl", PlaylistKind::M3u},
+      {"application/x-mpegurl", PlaylistKind::M3u},
+      {"application/vnd.apple.mpegurl", PlaylistKind::M3u},
+      {"audio/x-m3u", PlaylistKind::M3u},
+      {"audio/m3u", PlaylistKind::M3u},
+      {"audio/x-scpls", PlaylistKind::Pls},
+      {"audio/scpls", PlaylistKind::Pls},
+      {"application/pls+xml", PlaylistKind::Pls},
+      {"video/x-ms-asx", PlaylistKind::Asx},
+      {"audio/x-ms-wax", PlaylistKind::Asx},
+      {"video/x-ms-wvx", PlaylistKind::Asx},
       {"application/vnd.ms-wpl", PlaylistKind::Wpl},
   };
   std::string type = MediaType(contentType);

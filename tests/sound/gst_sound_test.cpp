@@ -5,6 +5,7 @@
 #include "platform/sound/gst_sound.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -22,6 +23,8 @@
 #include "music/music_player.h"
 #include "patterns/options.h"
 #include "platform/event_source.h"
+#include "platform/headless/headless.h"
+#include "platform/headless/headless_dialog.h"
 #include "platform/linux/linux_services.h"
 #include "platform/messages.h"
 #include "platform/resources.h"
@@ -31,6 +34,7 @@
 #include "platform/window.h"
 #include "saver/saver_host.h"
 #include "saver/screen_saver.h"
+#include "saver/settings_dialog.h"
 #include "tests/sound/loopback_http.h"
 #include "tests/support/log_text.h"
 #include "tests/support/settings_fixture.h"
@@ -257,9 +261,10 @@ TEST_F(GstSoundTest, ALocalPlaylistPlaysInOrderAndStartsAgain) {
   WriteWav(folder + "/a.wav", 0.3, 440);
   WriteWav(folder + "/sub/b.wav", 0.2, 550);
   WriteWav(folder + "/c.wav", 0.25, 660);
-  // Relative entries, one with a Windows separator, and CRLF line ends.
-  std::ofstream(folder + "/list.m3u") << "#EXTM3U\r\na.wav\r\nsub\\b.wav\r\n" << folder << "/c.wav\r\n";
-  ASSERT_EQ(MUSICInitialise((folder + "/list.m3u").c_str(), 100, false, 0), 1);
+  // Relative entries, one with a Windows separator, and CRLF line ends; a
+  // name that does not say it is a list.
+  std::ofstream(folder + "/list.txt") << "#EXTM3U\r\na.wav\r\nsub\\b.wav\r\n" << folder << "/c.wav\r\n";
+  ASSERT_EQ(MUSICInitialise((folder + "/list.txt").c_str(), 100, false, 0), 1);
   PollFor(10, [] { return gPlayed.size() >= 4; });
   EXPECT_EQ(gPlayed, (std::vector<std::string>{folder + "/a.wav", folder + "/sub/b.wav", folder + "/c.wav",
                                                folder + "/a.wav"}));
@@ -283,23 +288,40 @@ TEST_F(GstSoundTest, StreamsAndRemotePlaylistsOfEveryFormatPlay) {
                "<asx><entry><ref href=\"/stream.mp3?a=1&b=2\"/></entry></asx>");
   server.Serve("/radio/list.wpl", "application/vnd.ms-wpl",
                "<?wpl version=\"1.0\"?><smil><body><seq><media src=\"../stream.mp3\"/></seq></body></smil>");
-  std::vector<std::string> locations = {stream,
-                                        server.Url("/radio/list.m3u"),
-                                        server.Url("/radio/list.pls"),
-                                        server.Url("/radio/list.asx"),
-                                        server.Url("/radio/list.wax"),
-                                        server.Url("/radio/list.wpl")};
-  for (const std::string& location : locations) {
+  // Lists that only their text or their type shows, one with an entry
+  // relative to the network path; and the stream itself at such an address.
+  std::string host = stream.substr(std::strlen("http:"));
+  server.Serve("/listen", "text/plain",
+               "[playlist]\nFile1=" + host.substr(0, host.rfind('/')) + "/stream.mp3\n");
+  server.Serve("/tune-in", "audio/x-mpegurl", "stream.mp3\n");
+  struct Case {
+    std::string location;
+    const char* streamPath;
+    int streamRequests;  // a stream at an address without a sound's name is asked twice
+  };
+  const std::vector<Case> cases = {
+      {stream, "/stream.mp3", 1},
+      {server.Url("/radio/list.m3u"), "/stream.mp3", 1},
+      {server.Url("/radio/list.pls"), "/stream.mp3", 1},
+      {server.Url("/radio/list.asx"), "/stream.mp3", 1},
+      {server.Url("/radio/list.wax"), "/stream.mp3", 1},
+      {server.Url("/radio/list.wpl"), "/stream.mp3", 1},
+      {server.Url("/listen"), "/stream.mp3", 1},
+      {server.Url("/tune-in"), "/stream.mp3", 1},
+      {server.Url("/live"), "/live", 2},
+  };
+  for (const Case& c : cases) {
+    const std::string& location = c.location;
     SCOPED_TRACE(location);
     gPlayed.clear();
     gStreamBuffers.clear();
-    int streamRequests = server.RequestsFor("/stream.mp3");
+    int streamRequests = server.RequestsFor(c.streamPath);
     ASSERT_EQ(MUSICInitialise(location.c_str(), 100, false, 0), 1);
     PollStats stats = PollFor(8, Started);
     ASSERT_TRUE(Started()) << LogText();
     EXPECT_EQ(gStreamBuffers.front(), 65536u);
     EXPECT_EQ(gPlayed.size(), 1u);
-    EXPECT_EQ(server.RequestsFor("/stream.mp3"), streamRequests + 1);
+    EXPECT_EQ(server.RequestsFor(c.streamPath), streamRequests + c.streamRequests);
     PollFor(0.5);
     EXPECT_TRUE(ChannelPlaying());
     EXPECT_LT(stats.longestCallMs, kLongestCallMs);
@@ -338,6 +360,91 @@ TEST_F(GstSoundTest, NothingAServerDoesStallsThePoll) {
     double closeMs = Milliseconds(Clock::now() - before).count();
     EXPECT_LT(closeMs, kLongestCallMs);
   }
+}
+
+// Sources that a file, a link or a server can make hostile: each fails at
+// once and closes the music, the log names it with its unprintable bytes
+// escaped, and nothing blocks, crashes or reads without end.
+TEST_F(GstSoundTest, HostileSourcesFailAtOnceAndAreNamedInTheLog) {
+  LoopbackHttpServer server(EmbeddedTrack());
+  ASSERT_TRUE(server.Listening());
+  const std::string folder = TempDir();
+  std::string deep = "<asx>";
+  for (int i = 0; i < 50000; ++i) deep += "<entry>";
+  deep += "<ref href=\"x.mp3\"/>";
+  for (int i = 0; i < 50000; ++i) deep += "</entry>";
+  deep += "</asx>";
+  std::ofstream(folder + "/deep.asx") << deep;
+  server.Serve("/deep", "video/x-ms-asf", deep);
+  ASSERT_EQ(mkfifo((folder + "/fifo.m3u").c_str(), 0600), 0);
+  ASSERT_EQ(symlink("/dev/zero", (folder + "/zero.m3u").c_str()), 0);
+  std::ofstream(folder + "/text.mp3") << "This is no sound, only text.\n";
+  std::ofstream(folder + "/escapes.m3u") << "gone\x1b[2J\x01\xff.mp3\n";
+  struct Case {
+    std::string location;
+    int result;        // of MUSICInitialise
+    const char* code;  // the service's result, as logged
+    std::string line;  // the line that names the source
+  };
+  const std::string created = "Trying to create sound for " + folder;
+  const std::vector<Case> cases = {
+      {folder + "/text.mp3", 0, ": (25) ", created + "/text.mp3\n"},
+      {folder + "/escapes.m3u", 1, ": (23) ",
+       "Trying to play track " + folder + "/gone\\x1B[2J\\x01\\xFF.mp3 of playlist\n"},
+      {folder + "/deep.asx", 0, ": (25) ", created + "/deep.asx\n"},
+      {server.Url("/deep"), 1, "PlaySoundIfReady:FMOD_Sound_GetOpenState: (25) ", ""},
+      {folder + "/fifo.m3u", 0, ": (19) ", created + "/fifo.m3u\n"},
+      {folder + "/zero.m3u", 0, ": (19) ", created + "/zero.m3u\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.location);
+    std::remove(LogFilePath().c_str());
+    auto before = Clock::now();
+    EXPECT_EQ(MUSICInitialise(c.location.c_str(), 100, false, 0), c.result);
+    EXPECT_LT(Milliseconds(Clock::now() - before).count(), 100.0);
+    PollFor(3, [] { return gSystem == nullptr; });
+    EXPECT_EQ(gSystem, nullptr);
+    std::string log = LogText();
+    EXPECT_NE(log.find(c.code), std::string::npos) << log;
+    EXPECT_NE(log.find(c.line), std::string::npos) << log;
+    EXPECT_EQ(log.find_first_of("\x01\x1b\xff"), std::string::npos) << log;
+    MUSICClose();
+  }
+  // The settings dialog's Preview says so when the music cannot start.
+  InstallHeadlessDialogs();
+  WindowHandle dialog = HeadlessOpenDialog(kSettingsDialogTemplate, ScreenSaverConfigureDialog, 0);
+  HeadlessType(dialog, kIdMusic, (folder + "/text.mp3").c_str());
+  HeadlessClick(dialog, kIdMusicPreview);
+  ASSERT_FALSE(gHeadless.messageBoxes.empty());
+  EXPECT_EQ(gHeadless.messageBoxes.back().text, "This music can't be played.");
+  HeadlessCloseDialog(dialog);
+}
+
+// A server that takes the request and never answers: the stream and the
+// address that may be a list both time out with the timeout's code.
+TEST_F(GstSoundTest, AServerThatNeverAnswersTimesOut) {
+  LoopbackHttpServer server(EmbeddedTrack());
+  ASSERT_TRUE(server.Listening());
+  FMOD_SYSTEM* system = nullptr;
+  ASSERT_EQ(FMOD_System_Create(&system), FMOD_OK);
+  ASSERT_EQ(FMOD_System_Init(system, 1, FMOD_INIT_NORMAL, nullptr), FMOD_OK);
+  std::vector<FMOD_SOUND*> sounds(2, nullptr);
+  const std::vector<std::string> locations = {server.Url("/silent.mp3"), server.Url("/silent")};
+  for (size_t i = 0; i < locations.size(); ++i)
+    ASSERT_EQ(FMOD_System_CreateSound(system, locations[i].c_str(), FMOD_CREATESTREAM | FMOD_NONBLOCKING,
+                                      nullptr, &sounds[i]),
+              FMOD_OK);
+  std::vector<FMOD_RESULT> results(sounds.size(), FMOD_OK);
+  auto end = Clock::now() + std::chrono::seconds(25);
+  while (Clock::now() < end && (results[0] == FMOD_OK || results[1] == FMOD_OK)) {
+    for (size_t i = 0; i < sounds.size(); ++i) {
+      int state = 0;
+      if (results[i] == FMOD_OK) results[i] = FMOD_Sound_GetOpenState(sounds[i], &state, nullptr, nullptr);
+    }
+    usleep(20000);
+  }
+  EXPECT_EQ(results, (std::vector<FMOD_RESULT>{FMOD_ERR_HTTP_TIMEOUT, FMOD_ERR_HTTP_TIMEOUT}));
+  FMOD_System_Release(system);
 }
 
 TEST_F(GstSoundTest, OpeningAndClosingLeavesMemoryAndThreadsFlat) {

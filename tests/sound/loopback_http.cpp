@@ -107,7 +107,7 @@ void LoopbackHttpServer::Answer(int socket) {
     paths_.push_back(path);
   }
   bool wantsMeta = lower.find("icy-metadata: 1") != std::string::npos;
-  if (path == "/silent") {
+  if (path.rfind("/silent", 0) == 0) {
     WaitFor(socket, 0, stop_);
     return;
   }
@@ -120,7 +120,7 @@ void LoopbackHttpServer::Answer(int socket) {
     }
     return;
   }
-  if (path == "/stream.mp3") {
+  if (path == "/stream.mp3" || path == "/live") {
     std::string header = "HTTP/1.0 200 OK\r\nContent-Type: audio/mpeg\r\nicy-name: Loopback Radio\r\n";
     if (wantsMeta) header += "icy-metaint: " + std::to_string(kMetaInterval) + "\r\n";
     header += "\r\n";

@@ -17,8 +17,9 @@ class LoopbackHttpServer {
   ~LoopbackHttpServer();
   bool Listening() const { return listener_ >= 0; }
   // Serves body at path. Also always there:
-  //   /stream.mp3  the endless stream (with ICY metadata when asked for)
-  //   /silent      accepts, reads the request and never answers
+  //   /stream.mp3  the endless stream (with ICY metadata when asked for),
+  //                also at /live
+  //   /silent...   accepts, reads the request and never answers
   //   /trickle     answers, then sends one byte a second
   void Serve(const std::string& path, const std::string& contentType, const std::string& body);
   std::string Url(const std::string& path) const;

@@ -87,6 +87,10 @@ TEST(PlaylistTest, EntriesAreMadeAbsoluteAgainstTheFolderOrAddress) {
       {"http://radio.test/lists/a.pls", "..\\live.mp3", "http://radio.test/live.mp3"},
       {"http://radio.test/lists/a.pls", "/root.mp3", "http://radio.test/root.mp3"},
       {"http://radio.test", "x.mp3", "http://radio.test/x.mp3"},
+      {"http://radio.test/lists/a.pls", "//other.test/x.mp3", "http://other.test/x.mp3"},
+      {"http://radio.test/lists/a.pls?x=1", "?id=5", "http://radio.test/lists/a.pls?id=5"},
+      {"https://radio.test/lists/", "My Song.mp3", "https://radio.test/lists/My%20Song.mp3"},
+      {"http://radio.test/a.pls", "//[::1/x", ""},
       {"relative.m3u", "x.mp3", "x.mp3"},
   };
   for (const Case& c : cases)
@@ -110,4 +114,68 @@ TEST(PlaylistTest, KindsComeFromTheExtensionAndEmptyOrHugeListsAreRefused) {
   std::string huge(kMaxPlaylistBytes + 1, 'a');
   EXPECT_FALSE(ParsePlaylist(huge.data(), huge.size(), PlaylistKind::M3u, "/m/a.m3u", &entries));
   EXPECT_FALSE(ParsePlaylist("<asx>", 5, PlaylistKind::Asx, "/m/a.asx", &entries));
+}
+
+TEST(PlaylistTest, KindsComeFromTheTextThenTheServersType) {
+  struct Case {
+    std::string text;
+    const char* contentType;
+    PlaylistKind kind;
+  };
+  const std::vector<Case> cases = {
+      {"\xEF\xBB\xBF  #EXTM3U\nx.mp3", "", PlaylistKind::M3u},
+      {"\r\n[Playlist]\nFile1=x", "audio/mpeg", PlaylistKind::Pls},
+      {"<?xml version=\"1.0\"?><!-- list --><ASX version=\"3\">", "video/x-ms-asf", PlaylistKind::Asx},
+      {"<?wpl version=\"1.0\"?><smil>", "", PlaylistKind::Wpl},
+      {"<smil><body>", "text/xml", PlaylistKind::Wpl},
+      {std::string("\xFF\xFE<\0a\0s\0x\0>\0", 12), "", PlaylistKind::Asx},
+      {"http://radio.test/live\n", "text/plain; charset=utf-8", PlaylistKind::M3u},
+      {"http://radio.test/live\n", "", PlaylistKind::M3u},
+      {"stream.mp3\n", "Audio/X-MpegURL", PlaylistKind::M3u},
+      {"File1=x", "audio/x-scpls", PlaylistKind::Pls},
+      {"", "application/vnd.ms-wpl", PlaylistKind::Wpl},
+      {"ID3\x03\0\0\0", "audio/mpeg", PlaylistKind::None},
+      {"http://radio.test/live\n", "audio/mpeg", PlaylistKind::None},
+      {"<html><body>", "text/html", PlaylistKind::None},
+      {"This is no sound, only text.", "", PlaylistKind::None},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(PlaylistKindOfContent(c.text.data(), c.text.size(), c.contentType), c.kind) << c.text;
+  EXPECT_TRUE(ContentTypeIsSound("audio/aacp"));
+  EXPECT_TRUE(ContentTypeIsSound("application/ogg"));
+  EXPECT_FALSE(ContentTypeIsSound("video/x-ms-asf"));  // ASX lists come with it too
+  EXPECT_FALSE(ContentTypeIsSound("text/html"));
+}
+
+// Nesting up to the limit is read; deeper is refused without recursion, in
+// either XML format, however deep.
+TEST(PlaylistTest, XmlDeeperThanTheLimitIsRefused) {
+  struct Case {
+    PlaylistKind kind;
+    const char* open;
+    const char* close;
+    const char* leaf;
+    int depth;  // elements around the leaf
+    bool read;
+  };
+  const std::vector<Case> cases = {
+      {PlaylistKind::Asx, "<entry>", "</entry>", "<ref href=\"x.mp3\"/>", kMaxPlaylistDepth - 1, true},
+      {PlaylistKind::Asx, "<entry>", "</entry>", "<ref href=\"x.mp3\"/>", kMaxPlaylistDepth, false},
+      {PlaylistKind::Asx, "<entry>", "</entry>", "<ref href=\"x.mp3\"/>", 50000, false},
+      {PlaylistKind::Wpl, "<seq>", "</seq>", "<media src=\"x.mp3\"/>", kMaxPlaylistDepth - 1, true},
+      {PlaylistKind::Wpl, "<seq>", "", "<media src=\"x.mp3\"/>", 200000, false},  // never closed
+  };
+  for (const Case& c : cases) {
+    std::string text;
+    for (int i = 0; i < c.depth; ++i) text += c.open;
+    text += c.leaf;
+    for (int i = 0; i < c.depth; ++i) text += c.close;
+    std::vector<std::string> entries = Read(text, c.kind, "/m/list");
+    EXPECT_EQ(entries, c.read ? std::vector<std::string>{"/m/x.mp3"} : std::vector<std::string>{}) << c.depth;
+  }
+  // Entries after a deep but allowed branch, and an entry's first reference only.
+  EXPECT_EQ(Read("<asx><entry><ref href=\"a\"/><ref href=\"b\"/></entry><entry/>"
+                 "<entry><x><ref href=\"c\"/></x><ref href=\"d\"/></entry><ref href=\"e\"/></asx>",
+                 PlaylistKind::Asx, "/m/l"),
+            (std::vector<std::string>{"/m/a", "/m/c", "/m/e"}));
 }
