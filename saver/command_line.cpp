@@ -138,6 +138,15 @@ bool ParseCommandLine(int argc, const char* const* argv, const char* xscreensave
       out->frameRate = false;
     } else if (Is(arg, {"--all-monitors"})) {
       out->allMonitors = true;
+    } else if (Is(arg, {"--output"})) {
+      if (!takeValue(&value)) return false;
+      if (!*value) {
+        *error = "--output needs an output name";
+        return false;
+      }
+      out->outputName = value;
+    } else if (Is(arg, {"--x11"})) {
+      out->forceX11 = true;
     } else if (Is(arg, {"-install", "--install", "-no-install", "--no-install", "-noinstall", "-pair",
                         "--pair", "-mono", "--mono", "-visual", "--visual", "-nice", "--nice"})) {
       // Options hack hosts pass to every hack: an exit here would make the
@@ -297,6 +306,9 @@ const char* UsageText() {
          "Options:\n"
          "  -fps, --fps              show the frame rate (as F12 does)\n"
          "  --all-monitors           full screen: the picture on every monitor\n"
+         "  --output NAME            full screen on Wayland: the picture on output NAME\n"
+         "                           (as the compositor names it, e.g. HDMI-A-1)\n"
+         "  --x11                    full screen through X11 (XWayland) in a Wayland session\n"
          "  --depth 16|24|32         draw in this many bits per pixel\n"
          "  --config-dir DIR         keep the settings in DIR/settings.reg\n"
          "  -h, --help               show this text\n"

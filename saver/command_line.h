@@ -26,6 +26,8 @@ struct CommandLine {
   bool frameRate = false;       // -fps, --fps: the frame-rate readout from the start
   bool allMonitors = false;     // --all-monitors: full screen shows the picture on every monitor
   uint32_t idleSeconds = 0;     // --idle SECONDS, 1..kMaxIdleSeconds
+  std::string outputName;       // --output NAME: full screen on Wayland puts the picture there
+  bool forceX11 = false;        // --x11: full screen through X11 even in a Wayland session
   std::string ignoredOptions;   // host options that mean nothing here, space-separated, for the log
   SettingsFlagsRec settings;    // settings for this run only (any saver mode and a render)
   std::string

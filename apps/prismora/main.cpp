@@ -22,6 +22,7 @@
 #include "platform/sound_loader/sound_loader.h"
 #include "platform/termination.h"
 #include "platform/track/embedded_track.h"
+#include "platform/wayland/wayland_host.h"
 #include "render/display.h"
 #include "render/text_overlay.h"
 #include "saver/command_line.h"
@@ -92,10 +93,21 @@ std::string ScratchSettingsDirectory() {
   return pattern;
 }
 
-const char* ModeName(const CommandLine& commandLine) {
+// Full screen in a Wayland session goes through the compositor itself, unless
+// --x11 asks for X11; without a compositor to reach, X11 is tried.
+bool UseWayland(const CommandLine& commandLine) {
+  const char* display = std::getenv("WAYLAND_DISPLAY");
+  if (commandLine.mode != SaverMode::FullScreen || commandLine.forceX11 || !display || !*display)
+    return false;
+  if (InstallWaylandFullScreen(commandLine.outputName.c_str())) return true;
+  std::fprintf(stderr, "prismora: cannot reach the Wayland compositor; trying X11\n");
+  return false;
+}
+
+const char* ModeName(const CommandLine& commandLine, bool wayland) {
   switch (commandLine.mode) {
     case SaverMode::FullScreen:
-      return "full screen";
+      return wayland ? "full screen (Wayland)" : "full screen";
     case SaverMode::Window:
       return "in a window";
     case SaverMode::Preview:
@@ -131,6 +143,7 @@ int RunSaverMode(const CommandLine& commandLine) {
       request.foreignId = commandLine.rootWindow ? RootWindowId() : commandLine.windowId;
       break;
   }
+  const bool wayland = UseWayland(commandLine);
   gForcedDepth = commandLine.depth;
   if (request.mode == WindowMode::Foreign && request.foreignId == 0) {
     std::fprintf(stderr, "prismora: no root window to draw into\n");
@@ -141,9 +154,10 @@ int RunSaverMode(const CommandLine& commandLine) {
   char window[32] = "its own";
   if (request.mode == WindowMode::Foreign)
     std::snprintf(window, sizeof window, "0x%llx", (unsigned long long)request.foreignId);
-  std::snprintf(label, sizeof label, "Prismora %s, %s, window %s", PRISMORA_VERSION, ModeName(commandLine),
-                window);
+  std::snprintf(label, sizeof label, "Prismora %s, %s, window %s", PRISMORA_VERSION,
+                ModeName(commandLine, wayland), window);
   int code = RunScreenSaver(request, label);
+  if (wayland) ResetWaylandHost();
   if (code != 0 && request.mode == WindowMode::Foreign && !TerminationRequested()) {
     std::fprintf(stderr, "prismora: cannot draw into window 0x%llx\n", (unsigned long long)request.foreignId);
     LogDebug("Cannot draw into window 0x%llx\n", (unsigned long long)request.foreignId);

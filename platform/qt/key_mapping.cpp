@@ -32,11 +32,7 @@ constexpr int kRowFrom10[] = {
     'Z',         'X',      'C', 'V', 'B', 'N', 'M', VK_OEM_COMMA, VK_OEM_PERIOD, VK_OEM_2,  // 52-61
 };
 
-int PositionalKey(uint32_t keycode) {
-  if (keycode == 94) return kVkOem102;
-  if (keycode < 10 || keycode >= 10 + sizeof kRowFrom10 / sizeof kRowFrom10[0]) return 0;
-  return kRowFrom10[keycode - 10];
-}
+int PositionalKey(uint32_t keycode) { return VirtualKeyAtPosition(keycode); }
 
 int KeypadKey(int qtKey) {
   if (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9) return VK_NUMPAD0 + (qtKey - Qt::Key_0);
@@ -187,6 +183,12 @@ int ShiftedDigit(int qtKey) {
 }
 
 }  // namespace
+
+int VirtualKeyAtPosition(uint32_t keycode) {
+  if (keycode == 94) return kVkOem102;
+  if (keycode < 10 || keycode >= 10 + sizeof kRowFrom10 / sizeof kRowFrom10[0]) return 0;
+  return kRowFrom10[keycode - 10];
+}
 
 int QtKeyToVirtualKey(int qtKey, bool keypad, uint32_t nativeScanCode) {
   if (keypad) {

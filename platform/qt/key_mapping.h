@@ -10,3 +10,7 @@
 // letters) by their position on a US keyboard, as Windows does. Returns 0 for
 // keys the program does not know; the host then drops the event.
 int QtKeyToVirtualKey(int qtKey, bool keypad, uint32_t nativeScanCode = 0);
+
+// The virtual-key code of the key at X keycode (Linux input code + 8) as it
+// sits on a US keyboard, for the keys of the main block; 0 for the others.
+int VirtualKeyAtPosition(uint32_t keycode);

@@ -89,3 +89,48 @@ wl_stop_sway() {
   WL_SWAY_DIR=""
   unset WAYLAND_DISPLAY SWAYSOCK
 }
+
+# wl_begin: what e2e_begin does for an X11 test, for a Wayland one: checks
+# the program, makes the private folders, starts sway (WL_MODE, default
+# 640x480) and stops it at the end. Needs e2e_lib.sh sourced first. Exits 77
+# (skipped) when sway or the screenshot and typing tools are missing.
+wl_begin() {
+  if [ -z "$PRISMORA" ] || [ ! -x "$PRISMORA" ]; then
+    echo "$E2E_NAME: prismora not found or not executable: '${PRISMORA}'" >&2
+    exit 1
+  fi
+  local tool
+  for tool in sway swaymsg setpriv grim wtype convert identify timeout; do
+    if ! command -v "$tool" >/dev/null 2>&1; then
+      echo "$E2E_NAME: skipped: '$tool' is missing (scripts/deps.sh test installs it)"
+      exit 77
+    fi
+  done
+  E2E_WORK=$(mktemp -d "${TMPDIR:-/tmp}/prismora-e2e.XXXXXX") || exit 1
+  trap 'wl_stop_sway; e2e_cleanup' EXIT
+  trap 'exit 130' INT
+  trap 'exit 143' TERM
+  mkdir -p "$E2E_WORK/config" "$E2E_WORK/data" "$E2E_WORK/state" "$E2E_WORK/runtime"
+  chmod 700 "$E2E_WORK/runtime"
+  export PRISMORA_CONFIG_DIR="$E2E_WORK/config" PRISMORA_DATA_DIR="$E2E_WORK/data"
+  export PRISMORA_STATE_DIR="$E2E_WORK/state" XDG_RUNTIME_DIR="$E2E_WORK/runtime"
+  unset DISPLAY XSCREENSAVER_WINDOW QT_QPA_PLATFORM
+  e2e_use_leak_suppressions
+  wl_start_sway "${WL_MODE:-640x480}" || exit 1
+}
+
+# wl_screenshot FILE [OUTPUT]: every output, or only OUTPUT.
+wl_screenshot() {
+  if [ $# -eq 2 ]; then timeout 10 grim -o "$2" "$1"; else timeout 10 grim "$1"; fi
+}
+
+# wl_colour_pixels IMAGE COLOUR: how many pixels are exactly COLOUR.
+wl_colour_pixels() {
+  timeout 20 convert "$1" -fill black +opaque "$2" -fill white -opaque "$2" \
+    -format '%[fx:int(mean*w*h+0.5)]' info: 2>/dev/null
+}
+
+# wl_type KEYS...: types through a virtual keyboard (wtype arguments). The
+# seat has a keyboard only while it types: the pause lets clients take it
+# before the first key.
+wl_type() { timeout 10 wtype -s 300 "$@"; }

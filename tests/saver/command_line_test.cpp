@@ -139,6 +139,8 @@ TEST(CommandLineTest, RefusesWhatItCannotUse) {
       {{"--idle", "99999999999999999999"}, nullptr, "--idle"},
       {{"/s", "--idle", "5"}, nullptr, "more than one mode"},
       {{"--idle", "5", "--frames", "3"}, nullptr, "only for --render"},
+      {{"/s", "--output"}, nullptr, "needs a value"},
+      {{"/s", "--output", ""}, nullptr, "--output needs an output name"},
   };
   for (const Case& c : cases) {
     Parsed p = Parse(c.args, c.env);
@@ -174,22 +176,29 @@ TEST(CommandLineTest, TheCommonHackOptions) {
   }
 }
 
-TEST(CommandLineTest, AllMonitorsOption) {
+TEST(CommandLineTest, MonitorOptions) {
   struct Case {
     std::vector<const char*> args;
     bool allMonitors;
+    const char* output;
+    bool x11;
   } cases[] = {
-      {{"/s"}, false},
-      {{"/s", "--all-monitors"}, true},
-      {{"--all-monitors", "--fullscreen"}, true},
+      {{"/s"}, false, "", false},
+      {{"/s", "--all-monitors"}, true, "", false},
+      {{"--all-monitors", "--fullscreen"}, true, "", false},
+      {{"/s", "--output", "HDMI-A-1"}, false, "HDMI-A-1", false},
+      {{"--x11", "/s", "--all-monitors"}, true, "", true},
   };
   for (const Case& c : cases) {
     Parsed p = Parse(c.args);
     ASSERT_TRUE(p.ok) << c.args[0] << ": " << p.error;
     EXPECT_EQ(p.line.mode, SaverMode::FullScreen) << c.args[0];
     EXPECT_EQ(p.line.allMonitors, c.allMonitors) << c.args[0];
+    EXPECT_EQ(p.line.outputName, c.output) << c.args[0];
+    EXPECT_EQ(p.line.forceX11, c.x11) << c.args[0];
   }
-  EXPECT_NE(std::string(UsageText()).find("--all-monitors"), std::string::npos);
+  for (const char* option : {"--all-monitors", "--output NAME", "--x11"})
+    EXPECT_NE(std::string(UsageText()).find(option), std::string::npos) << option;
 }
 
 TEST(CommandLineTest, DepthOption) {

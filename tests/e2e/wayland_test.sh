@@ -1,0 +1,103 @@
+#!/usr/bin/env bash
+# Full screen in a Wayland session (headless sway with two outputs and a
+# magenta desktop): every output covered, the picture on one and black on
+# the others, --output and --all-monitors, an output added while it runs
+# covered and one removed let go, a command key kept and another key ending
+# it, SIGTERM. Skipped when sway is not installed.
+here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=e2e_lib.sh
+. "$here/e2e_lib.sh"
+# shellcheck source=wayland_lib.sh
+. "$here/wayland_lib.sh"
+
+wl_begin
+SECOND=$(wl_add_output 320x240 640) || { e2e_fail "sway made no second output"; e2e_finish; }
+sleep 0.5
+LOG="$PRISMORA_STATE_DIR/Prismora.txt"
+
+# wl_run ARGS...: starts prismora and waits up to 8 s for its first frames.
+wl_run() {
+  : >"$LOG"
+  e2e_run_prismora "$@"
+  local deadline=$((SECONDS + 8))
+  while [ "$SECONDS" -lt "$deadline" ]; do
+    grep -q 'drawing' "$LOG" 2>/dev/null && sleep 0.7 && return 0
+    e2e_is_running "$E2E_LAST_PID" || return 1
+    sleep 0.1
+  done
+  return 1
+}
+
+# check_outputs WHAT PICTURE_OUTPUTS BLACK_OUTPUTS: no desktop colour left
+# anywhere, a picture on the first list, all black on the second.
+check_outputs() {
+  local what=$1 name shot magenta
+  wl_screenshot "$E2E_WORK/$what.png"
+  magenta=$(wl_colour_pixels "$E2E_WORK/$what.png" "$WL_BACKGROUND")
+  # Particles may now and then be drawn in the desktop's own colour.
+  e2e_check "$what: no desktop shows (${magenta:-?} magenta pixels)" [ "${magenta:-99999}" -le 50 ]
+  for name in $2; do
+    shot="$E2E_WORK/$what-$name.png"
+    wl_screenshot "$shot" "$name"
+    e2e_check "$what: the picture is on $name" e2e_has_picture "$shot"
+  done
+  for name in $3; do
+    shot="$E2E_WORK/$what-$name.png"
+    wl_screenshot "$shot" "$name"
+    e2e_check "$what: $name is black" [ "$(timeout 20 identify -format '%[max]' "$shot" 2>/dev/null)" = 0 ]
+  done
+}
+
+# The picture on the first output, black on the second; an output added
+# while it runs is covered black, and let go again when removed.
+if wl_run /s; then
+  e2e_check "the log names the Wayland full screen" grep -q 'full screen (Wayland), window its own, drawing 640x480' "$LOG"
+  check_outputs first HEADLESS-1 "$SECOND"
+  THIRD=$(wl_add_output 320x240 960)
+  sleep 0.7
+  check_outputs added HEADLESS-1 "$SECOND $THIRD"
+  # sway 1.7 has no unplug for headless outputs; a disabled output is gone
+  # for its clients all the same.
+  wl_swaymsg output "$THIRD" unplug >/dev/null 2>&1 || wl_swaymsg output "$THIRD" disable >/dev/null
+  sleep 0.5
+  e2e_check "still running after $THIRD went" e2e_is_running "$E2E_LAST_PID"
+  check_outputs removed HEADLESS-1 "$SECOND"
+  # A command key steers the picture; any other key ends the saver.
+  wl_type -k m
+  sleep 0.5
+  e2e_check "M (a command) keeps it running" e2e_is_running "$E2E_LAST_PID"
+  wl_type -k b
+  if e2e_wait_exit "$E2E_LAST_PID" 5; then
+    e2e_check "B ends it with status 0 (got $E2E_STATUS)" [ "$E2E_STATUS" -eq 0 ]
+  else
+    e2e_fail "B did not end it"
+    e2e_stop "$E2E_LAST_PID"
+  fi
+else
+  e2e_fail "prismora /s drew nothing under sway: $(tail -n 3 "$E2E_ERR" "$LOG" 2>/dev/null)"
+fi
+e2e_show_stderr
+
+# --output puts the picture on the output named; SIGTERM ends the run.
+if wl_run /s --output "$SECOND"; then
+  check_outputs named "$SECOND" HEADLESS-1
+  kill -TERM "$E2E_LAST_PID"
+  if e2e_wait_exit "$E2E_LAST_PID" 5; then
+    e2e_check "SIGTERM ends it with status 143 (got $E2E_STATUS)" [ "$E2E_STATUS" -eq 143 ]
+  else
+    e2e_fail "SIGTERM did not end it"
+  fi
+else
+  e2e_fail "prismora /s --output $SECOND drew nothing"
+fi
+e2e_show_stderr
+
+if wl_run /s --all-monitors; then
+  check_outputs all "HEADLESS-1 $SECOND" ""
+  wl_type -k Escape
+  e2e_check "Esc ends it" e2e_wait_exit "$E2E_LAST_PID" 5
+else
+  e2e_fail "prismora /s --all-monitors drew nothing"
+fi
+e2e_show_stderr
+e2e_finish
