@@ -10,6 +10,7 @@
 
 #include "platform/messages.h"
 #include "platform/qt/frame_copy.h"
+#include "platform/refresh_pacing.h"
 #include "wlr-layer-shell-unstable-v1-client-protocol.h"
 #include "xdg-shell-client-protocol.h"
 
@@ -36,6 +37,7 @@ struct WlOutputRec {
   std::string name;
   int32_t modeWidth = 0, modeHeight = 0;
   int32_t scale = 1;
+  uint64_t refreshUs = 0;  // of its current mode; 0 unknown
   bool described = false;  // its first done event came
   bool removed = false;    // the compositor took it away; the record goes at the next purge
   // The surface covering it.
@@ -55,6 +57,7 @@ struct WlOutputRec {
   bool damageWhole = true;
   PictureMapping mapping;
   std::vector<ChangedRun> runs;
+  RefreshPaceRec pace;  // the shared rule: no two frames in one refresh of this output
 };
 
 struct WaylandHostRec {

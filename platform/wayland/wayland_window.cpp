@@ -35,6 +35,8 @@ int64_t NowNs() {
       .count();
 }
 
+uint64_t NowUs() { return uint64_t(NowNs() / 1000); }
+
 // --- Buffers ---------------------------------------------------------------
 
 void BufferReleased(void* data, wl_buffer*) { static_cast<WlBufferRec*>(data)->busy = false; }
@@ -84,6 +86,8 @@ void FrameDone(void* data, wl_callback* callback, uint32_t) {
   auto* out = static_cast<WlOutputRec*>(data);
   wl_callback_destroy(callback);
   if (out->frameCallback == callback) out->frameCallback = nullptr;
+  // The compositor drew its output: a refresh began about now.
+  RefreshPaceBlank(&out->pace, NowUs());
   if (gWl.hidden && out->picture) {
     gWl.hidden = false;
     PostMessage(gWl.window, WM_SHOWWINDOW, 1, 0);
@@ -251,11 +255,13 @@ void MovePictureOff(WlOutputRec* out) {
 
 void OutputGeometry(void*, wl_output*, int32_t, int32_t, int32_t, int32_t, int32_t, const char*, const char*,
                     int32_t) {}
-void OutputMode(void* data, wl_output*, uint32_t flags, int32_t width, int32_t height, int32_t) {
+void OutputMode(void* data, wl_output*, uint32_t flags, int32_t width, int32_t height, int32_t refresh) {
   auto* out = static_cast<WlOutputRec*>(data);
   if (!(flags & WL_OUTPUT_MODE_CURRENT)) return;
   out->modeWidth = width;
   out->modeHeight = height;
+  out->refreshUs = RefreshPeriodFromMillihertz(uint64_t(std::max(refresh, 0)));
+  RefreshPaceSetRefresh(&out->pace, out->refreshUs);
 }
 void OutputDone(void* data, wl_output*) {
   auto* out = static_cast<WlOutputRec*>(data);
@@ -480,6 +486,10 @@ void PresentOn(WlOutputRec* out, const FrameImage& frame, bool pacing) {
   MarkStale(&out->damage, &out->damageWhole, frame.changedTiles, tiles, reshaped);
   for (WlBufferRec& b : out->buffers) MarkStale(&b.stale, &b.staleWhole, frame.changedTiles, tiles, reshaped);
   if (pacing ? !WaitForFrameCallback(out) : out->frameCallback != nullptr) return;
+  // Callbacks that come faster than the output refreshes (some compositors
+  // answer at once) still give no more than one frame a refresh.
+  if (uint64_t waitUs = pacing ? RefreshPaceWait(out->pace, NowUs()) : 0)
+    DispatchUntil([] { return false; }, int64_t(waitUs) * 1000);
   WlBufferRec* b = FreeBuffer(out);
   // The waits let events in: the output may have gone meanwhile.
   if (!b || !out->surface || !out->configured) return;
@@ -490,6 +500,7 @@ void PresentOn(WlOutputRec* out, const FrameImage& frame, bool pacing) {
   DrawInto(out, b, frame);
   DamageChanged(out, frame);
   Commit(out, b);
+  RefreshPaceShown(&out->pace, NowUs());
 }
 
 void WlPresent(WindowHandle window, const FrameImage& frame) {

@@ -79,10 +79,10 @@ wl_add_output() {
 
 wl_stop_sway() {
   if [ -n "$WL_SWAY_PID" ]; then
-    kill -TERM "$WL_SWAY_PID" 2>/dev/null
+    kill -TERM "$WL_SWAY_PID" 2>/dev/null || true
     for _ in $(seq 30); do kill -0 "$WL_SWAY_PID" 2>/dev/null || break; sleep 0.1; done
-    kill -KILL "$WL_SWAY_PID" 2>/dev/null
-    wait "$WL_SWAY_PID" 2>/dev/null
+    kill -KILL "$WL_SWAY_PID" 2>/dev/null || true
+    wait "$WL_SWAY_PID" 2>/dev/null || true
     WL_SWAY_PID=""
   fi
   [ -n "$WL_SWAY_DIR" ] && rm -rf "$WL_SWAY_DIR"
