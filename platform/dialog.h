@@ -22,6 +22,8 @@ enum : uint32_t {
   CBN_SELCHANGE = 1,
   CBN_SETFOCUS = 3,
   CBN_EDITCHANGE = 5,
+  BN_SETFOCUS = 6,
+  EN_SETFOCUS = 0x0100,
   EN_CHANGE = 0x0300,
 };
 
@@ -44,6 +46,37 @@ enum class ControlKind {
 };
 
 enum : uint32_t { kAlignLeft = 0, kAlignCentre = 1, kAlignRight = 2 };
+
+// What a user does to a control. The user's own moves only: focus set by a
+// procedure or coming back with the window is no Focus.
+enum class DialogAction {
+  Focus,   // Tab, Shift+Tab, an access key or a click moved the focus onto it
+  Click,   // a button pressed, a check box flipped, the link followed
+  Choose,  // an item of a list chosen
+  Type,    // text typed into an edit or a list's field
+  Slide,   // a trackbar moved
+  Spin,    // an arrow of a spin pressed
+};
+
+// The notification a control of a kind sends for an action: WM_COMMAND with
+// code, or WM_HSCROLL / WM_VSCROLL with the position. Every host sends these
+// and no others, so a procedure sees the same messages on each.
+struct DialogNotice {
+  ControlKind kind;
+  DialogAction action;
+  uint32_t message;  // 0: the control takes the focus but says nothing
+  uint32_t code;
+};
+extern const DialogNotice kDialogNotices[];
+extern const int kDialogNoticeCount;
+// The notice for kind and action; false when there is none to send.
+bool FindDialogNotice(ControlKind kind, DialogAction action, DialogNotice* notice);
+// The control takes the keyboard focus (it is in the Tab order).
+bool TakesDialogFocus(ControlKind kind);
+// The notice as the message its procedure receives, for control id (a
+// trackbar's or spin's new position in position).
+void DialogNoticeMessage(const DialogNotice& notice, int id, int position, uint32_t* message, WParam* wParam,
+                         LParam* lParam);
 
 // One control of a template; the rectangle is in dialog units (a quarter of
 // the font's average character width across, an eighth of its height down).

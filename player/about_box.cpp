@@ -41,6 +41,8 @@ LResult AboutProc(WindowHandle dialog, uint32_t message, WParam wParam, LParam) 
       return 1;
     }
     case WM_COMMAND:
+      // Tabbing onto the link or OK is no press of it.
+      if (CommandCode(wParam) != BN_CLICKED) return 0;
       switch (CommandId(wParam)) {
         case IDOK:
         case IDCANCEL:

@@ -290,26 +290,24 @@ void OnPreview(WindowHandle d) {
 }
 
 void OnCommand(WindowHandle d, int id, uint32_t code) {
-  switch (id) {
-    case IDOK:
-      if (CommitSettings(d)) gDialogs->end(d, 1);
-      return;
-    case IDCANCEL:
-      if (CheckFrequencies()) gDialogs->end(d, 0);
-      return;
-    case kIdPatternList:
-      if (code == CBN_SETFOCUS) OnPatternListFocus(d);
-      if (code == CBN_SELCHANGE) OnPatternSelected(d);
-      return;
-    default:
-      break;
+  if (id == kIdPatternList) {
+    if (code == CBN_SETFOCUS) OnPatternListFocus(d);
+    if (code == CBN_SELCHANGE) OnPatternSelected(d);
+    return;
   }
+  // Focus reaching a button (Tab onto OK) is no press of it.
   if (code != BN_CLICKED) return;
   if (IsPatternCheck(id)) {
     gConfigDialog.patternDirty = true;
     return;
   }
   switch (id) {
+    case IDOK:
+      if (CommitSettings(d)) gDialogs->end(d, 1);
+      break;
+    case IDCANCEL:
+      if (CheckFrequencies()) gDialogs->end(d, 0);
+      break;
     case kIdShowMore:
       gOptions.ShowMoreOptions = !gOptions.ShowMoreOptions;
       ApplyMoreOptions(d);

@@ -17,6 +17,8 @@ WindowHandle gNextDialogHandle = 0x5000;
 
 int Clamp(int value, int low, int high) { return std::max(low, std::min(high, value)); }
 
+bool Focusable(const HeadlessControl& c) { return c.visible && c.enabled && TakesDialogFocus(c.source.kind); }
+
 bool IsList(const HeadlessControl& c) {
   return c.source.kind == ControlKind::DropList || c.source.kind == ControlKind::DropEdit;
 }
@@ -233,8 +235,18 @@ WindowHandle HeadlessOpenDialog(const DialogTemplate& dialogTemplate, DialogProc
     dialog->controls.push_back(c);
   }
   gHeadlessDialogs.open.push_back(dialog);
-  procedure(dialog->handle, WM_INITDIALOG, 0, initParam);
-  return dialog->handle;
+  WindowHandle handle = dialog->handle;
+  procedure(handle, WM_INITDIALOG, 0, initParam);
+  // Shown, the dialog puts the focus on its first control unless the
+  // procedure chose one; that says nothing, as on the toolkit.
+  dialog = HeadlessFindDialog(handle);
+  if (dialog && dialog->focus == 0)
+    for (const HeadlessControl& c : dialog->controls)
+      if (Focusable(c)) {
+        dialog->focus = c.source.id;
+        break;
+      }
+  return handle;
 }
 
 void HeadlessCloseDialog(WindowHandle handle) {
@@ -267,53 +279,95 @@ LResult HeadlessSend(WindowHandle handle, uint32_t message, WParam wParam, LPara
   return dialog ? dialog->procedure(handle, message, wParam, lParam) : 0;
 }
 
+namespace {
+
+// Sends what the shared table says control id tells for action.
+LResult Notice(WindowHandle handle, int id, DialogAction action, int position = 0) {
+  HeadlessControl* c = HeadlessFindControl(handle, id);
+  DialogNotice notice;
+  if (!c || !FindDialogNotice(c->source.kind, action, &notice)) return 0;
+  uint32_t message = 0;
+  WParam wParam = 0;
+  LParam lParam = 0;
+  DialogNoticeMessage(notice, id, position, &message, &wParam, &lParam);
+  return HeadlessSend(handle, message, wParam, lParam);
+}
+
+// A click or a drag takes the focus first, as a mouse does.
+void TakeFocus(WindowHandle handle, int id) {
+  HeadlessDialogRec* dialog = HeadlessFindDialog(handle);
+  HeadlessControl* c = HeadlessFindControl(handle, id);
+  if (!dialog || !c || dialog->focus == id || !Focusable(*c)) return;
+  dialog->focus = id;
+  Notice(handle, id, DialogAction::Focus);
+}
+
+}  // namespace
+
 LResult HeadlessClick(WindowHandle handle, int id) {
+  TakeFocus(handle, id);
   HeadlessControl* c = HeadlessFindControl(handle, id);
   if (!c) return 0;
   if (c->source.kind == ControlKind::CheckBox) c->check = !c->check;
-  return HeadlessSend(handle, WM_COMMAND, MakeCommand(id, BN_CLICKED), 0);
+  return Notice(handle, id, DialogAction::Click);
 }
 
 LResult HeadlessMoveSlider(WindowHandle handle, int id, int pos) {
+  TakeFocus(handle, id);
   HeadlessControl* c = HeadlessFindControl(handle, id);
   if (!c) return 0;
   c->position = Clamp(pos, c->minimum, c->maximum);
-  return HeadlessSend(handle, WM_HSCROLL, WParam(c->position), id);
+  return Notice(handle, id, DialogAction::Slide, c->position);
 }
 
 LResult HeadlessSpin(WindowHandle handle, int spinId, int delta) {
   HeadlessControl* spin = HeadlessFindControl(handle, spinId);
   if (!spin) return 0;
+  TakeFocus(handle, spin->source.buddy);
+  spin = HeadlessFindControl(handle, spinId);
   HeadlessControl* edit = HeadlessFindControl(handle, spin->source.buddy);
   int current = edit ? std::atoi(edit->text.c_str()) : spin->position;
   spin->position = Clamp(current + delta, spin->minimum, spin->maximum);
   if (edit) edit->text = std::to_string(spin->position);
-  return HeadlessSend(handle, WM_VSCROLL, WParam(spin->position), spinId);
+  return Notice(handle, spinId, DialogAction::Spin, spin->position);
 }
 
 LResult HeadlessType(WindowHandle handle, int id, const char* text) {
+  TakeFocus(handle, id);
   HeadlessControl* c = HeadlessFindControl(handle, id);
   if (!c) return 0;
   c->text = text;
   if (c->limit > 0 && c->text.size() > size_t(c->limit)) c->text.resize(size_t(c->limit));
-  if (c->source.kind == ControlKind::DropEdit) {
-    c->selection = -1;
-    return HeadlessSend(handle, WM_COMMAND, MakeCommand(id, CBN_EDITCHANGE), 0);
-  }
-  return HeadlessSend(handle, WM_COMMAND, MakeCommand(id, EN_CHANGE), 0);
+  if (c->source.kind == ControlKind::DropEdit) c->selection = -1;
+  return Notice(handle, id, DialogAction::Type);
 }
 
 LResult HeadlessSelect(WindowHandle handle, int id, int index) {
+  TakeFocus(handle, id);
   HeadlessControl* c = HeadlessFindControl(handle, id);
   if (!c || !IsList(*c) || index < 0 || size_t(index) >= c->items.size()) return 0;
   c->selection = index;
   c->text = c->items[size_t(index)].first;
-  return HeadlessSend(handle, WM_COMMAND, MakeCommand(id, CBN_SELCHANGE), 0);
+  return Notice(handle, id, DialogAction::Choose);
 }
 
-LResult HeadlessFocusList(WindowHandle handle, int id) {
+LResult HeadlessFocus(WindowHandle handle, int id) {
   HeadlessDialogRec* dialog = HeadlessFindDialog(handle);
   if (!dialog) return 0;
   dialog->focus = id;
-  return HeadlessSend(handle, WM_COMMAND, MakeCommand(id, CBN_SETFOCUS), 0);
+  return Notice(handle, id, DialogAction::Focus);
+}
+
+LResult HeadlessTab(WindowHandle handle, bool forward) {
+  HeadlessDialogRec* dialog = HeadlessFindDialog(handle);
+  if (!dialog || dialog->controls.empty()) return 0;
+  const int count = int(dialog->controls.size());
+  int at = 0;
+  while (at < count && dialog->controls[size_t(at)].source.id != dialog->focus) ++at;
+  if (at == count) at = forward ? count - 1 : 0;
+  for (int step = 1; step <= count; ++step) {
+    const HeadlessControl& c = dialog->controls[size_t((at + (forward ? step : count - step)) % count)];
+    if (Focusable(c)) return HeadlessFocus(handle, c.source.id);
+  }
+  return 0;
 }

@@ -71,11 +71,18 @@ void HeadlessCloseDialog(WindowHandle dialog);
 HeadlessDialogRec* HeadlessFindDialog(WindowHandle dialog);
 HeadlessControl* HeadlessFindControl(WindowHandle dialog, int id);
 
-// A user's actions. Each returns what the procedure returned.
+// A user's actions, sent as the shared notice table says. A click, drag,
+// spin, typing or choice takes the focus first when the control lacked it,
+// as with a mouse. Each returns what the procedure returned last.
 LResult HeadlessSend(WindowHandle dialog, uint32_t message, WParam wParam, LParam lParam);
 LResult HeadlessClick(WindowHandle dialog, int id);                // buttons; check boxes flip first
 LResult HeadlessMoveSlider(WindowHandle dialog, int id, int pos);  // clamped to the range
 LResult HeadlessSpin(WindowHandle dialog, int spinId, int delta);  // an arrow click on a spin
 LResult HeadlessType(WindowHandle dialog, int id, const char* text);
 LResult HeadlessSelect(WindowHandle dialog, int id, int index);
-LResult HeadlessFocusList(WindowHandle dialog, int id);
+// The user brings the focus onto control id (from elsewhere, when it was
+// there already).
+LResult HeadlessFocus(WindowHandle dialog, int id);
+// Tab (forward) or Shift+Tab: the focus to the next visible, enabled control
+// that takes it, in table order, round the end.
+LResult HeadlessTab(WindowHandle dialog, bool forward);

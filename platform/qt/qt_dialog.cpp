@@ -57,10 +57,30 @@ QtDialogRec* Find(WindowHandle handle) {
 }
 
 // Everything a user does comes back as a posted message, never a direct
-// call: the procedure may open message boxes and nested dialogs.
+// call: the procedure may open message boxes and nested dialogs. Which
+// message is the shared table's word, as on every host.
+void Notify(WindowHandle dialog, ControlKind kind, DialogAction action, int id, int position = 0) {
+  DialogNotice notice;
+  if (!FindDialogNotice(kind, action, &notice)) return;
+  uint32_t message = 0;
+  WParam wParam = 0;
+  LParam lParam = 0;
+  DialogNoticeMessage(notice, id, position, &message, &wParam, &lParam);
+  PostMessage(dialog, message, wParam, lParam);
+}
+
+// Focus the user moved: Tab, Shift+Tab, an access key or a click. Focus
+// coming back from a message box or another window, or set by the
+// procedure, is none of the user's doing.
+bool UserFocus(Qt::FocusReason reason) {
+  return reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::MouseFocusReason ||
+         reason == Qt::ShortcutFocusReason;
+}
+
 class ControlEvents : public QObject {
  public:
-  ControlEvents(WindowHandle dialog, int id, QObject* parent) : QObject(parent), dialog_(dialog), id_(id) {}
+  ControlEvents(WindowHandle dialog, int id, ControlKind kind, QObject* parent)
+      : QObject(parent), dialog_(dialog), id_(id), kind_(kind) {}
 
  protected:
   bool eventFilter(QObject*, QEvent* event) override {
@@ -75,14 +95,12 @@ class ControlEvents : public QObject {
       case QEvent::ContextMenu:
         PostMessage(dialog_, WM_CONTEXTMENU, WParam(id_), 0);
         return true;
-      case QEvent::FocusIn: {
-        // Focus coming back from a message box or another window is not the
-        // user entering the list, and would ask the save question again.
-        Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
-        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
-          PostMessage(dialog_, WM_COMMAND, MakeCommand(id_, CBN_SETFOCUS), 0);
+      case QEvent::FocusIn:
+        // Focus coming back from a message box would ask the pattern list's
+        // save question again.
+        if (UserFocus(static_cast<QFocusEvent*>(event)->reason()))
+          Notify(dialog_, kind_, DialogAction::Focus, id_);
         return false;
-      }
       default:
         return false;
     }
@@ -91,6 +109,7 @@ class ControlEvents : public QObject {
  private:
   WindowHandle dialog_;
   int id_;
+  ControlKind kind_;
 };
 
 class DialogWidget : public QDialog {
@@ -130,7 +149,7 @@ class SpinField : public QSpinBox {
   int spinId = 0;
   void stepBy(int steps) override {
     QSpinBox::stepBy(steps);
-    PostMessage(dialog_, WM_VSCROLL, WParam(value()), spinId);
+    Notify(dialog_, ControlKind::Spin, DialogAction::Spin, spinId, value());
   }
 
  private:
@@ -184,6 +203,7 @@ QWidget* MakeControl(QtDialogRec* d, const ControlTemplate& c, const Units& u) {
   QWidget* parent = d->widget;
   WindowHandle h = d->handle;
   int id = c.id;
+  ControlKind kind = c.kind;
   QRect rect = Place(u, c.x, c.y, c.width, c.height);
   QWidget* w = nullptr;
   switch (c.kind) {
@@ -203,7 +223,7 @@ QWidget* MakeControl(QtDialogRec* d, const ControlTemplate& c, const Units& u) {
       button->setDefault(c.kind == ControlKind::DefaultButton);
       button->setAutoDefault(false);
       QObject::connect(button, &QPushButton::clicked,
-                       [h, id] { PostMessage(h, WM_COMMAND, MakeCommand(id, BN_CLICKED), 0); });
+                       [h, id, kind] { Notify(h, kind, DialogAction::Click, id); });
       w = button;
       break;
     }
@@ -215,14 +235,13 @@ QWidget* MakeControl(QtDialogRec* d, const ControlTemplate& c, const Units& u) {
           "QPushButton { color: #0000ff; text-decoration: underline; border: none; background: transparent; "
           "}");
       QObject::connect(link, &QPushButton::clicked,
-                       [h, id] { PostMessage(h, WM_COMMAND, MakeCommand(id, BN_CLICKED), 0); });
+                       [h, id, kind] { Notify(h, kind, DialogAction::Click, id); });
       w = link;
       break;
     }
     case ControlKind::CheckBox: {
       auto* box = new QCheckBox(Text(c.text), parent);
-      QObject::connect(box, &QCheckBox::clicked,
-                       [h, id] { PostMessage(h, WM_COMMAND, MakeCommand(id, BN_CLICKED), 0); });
+      QObject::connect(box, &QCheckBox::clicked, [h, id, kind] { Notify(h, kind, DialogAction::Click, id); });
       w = box;
       break;
     }
@@ -237,12 +256,12 @@ QWidget* MakeControl(QtDialogRec* d, const ControlTemplate& c, const Units& u) {
         for (const auto& [spin, edit] : d->spinEdit)
           if (edit == id) field->spinId = spin;
         QObject::connect(field->findChild<QLineEdit*>(), &QLineEdit::textEdited,
-                         [h, id] { PostMessage(h, WM_COMMAND, MakeCommand(id, EN_CHANGE), 0); });
+                         [h, id, kind] { Notify(h, kind, DialogAction::Type, id); });
         w = field;
       } else {
         auto* edit = new QLineEdit(parent);
         QObject::connect(edit, &QLineEdit::textEdited,
-                         [h, id] { PostMessage(h, WM_COMMAND, MakeCommand(id, EN_CHANGE), 0); });
+                         [h, id, kind] { Notify(h, kind, DialogAction::Type, id); });
         w = edit;
       }
       break;
@@ -252,9 +271,9 @@ QWidget* MakeControl(QtDialogRec* d, const ControlTemplate& c, const Units& u) {
     case ControlKind::Slider: {
       auto* slider = new QSlider(Qt::Horizontal, parent);
       slider->setTickPosition(QSlider::TicksBelow);
-      QObject::connect(slider, &QSlider::actionTriggered, [h, id, slider](int) {
+      QObject::connect(slider, &QSlider::actionTriggered, [h, id, kind, slider](int) {
         // The action's new position is applied after this signal.
-        PostMessage(h, WM_HSCROLL, WParam(slider->sliderPosition()), id);
+        Notify(h, kind, DialogAction::Slide, id, slider->sliderPosition());
       });
       w = slider;
       break;
@@ -267,10 +286,10 @@ QWidget* MakeControl(QtDialogRec* d, const ControlTemplate& c, const Units& u) {
       if (editable) {
         combo->setInsertPolicy(QComboBox::NoInsert);
         QObject::connect(combo->lineEdit(), &QLineEdit::textEdited,
-                         [h, id] { PostMessage(h, WM_COMMAND, MakeCommand(id, CBN_EDITCHANGE), 0); });
+                         [h, id, kind] { Notify(h, kind, DialogAction::Type, id); });
       }
       QObject::connect(combo, qOverload<int>(&QComboBox::activated),
-                       [h, id](int) { PostMessage(h, WM_COMMAND, MakeCommand(id, CBN_SELCHANGE), 0); });
+                       [h, id, kind](int) { Notify(h, kind, DialogAction::Choose, id); });
       // The template's height is the open list's; the field is one line.
       rect.setHeight(int(std::lround(12 * u.y)) + 4);
       rect.translate(0, -2);
@@ -281,7 +300,7 @@ QWidget* MakeControl(QtDialogRec* d, const ControlTemplate& c, const Units& u) {
   w->setGeometry(rect);
   w->setProperty("dialogId", id);
   if (id != -1) {
-    auto* events = new ControlEvents(h, id, w);
+    auto* events = new ControlEvents(h, id, kind, w);
     w->installEventFilter(events);
     if (auto* combo = qobject_cast<QComboBox*>(w); combo && combo->lineEdit())
       combo->lineEdit()->installEventFilter(events);

@@ -186,6 +186,42 @@ TEST_F(QtSettingsDialogTest, KeysReachTheProcedureAsItsMessages) {
   EXPECT_EQ(code, 0);
 }
 
+TEST_F(QtSettingsDialogTest, FocusFromTheKeyboardSendsTheSharedTablesNoticeOnceAndNoPress) {
+  QWidget* window = QtDialogWidget(dialog_);
+  Get<QPushButton>(kIdShowMore)->click();
+  window->show();
+  window->activateWindow();
+  QApplication::processEvents();
+  QtDispatchDialogMessages();
+  struct Case {
+    int id;
+    ControlKind kind;
+  };
+  const Case cases[] = {
+      {IDOK, ControlKind::DefaultButton},   {IDCANCEL, ControlKind::Button},
+      {kIdSparkles, ControlKind::CheckBox}, {kIdLink, ControlKind::Link},
+      {kIdMaxFps, ControlKind::Edit},       {kIdPatternList, ControlKind::DropList},
+      {kIdMusic, ControlKind::DropEdit},    {kIdBall, ControlKind::Slider},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.id);
+    gSeen.clear();
+    QtDialogControl(dialog_, c.id)->setFocus(Qt::TabFocusReason);
+    QApplication::processEvents();
+    QtDispatchDialogMessages();
+    DialogNotice notice;
+    if (!FindDialogNotice(c.kind, DialogAction::Focus, &notice)) {
+      EXPECT_TRUE(gSeen.empty());
+      continue;
+    }
+    ASSERT_EQ(gSeen.size(), 1u);
+    EXPECT_EQ(gSeen[0].message, notice.message);
+    EXPECT_EQ(gSeen[0].wParam, MakeCommand(c.id, notice.code));
+    EXPECT_NE(notice.code, uint32_t(BN_CLICKED));
+  }
+  EXPECT_FALSE(QtDialogEnded(dialog_, nullptr));
+}
+
 TEST_F(QtSettingsDialogTest, ChoosingAPatternIsASelectionChange) {
   QComboBox* list = Get<QComboBox>(kIdPatternList);
   // Focus coming back from a message box is not the user entering the list.

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <string>
 
@@ -68,7 +69,7 @@ class SettingsDialogTest : public HeadlessTest {
     return c.selection >= 0 ? c.items[size_t(c.selection)].first : "";
   }
   void SelectPattern(uint32_t index) {
-    HeadlessFocusList(dialog_, kIdPatternList);
+    HeadlessFocus(dialog_, kIdPatternList);
     HeadlessSelect(dialog_, kIdPatternList, int(index));
   }
   // A user pattern in the store before the dialog opens.
@@ -286,7 +287,7 @@ TEST_F(SettingsDialogTest, TheSaveQuestionGuardsPatternChangesAndFrequencyAloneI
   const std::string name = gPresets[17].Name;
   // Only "Use This Pattern": saved without a question.
   HeadlessMoveSlider(dialog_, kIdFrequency, 80);
-  HeadlessFocusList(dialog_, kIdPatternList);
+  HeadlessFocus(dialog_, kIdPatternList);
   EXPECT_TRUE(gHeadless.messageBoxes.empty());
   EXPECT_EQ(StoredDword(kFrequenciesKeyPath, name.c_str()), 80);
   EXPECT_FALSE(KeyExists(PatternPath(name)));
@@ -294,17 +295,17 @@ TEST_F(SettingsDialogTest, TheSaveQuestionGuardsPatternChangesAndFrequencyAloneI
   // A pattern control: asked, Yes the default; No keeps the question coming.
   HeadlessMoveSlider(dialog_, kIdKinkiness, 10);
   gHeadless.messageBoxAnswer = IDNO;
-  HeadlessFocusList(dialog_, kIdPatternList);
+  HeadlessFocus(dialog_, kIdPatternList);
   ASSERT_EQ(gHeadless.messageBoxes.size(), 1u);
   EXPECT_EQ(gHeadless.messageBoxes[0].text, "Do you want to save your changes to \"" + name + "\" first?");
   EXPECT_EQ(gHeadless.messageBoxes[0].flags & MB_DEFBUTTON2, 0u);
   EXPECT_FALSE(KeyExists(PatternPath(name)));
   gHeadless.messageBoxAnswer = IDYES;
-  HeadlessFocusList(dialog_, kIdPatternList);
+  HeadlessFocus(dialog_, kIdPatternList);
   EXPECT_EQ(gHeadless.messageBoxes.size(), 2u);
   EXPECT_EQ(StoredDword(PatternPath(name), "Trail Kinkiness"), 10);
   EXPECT_EQ(Ctl(kIdPatternList).items[17].first, name + " (Modified)");
-  HeadlessFocusList(dialog_, kIdPatternList);
+  HeadlessFocus(dialog_, kIdPatternList);
   EXPECT_EQ(gHeadless.messageBoxes.size(), 2u);
 }
 
@@ -339,6 +340,46 @@ TEST_F(SettingsDialogTest, NeitherCancelNorOkEndsTheDialogWhileEveryPatternIsNev
   EXPECT_EQ(code, 0);
   EXPECT_EQ(Boxes().size(), 2u);
   EXPECT_FALSE(KeyExists(kFrequenciesKeyPath));
+}
+
+TEST_F(SettingsDialogTest, FocusIsNoClickTabAndShiftTabRoundEveryControlPressNothing) {
+  for (bool forward : {true, false}) {
+    SCOPED_TRACE(forward ? "Tab" : "Shift+Tab");
+    Reopen();
+    if (!Ctl(kIdDefaults).visible) HeadlessClick(dialog_, kIdShowMore);
+    const int32_t stored = StoredDword(kMainKeyPath, "Max FPS");
+    HeadlessType(dialog_, kIdMaxFps, forward ? "42" : "43");
+    std::set<int> visited;
+    for (size_t i = 0; i < 2 * size_t(kSettingsDialogTemplate.count); ++i) {
+      HeadlessTab(dialog_, forward);
+      visited.insert(HeadlessFindDialog(dialog_)->focus);
+    }
+    for (int id : {int(IDOK), int(IDCANCEL), int(kIdPreview), int(kIdLink), int(kIdHelp), int(kIdDelete),
+                   int(kIdResetAll), int(kIdMusic), int(kIdTrails)})
+      EXPECT_TRUE(visited.count(id)) << id;
+    EXPECT_FALSE(visited.count(kIdTrailsSpin) || visited.count(kIdVersion) ||
+                 visited.count(kIdPatternSection));
+    EXPECT_FALSE(Ended());
+    EXPECT_TRUE(Boxes().empty());
+    EXPECT_TRUE(gHeadlessDialogs.started.empty() && gHeadlessDialogs.browsed.empty());
+    EXPECT_EQ(StoredDword(kMainKeyPath, "Max FPS"), stored);
+    HeadlessClick(dialog_, IDOK);
+    EXPECT_EQ(StoredDword(kMainKeyPath, "Max FPS"), forward ? 42 : 43);
+  }
+}
+
+TEST_F(SettingsDialogTest, OneClickOnOkOrCancelWithEveryPatternAtNeverTellsItOnce) {
+  for (uint32_t i = 0; i < 20; ++i) {
+    ASSERT_TRUE(GetSettings(false));
+    StoreDword(kFrequenciesKeyPath, gPresets[i].Name, 0);
+  }
+  for (int button : {IDOK, IDCANCEL}) {
+    Reopen();
+    gHeadless.messageBoxes.clear();
+    HeadlessClick(dialog_, button);
+    EXPECT_EQ(Boxes().size(), 1u) << button;
+    EXPECT_FALSE(Ended());
+  }
 }
 
 TEST_F(SettingsDialogTest, PreviewSavesBeforeTheSaverStarts) {
@@ -452,7 +493,7 @@ TEST_F(SettingsDialogTest, StandardPatternsCanBeRevertedButNotRenamedOrDeleted) 
                                                "You can't delete the standard patterns."}));
   HeadlessMoveSlider(dialog_, kIdTrailWidth, original == 90 ? 0 : 90);
   HeadlessMoveSlider(dialog_, kIdFrequency, 70);
-  HeadlessFocusList(dialog_, kIdPatternList);  // Yes: saved, now Modified
+  HeadlessFocus(dialog_, kIdPatternList);  // Yes: saved, now Modified
   ASSERT_TRUE(KeyExists(PatternPath(name)));
   gHeadless.messageBoxAnswer = IDNO;
   HeadlessClick(dialog_, kIdDefaults);
