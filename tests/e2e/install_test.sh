@@ -30,6 +30,8 @@ expected=(
   "desktop share/applications/prismora.desktop"
   "desktop share/applications/lumiowindow.desktop"
   "desktop share/applications/screensavers/prismora.desktop"
+  "desktop share/prismora/autostart/prismora-idle.desktop"
+  "file lib/systemd/user/prismora-idle.service"
   "svg share/icons/hicolor/scalable/apps/prismora.svg"
   "svg share/icons/hicolor/scalable/apps/lumiowindow.svg"
   "file share/doc/prismora/copyright"
