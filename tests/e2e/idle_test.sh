@@ -28,9 +28,9 @@ gone_within() {
   done
 }
 # wait_for_saver WATCHER OTHER_THAN DRAWN: the pid of the watcher's saver (not
-# OTHER_THAN) once one has drawn more than DRAWN times in the log, within 5 s.
+# OTHER_THAN) once one has drawn more than DRAWN times in the log, within 10 s.
 wait_for_saver() {
-  local deadline=$((SECONDS + 5)) child drawn
+  local deadline=$((SECONDS + 10)) child drawn
   while [ "$SECONDS" -lt "$deadline" ]; do
     child=$(pgrep -P "$1" | grep -vxF "${2:-none}" | head -n 1)
     drawn=$(grep -c 'drawing' "$PRISMORA_STATE_DIR/Prismora.txt" 2>/dev/null)
@@ -48,7 +48,7 @@ e2e_check "the saver starts after an idle second (drawing after $((SECONDS - sta
 e2e_check "the watcher names its source" grep -qE 'ext-idle-notify-v1|org_kde_kwin_idle' "$E2E_ERR"
 sleep 0.7  # as a user would: the saver ends on input once it has drawn
 wl_type -k b
-e2e_check "a key (B) ends the saver" gone_within "${first:-0}" 3
+e2e_check "a key (B) ends the saver" gone_within "${first:-0}" 5
 second=$(wait_for_saver "$watcher" "$first" 1)
 e2e_check "the saver starts again after another idle second" [ -n "$second" ]
 kill -TERM "$watcher"
