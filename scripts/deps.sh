@@ -16,7 +16,8 @@ set -euo pipefail
 # libclang-rt-14-dev holds clang's sanitizer and libFuzzer runtimes, which clang
 # only recommends.
 build_packages=(build-essential cmake ninja-build pkg-config qt6-base-dev libqt6opengl6-dev libxcb1-dev
-  libxcb-shm0-dev libx11-dev libgtest-dev libgmock-dev libbenchmark-dev libpng-dev libfreetype-dev libfontconfig-dev clang
+  libxcb-shm0-dev libxcb-present-dev libxcb-randr0-dev
+  libx11-dev libgtest-dev libgmock-dev libbenchmark-dev libpng-dev libfreetype-dev libfontconfig-dev clang
   clang-format clang-tidy libclang-rt-14-dev libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev libpugixml-dev
   libcurl4-openssl-dev librsvg2-bin dpkg-dev libwayland-dev wayland-protocols libxkbcommon-dev plasma-wayland-protocols)
 run_packages=(libqt6widgets6 libqt6opengl6 libqt6openglwidgets6 libgl1-mesa-dri fonts-liberation2 libfreetype6
@@ -32,9 +33,10 @@ run_packages=(libqt6widgets6 libqt6opengl6 libqt6openglwidgets6 libgl1-mesa-dri 
 # and xsecurelock are the other real hosts the program runs under as a hack; x11-xserver-utils (xrandr,
 # xsetroot) makes the monitors of the two-monitor test. sway and weston run headless as the Wayland
 # sessions of the Wayland tests; grim takes their screenshots and wtype types into them.
+# xserver-xorg-video-dummy gives the refresh pacing test an Xorg whose monitor has a refresh rate.
 test_packages=(xvfb xauth xdotool x11-utils x11-xserver-utils imagemagick libgdk-pixbuf2.0-bin locales desktop-file-utils groff-base
   mate-screensaver dbus-daemon libglib2.0-bin procps lintian xscreensaver xsecurelock xscreensaver-data-extra
-  libxdamage-dev sway weston grim wtype)
+  libxdamage-dev sway weston grim wtype xserver-xorg-video-dummy)
 
 groups=("$@")
 if [ ${#groups[@]} -eq 0 ]; then

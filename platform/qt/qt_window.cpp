@@ -13,6 +13,8 @@
 // refuses it); unset or anything else, the host chooses: OpenGL on a
 // hardware GPU, else frames from their memory where they can, else the
 // backing store.
+// In full screen and in a host's window that fills a monitor, frames wait
+// for that monitor's next refresh (display_refresh.h).
 #include <QtGui/qguiapplication_platform.h>
 #include <xcb/xcb.h>
 
@@ -36,6 +38,7 @@
 #include <vector>
 
 #include "platform/key_state.h"
+#include "platform/qt/display_refresh.h"
 #include "platform/qt/frame_copy.h"
 #include "platform/qt/gl_presenter.h"
 #include "platform/qt/key_mapping.h"
@@ -162,6 +165,10 @@ class HostWindow final : public QWindow {
       case QEvent::Resize:
         // Inside the player's frame the frame reports sizes, with its state.
         if (input && !rec_->container) PostMessage(rec_->handle, WM_SIZE, 0, PackPoint(width(), height()));
+        RefreshPacingMoved(rec_->handle);
+        break;
+      case QEvent::Move:
+        RefreshPacingMoved(rec_->handle);
         break;
       case QEvent::KeyPress:
       case QEvent::KeyRelease:
@@ -453,6 +460,15 @@ void ChoosePresenter(HostWindowRec* rec) {
   rec->gl = CreateGlPresenter(rec->window, choice == PresentChoice::Automatic);
 }
 
+// Full screen, and a host's window where it fills a monitor, show at most
+// one frame a refresh of that monitor: frames it never shows cost the same
+// to draw and send. A window of its own on the desktop is not paced.
+void PaceFrames(HostWindowRec* rec) {
+  xcb_connection_t* connection = XcbConnection();
+  if (!connection || rec->mode == WindowMode::Ordinary || !rec->window) return;
+  StartRefreshPacing(rec->handle, connection, xcb_window_t(rec->window->winId()));
+}
+
 WindowHandle QtCreate(const WindowRequest& request) {
   auto rec = std::make_unique<HostWindowRec>();
   rec->handle = gQtWindows.nextHandle;
@@ -484,11 +500,13 @@ WindowHandle QtCreate(const WindowRequest& request) {
   HostWindowRec* created = rec.get();
   gQtWindows.windows.push_back(std::move(rec));
   ShowAndSettle(created->window, created->mode);
+  PaceFrames(created);
   return created->handle;
 }
 
 void DeleteWindow(HostWindowRec* rec) {
   StopMonitorCovers(rec->handle);
+  StopRefreshPacing(rec->handle);
   if (rec->directGc != 0) {
     if (xcb_connection_t* connection = XcbConnection()) xcb_free_gc(connection, rec->directGc);
     rec->directGc = 0;
@@ -862,6 +880,7 @@ void FallBackToPainter(HostWindowRec* rec) {
   rec->window->painted = false;
   rec->shownWhole = false;
   ShowAndSettle(rec->window, rec->mode);
+  PaceFrames(rec);  // a new native window
 }
 
 // The frame for the other monitors' windows, without a copy where it can
@@ -891,6 +910,13 @@ void QtPresent(WindowHandle handle, const FrameImage& frame) {
     shownWhole = false;
   }
   if (!window->isExposed()) return;
+  // Events come in while this waits: the window is looked at again after.
+  WindowHandle paced = rec->handle;
+  WaitForRefresh(paced);
+  rec = FindWindow(paced);
+  if (!rec || rec->foreignGone) return;
+  window = rec->window;
+  if (!window->isExposed()) return;
   QSize area = window->size();
   if (area.isEmpty()) return;
 
@@ -916,6 +942,7 @@ void QtPresent(WindowHandle handle, const FrameImage& frame) {
   rec->frameBits = int(frame.bitsPerPixel);
   rec->picture = picture;
   PresentOnMonitorCovers(rec->handle, FrameForCovers(rec, frame), picture);
+  RefreshPresented(rec->handle);
 }
 
 void QtDesktop(uint32_t* width, uint32_t* height, uint32_t* bitsPerPixel) {
@@ -995,6 +1022,7 @@ bool QtWindowIsForeign(WindowHandle window) {
 void ResetQtWindows() {
   for (auto& rec : gQtWindows.windows) DeleteWindow(rec.get());
   gQtWindows.windows.clear();
+  ResetRefreshPacing();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
