@@ -137,6 +137,7 @@ int RunIdleWatcher(int argc, char** argv, uint32_t seconds) {
   const IdleSource source = ChooseIdleSource(offers);
   bool started = false;
   if (source == IdleSource::MutterMonitor) {
+    CloseWaylandIdle();  // a display with neither protocol (GNOME's) is not needed
     started = StartMutterIdle(timeoutMs, OnIdleEvent);
   } else if (source != IdleSource::None) {
     int fd = StartWaylandIdle(source, timeoutMs, OnIdleEvent);
