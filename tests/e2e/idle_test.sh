@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# prismora --idle under a headless sway: the saver starts after an idle second,
-# a key ends it, it starts again after another idle second, and SIGTERM ends
-# the watcher with its saver. Without an idle source it says so and exits 1.
+# prismora --idle under a headless sway: nothing while idleness is inhibited;
+# the saver starts after an idle second, a key ends it, it starts again after
+# another idle second, and SIGTERM ends the watcher with its saver. Without an
+# idle source it says so and exits 1.
 # shellcheck source-path=SCRIPTDIR source=e2e_lib.sh
 source "$(dirname "$0")/e2e_lib.sh"
 # shellcheck source-path=SCRIPTDIR source=wayland_lib.sh
@@ -40,8 +41,17 @@ wait_for_saver() {
   return 1
 }
 
+# A window that inhibits idleness (as a video player does) holds the saver off.
+e2e_run_prismora --window
+player=$E2E_LAST_PID
+sleep 1.5
+wl_swaymsg '[app_id="prismora"] inhibit_idle open' >/dev/null
 e2e_run_prismora --idle 1
 watcher=$E2E_LAST_PID
+sleep 2.5
+e2e_check "an idle inhibitor holds the saver off" [ -z "$(pgrep -P "$watcher")" ]
+e2e_stop "$player"
+: >"$PRISMORA_STATE_DIR/Prismora.txt"  # the saver's lines only, from here on
 start=$SECONDS
 first=$(wait_for_saver "$watcher" "" 0)
 e2e_check "the saver starts after an idle second (drawing after $((SECONDS - start)) s)" [ -n "$first" ]
