@@ -5,7 +5,7 @@
 # in the build directory).
 #
 #   tests/fuzz/run_fuzz.sh [seconds per target] [build directory] [target...]
-#   targets: reg_parser_fuzz saver_run_fuzz (the default), playlist_fuzz
+#   targets: reg_parser_fuzz saver_run_fuzz (the default), playlist_fuzz, music_fuzz
 set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -30,8 +30,11 @@ for target in $targets; do
     reg_parser_fuzz) seeds=$here/corpus max_len=8192 dict= ;;
     saver_run_fuzz) seeds=$here/saver_corpus max_len=65536 dict=-dict=$here/saver_run_fuzz.dict ;;
     playlist_fuzz) seeds=$here/playlist_corpus max_len=8192 dict= ;;
+    music_fuzz) seeds=$here/music_corpus max_len=1048576 dict= ;;
     *) echo "run_fuzz.sh: no such target $target" >&2; exit 2 ;;
   esac
+  # A target's own dictionary, when it has one beside it.
+  if [ -z "$dict" ] && [ -f "$here/$target.dict" ]; then dict=-dict=$here/$target.dict; fi
   # The corpus grows while fuzzing; keep the checked-in seeds as they are.
   work="$build_dir/fuzz/$target"
   mkdir -p "$work/corpus" "$work/artifacts"
