@@ -334,7 +334,11 @@ std::string ResolvePlaylistEntry(const std::string& base, std::string entry) {
   }
   std::replace(entry.begin(), entry.end(), '\\', '/');
   if (HasScheme(base)) {
-    // A reference relative to an address, by the rules of RFC 3986.
+    // A reference relative to an address, by the rules of RFC 3986; a name
+    // with a colon in its first segment ("C:/x", "Track:1") is a name, not
+    // an address of its own scheme.
+    size_t colon = entry.find(':');
+    if (colon != std::string::npos && colon < entry.find_first_of("/?#")) entry = "./" + entry;
     gchar* resolved = g_uri_resolve_relative(base.c_str(), entry.c_str(), G_URI_FLAGS_PARSE_RELAXED, nullptr);
     std::string out = resolved ? resolved : "";
     g_free(resolved);

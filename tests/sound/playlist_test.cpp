@@ -96,6 +96,7 @@ TEST(PlaylistTest, EntriesAreMadeAbsoluteAgainstTheFolderOrAddress) {
       {"http://radio.test/lists/a.pls?x=1", "?id=5", "http://radio.test/lists/a.pls?id=5"},
       {"https://radio.test/lists/", "My Song.mp3", "https://radio.test/lists/My%20Song.mp3"},
       {"http://radio.test/a.pls", "//[::1/x", ""},
+      {"http://radio.test/a.pls", "Track:1.mp3", "http://radio.test/Track:1.mp3"},
       {"relative.m3u", "x.mp3", "x.mp3"},
   };
   for (const Case& c : cases)
