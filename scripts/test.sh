@@ -7,8 +7,8 @@
 #            timeout.)
 # plus a formatting check, bounded libFuzzer runs of the settings parser, of
 # the whole saver fed a settings file (PRISMORA_FUZZ_SECONDS each, default
-# 120) and of the playlist reader (PRISMORA_PLAYLIST_FUZZ_SECONDS, default
-# 60), and the core and toolkit tests once more shuffled and
+# 120) and of the playlist reader and the music list (PRISMORA_PLAYLIST_FUZZ_SECONDS
+# between them, default 60), and the core and toolkit tests once more shuffled and
 # repeated, to catch tests that depend on order or on what another test left.
 # The release tree (configured for /usr, as the package installs there) is
 # then packaged as a .deb with cpack and checked with lintian.
@@ -218,13 +218,16 @@ else
   note fuzz "FAILED (see $fuzz_log)"
 fi
 
-# fuzz: the playlist reader (files and server answers) the same way.
+# fuzz: the playlist reader (files and server answers) the same way, and the
+# music list with a playlist as the saver hands them to the sound service;
+# the seconds are shared between the two.
 playlist_fuzz_seconds=${PRISMORA_PLAYLIST_FUZZ_SECONDS:-60}
-say "fuzz: playlist_fuzz for $playlist_fuzz_seconds s"
+say "fuzz: playlist_fuzz and music_fuzz for $((playlist_fuzz_seconds / 2)) s each"
 playlist_fuzz_log="$root/build/fuzz-playlist.log"
-if "$root/tests/fuzz/run_fuzz.sh" "$playlist_fuzz_seconds" "$root/build/fuzz" playlist_fuzz >"$playlist_fuzz_log" 2>&1; then
-  runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$playlist_fuzz_log" | tail -n 1)
-  note fuzz "passed (playlist reader: ${runs:-?} inputs in $playlist_fuzz_seconds s, nothing found)"
+if "$root/tests/fuzz/run_fuzz.sh" "$((playlist_fuzz_seconds / 2))" "$root/build/fuzz" playlist_fuzz music_fuzz \
+  >"$playlist_fuzz_log" 2>&1; then
+  runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$playlist_fuzz_log" | paste -sd/ -)
+  note fuzz "passed (playlist reader/music list: ${runs:-?} inputs in $((playlist_fuzz_seconds / 2)) s each, nothing found)"
 else
   tail -n 40 "$playlist_fuzz_log"
   note fuzz "FAILED (playlist reader, see $playlist_fuzz_log)"
