@@ -3,9 +3,9 @@
 
 struct LaunchService {
   // Starts the program called name, found beside the running program or
-  // else on PATH, with one argument, detached, inheriting the environment;
-  // false when it cannot be started.
-  bool (*startProgram)(const char* name, const char* argument);
+  // else on PATH, with the arguments (ending with nullptr), detached,
+  // inheriting the environment; false when it cannot be started.
+  bool (*startProgram)(const char* name, const char* const* arguments);
   // Opens a local file or a web address in the user's browser; false when
   // no opener could be started.
   bool (*openInBrowser)(const char* address);

@@ -45,6 +45,7 @@ struct PlayerRec {
   uint32_t lastSizingEdge = 0;  // WMSZ_*, 0 before any drag
   uint32_t minClientWidth = 0;  // pixels, 0 until the host said
   bool haveMinClientWidth = false;
+  bool runningLow = false;  // the priority the program has: low, or the one it started with
   bool destroyed = false;
 };
 
@@ -72,7 +73,8 @@ bool PlayerLoopStep();
 void ApplyAlwaysOnTop(WindowHandle window);
 void ApplyPlayMusic();
 void ApplyLowDensity();
-void ApplyPriority();
+// False when the system refused; the program keeps the priority it had.
+bool ApplyPriority();
 void UpdateMenuMarks(WindowHandle window);
 // Writes the window options and the window's placement under "Window".
 void WritePlayerWindowOptions(WindowHandle window);

@@ -26,11 +26,25 @@ void Toggle(int32_t* flag) { *flag = *flag ? 0 : 1; }
 void SetCheck(WindowHandle window, int id, bool on) { gFrameWindows->setMenuCheck(window, id, on); }
 
 void StartSaverProgram(WindowHandle window, const char* argument, const char* failureFormat) {
-  if (gLaunch->startProgram(kSaverProgram, argument)) return;
+  const char* arguments[] = {argument, nullptr};
+  if (gLaunch->startProgram(kSaverProgram, arguments)) return;
   char text[200];
   std::snprintf(text, sizeof text, failureFormat, kSaverProgram);
   MessageBox(text, kTitle, MB_TOPMOST | MB_ICONERROR);
   (void)window;
+}
+
+// An ordinary user may lower the program's priority but often not raise it
+// again. The choice is kept for the next start, which begins at normal.
+void OnPriorityRefused(WindowHandle window) {
+  UpdateMenuMarks(window);
+  char text[200];
+  std::snprintf(
+      text, sizeof text,
+      "The system did not allow the %s priority, so Prismora keeps running at %s priority until you "
+      "start it again.",
+      gWindowOptions.LowPriority ? "low" : "normal", gPlayer.runningLow ? "low" : "normal");
+  MessageBox(text, kTitle, MB_ICONINFORMATION);
 }
 
 void OnMemory(WindowHandle window, int32_t systemMemory) {
@@ -87,9 +101,14 @@ void ApplyPlayMusic() {
 
 void ApplyLowDensity() { EngineState.lowDensity = gWindowOptions.LowDensity != 0; }
 
-void ApplyPriority() {
-  if (!gProcessPriority->setLow(gWindowOptions.LowPriority != 0))
-    LogDebug("Priority: the system refused the %s priority\n", gWindowOptions.LowPriority ? "low" : "normal");
+bool ApplyPriority() {
+  bool low = gWindowOptions.LowPriority != 0;
+  if (gProcessPriority->setLow(low)) {
+    gPlayer.runningLow = low;
+    return true;
+  }
+  LogDebug("Priority: the system refused the %s priority\n", low ? "low" : "normal");
+  return false;
 }
 
 void UpdateMenuMarks(WindowHandle window) {
@@ -99,8 +118,9 @@ void UpdateMenuMarks(WindowHandle window) {
   SetCheck(window, kIdMenuLowDensity, gWindowOptions.LowDensity != 0);
   SetCheck(window, kIdMenuVideoMemory, gWindowOptions.UseSystemMemory == 0);
   SetCheck(window, kIdMenuSystemMemory, gWindowOptions.UseSystemMemory != 0);
-  SetCheck(window, kIdMenuPriorityLow, gWindowOptions.LowPriority != 0);
-  SetCheck(window, kIdMenuPriorityNormal, gWindowOptions.LowPriority == 0);
+  // The priority the program has, which is not always the one asked for.
+  SetCheck(window, kIdMenuPriorityLow, gPlayer.runningLow);
+  SetCheck(window, kIdMenuPriorityNormal, !gPlayer.runningLow);
 }
 
 void WritePlayerWindowOptions(WindowHandle window) {
@@ -142,7 +162,7 @@ void OnPlayerCommand(WindowHandle window, int id) {
     case kIdMenuPriorityLow:
     case kIdMenuPriorityNormal:
       gWindowOptions.LowPriority = id == kIdMenuPriorityLow ? 1 : 0;
-      ApplyPriority();
+      if (!ApplyPriority()) OnPriorityRefused(window);
       break;
     case kIdMenuSettings:
       gPlayer.settingsLaunched = true;

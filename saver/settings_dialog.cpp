@@ -286,7 +286,10 @@ void OnResetAll(WindowHandle d) {
 
 void OnPreview(WindowHandle d) {
   if (!CommitSettings(d)) return;
-  if (!gLaunch->startProgram("prismora", "/s")) LogDebug("Preview: couldn't start prismora /s\n");
+  // The saver shows what was just saved: it reads the same folder.
+  const char* folder = gConfigDialog.configDirectory.c_str();
+  const char* arguments[] = {"/s", folder[0] ? "--config-dir" : nullptr, folder, nullptr};
+  if (!gLaunch->startProgram("prismora", arguments)) LogDebug("Preview: couldn't start prismora /s\n");
 }
 
 void OnCommand(WindowHandle d, int id, uint32_t code) {
@@ -497,7 +500,8 @@ LResult ScreenSaverConfigureDialog(WindowHandle dialog, uint32_t message, WParam
 
 bool RegisterDialogClasses() { return true; }
 
-intptr_t RunSettingsDialog() {
+intptr_t RunSettingsDialog(const char* configDirectory) {
+  gConfigDialog.configDirectory = configDirectory ? configDirectory : "";
   RegisterDialogClasses();
   return gDialogs->run(kSettingsDialogTemplate, ScreenSaverConfigureDialog, 0);
 }

@@ -2,6 +2,7 @@
 // music choice, edited and saved through the settings store.
 #pragma once
 #include <cstdint>
+#include <string>
 
 #include "platform/dialog.h"
 #include "platform/message_box.h"
@@ -136,6 +137,7 @@ struct ConfigDialogRec {
   char namePrompt[200] = {};
   char nameProposed[31] = {};
   char nameResult[260] = {};
+  std::string configDirectory;  // the folder named on the command line, "" for the usual one
 };
 
 extern ConfigDialogRec gConfigDialog;
@@ -148,7 +150,9 @@ LResult ScreenSaverConfigureDialog(WindowHandle dialog, uint32_t message, WParam
 LResult NameDialogProc(WindowHandle dialog, uint32_t message, WParam wParam, LParam lParam);
 // Loads the settings and runs the dialog; its end code (1 OK, 0 Cancel, -1
 // when it could not be shown or the settings could not be loaded).
-intptr_t RunSettingsDialog();
+// configDirectory: the settings folder the user named, passed on to the
+// saver that Preview starts; nullptr or "" for the usual one.
+intptr_t RunSettingsDialog(const char* configDirectory = nullptr);
 // Asks for a pattern name; false when the user cancelled or gave "".
 bool AskPatternName(const char* prompt, const char* proposed, char* name, uint32_t capacity);
 

@@ -259,7 +259,7 @@ int main(int argc, char** argv) {
     InstallQtDialogHost();
     LoadSoundModule();
     // The dialog ends with 1 (OK) or 0 (Cancel); -1 when it could not be shown.
-    code = RunSettingsDialog() < 0 ? 1 : 0;
+    code = RunSettingsDialog(commandLine.configDirectory.c_str()) < 0 ? 1 : 0;
   } else {
     code = RunSaverMode(commandLine);
   }

@@ -175,9 +175,11 @@ void HeadlessShowHelpText(WindowHandle, int id, const char* text) {
   gHeadlessDialogs.helpShown.push_back({id, text});
 }
 
-bool HeadlessStartProgram(const char* path, const char* argument) {
+bool HeadlessStartProgram(const char* path, const char* const* arguments) {
   if (gHeadlessDialogs.failLaunch) return false;
-  gHeadlessDialogs.started.emplace_back(path, argument);
+  std::string joined;
+  for (const char* const* a = arguments; *a; ++a) joined += (joined.empty() ? "" : " ") + std::string(*a);
+  gHeadlessDialogs.started.emplace_back(path, joined);
   return true;
 }
 

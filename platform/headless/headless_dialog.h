@@ -45,7 +45,7 @@ struct HeadlessDialogsRec {
   void (*onModal)(WindowHandle dialog) = nullptr;
   int busyCursor = 0;  // on minus off
   std::vector<HeadlessHelpText> helpShown;
-  std::vector<std::pair<std::string, std::string>> started;  // program, argument
+  std::vector<std::pair<std::string, std::string>> started;  // program, its arguments joined by spaces
   std::vector<std::string> browsed;
   bool failLaunch = false;
   std::string chosenFile;  // what the file chooser returns; "" = cancelled

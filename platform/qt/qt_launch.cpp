@@ -13,12 +13,14 @@
 
 namespace {
 
-bool QtStartProgram(const char* name, const char* argument) {
+bool QtStartProgram(const char* name, const char* const* arguments) {
   QString program = QDir(QCoreApplication::applicationDirPath()).filePath(QString::fromUtf8(name));
   if (!QFileInfo(program).isExecutable()) program = QStandardPaths::findExecutable(QString::fromUtf8(name));
   if (program.isEmpty()) return false;
   // Detached: the saver outlives nothing here, and leaves no zombie behind.
-  return QProcess::startDetached(program, {QString::fromUtf8(argument)});
+  QStringList list;
+  for (const char* const* a = arguments; *a; ++a) list << QString::fromUtf8(*a);
+  return QProcess::startDetached(program, list);
 }
 
 bool QtOpenInBrowser(const char* address) {

@@ -484,11 +484,34 @@ TEST_F(PlayerTest, ExitClosesAndAStartThatFailsEndsQuietly) {
   EXPECT_TRUE(gHeadless.messageBoxes.empty());
 }
 
-TEST_F(PlayerTest, PriorityARefusedChangeIsLoggedAndTheMarkFollowsTheChoice) {
+TEST_F(PlayerTest, PriorityTheMarkShowsThePriorityTheProgramHasAndARefusalIsTold) {
+  struct Step {
+    int command;
+    bool refuse;      // the system refuses the change
+    bool markLow;     // where the radio mark is afterwards
+    int32_t stored;   // "Low Priority" kept for the next start
+    size_t messages;  // boxes shown so far
+  };
+  const Step steps[] = {
+      {kIdMenuPriorityNormal, true, true, 0, 1},  // an ordinary user cannot raise it again
+      {kIdMenuPriorityLow, false, true, 1, 1},
+      {kIdMenuPriorityNormal, false, false, 0, 1},
+      {kIdMenuPriorityLow, true, false, 1, 2},
+  };
   Open();
-  gHeadless.failPriority = true;
-  Command(kIdMenuPriorityNormal);
-  EXPECT_TRUE(gHeadless.lowPriority) << "the system kept it low";
-  EXPECT_TRUE(Check(kIdMenuPriorityNormal));
-  EXPECT_EQ(Stored("Low Priority"), 0);
+  ASSERT_TRUE(Check(kIdMenuPriorityLow));
+  for (const Step& s : steps) {
+    SCOPED_TRACE(s.command == kIdMenuPriorityLow ? "Low" : "Normal");
+    gHeadless.failPriority = s.refuse;
+    Command(s.command);
+    EXPECT_EQ(gHeadless.lowPriority, s.markLow) << "the priority the program has";
+    EXPECT_EQ(Check(kIdMenuPriorityLow), s.markLow);
+    EXPECT_EQ(Check(kIdMenuPriorityNormal), !s.markLow);
+    EXPECT_EQ(Stored("Low Priority"), s.stored);
+    EXPECT_EQ(gHeadless.messageBoxes.size(), s.messages);
+  }
+  EXPECT_EQ(
+      gHeadless.messageBoxes[0].text,
+      "The system did not allow the normal priority, so Prismora keeps running at low priority until you "
+      "start it again.");
 }

@@ -382,15 +382,29 @@ TEST_F(SettingsDialogTest, OneClickOnOkOrCancelWithEveryPatternAtNeverTellsItOnc
   }
 }
 
-TEST_F(SettingsDialogTest, PreviewSavesBeforeTheSaverStarts) {
-  Open();
-  HeadlessType(dialog_, kIdMaxFps, "50");
-  HeadlessClick(dialog_, kIdPreview);
-  EXPECT_FALSE(Ended());
-  ASSERT_EQ(gHeadlessDialogs.started.size(), 1u);
-  EXPECT_EQ(gHeadlessDialogs.started[0].first, "prismora");
-  EXPECT_EQ(gHeadlessDialogs.started[0].second, "/s");
-  EXPECT_EQ(StoredDword(kMainKeyPath, "Max FPS"), 50);
+TEST_F(SettingsDialogTest, PreviewSavesBeforeTheSaverStartsOnTheDialogsOwnFolder) {
+  struct Case {
+    const char* folder;  // as named on the command line
+    const char* arguments;
+  };
+  const Case cases[] = {
+      {nullptr, "/s"},
+      {"", "/s"},
+      {"/home/someone/saver settings", "/s --config-dir /home/someone/saver settings"},
+  };
+  for (const Case& c : cases) {
+    gHeadlessDialogs.started.clear();
+    gHeadlessDialogs.onModal = [](WindowHandle dialog) {
+      HeadlessType(dialog, kIdMaxFps, "50");
+      HeadlessClick(dialog, kIdPreview);
+      EXPECT_FALSE(HeadlessFindDialog(dialog)->ended);
+    };
+    EXPECT_EQ(RunSettingsDialog(c.folder), 0);  // left open: cancelled
+    ASSERT_EQ(gHeadlessDialogs.started.size(), 1u);
+    EXPECT_EQ(gHeadlessDialogs.started[0].first, "prismora");
+    EXPECT_EQ(gHeadlessDialogs.started[0].second, c.arguments);
+    EXPECT_EQ(StoredDword(kMainKeyPath, "Max FPS"), 50);
+  }
 }
 
 // Answers the name dialog with the name in gNameAnswer, and notes what it
