@@ -49,7 +49,8 @@ struct FrameWindowService {
                          const MenuTemplate* menu, int menuCount);
   // Shows the window normal, minimised or maximised.
   void (*show)(WindowHandle window, int showState);
-  // False for no window.
+  // False for no window. left and top are kDefaultPosition where the
+  // window system tells clients no position (Wayland).
   bool (*getPlacement)(WindowHandle window, FramePlacement* placement);
   // Sets the normal rectangle and the show state at once.
   void (*setPlacement)(WindowHandle window, const FramePlacement& placement);

@@ -132,6 +132,10 @@ void WritePlayerWindowOptions(WindowHandle window) {
     placement.width = gWindowOptions.WindowWidth;
     placement.height = gWindowOptions.WindowHeight;
     placement.showState = gWindowOptions.WindowState;
+  } else if (placement.left == kDefaultPosition) {
+    // The window system tells no position (Wayland): the stored one stays.
+    placement.left = gWindowOptions.WindowLeft;
+    placement.top = gWindowOptions.WindowTop;
   }
   SaveWindowSettings(placement.left, placement.top, placement.left + placement.width,
                      placement.top + placement.height, placement.showState);

@@ -9,6 +9,7 @@
 #include <QtCore/QPointer>
 #include <QtGui/QActionGroup>
 #include <QtGui/QCloseEvent>
+#include <QtGui/QGuiApplication>
 #include <QtGui/QWindow>
 #include <QtWidgets/QMainWindow>
 #include <QtWidgets/QMenu>
@@ -241,8 +242,10 @@ bool QtFrameGetPlacement(WindowHandle window, FramePlacement* placement) {
   Qt::WindowStates state = frame->windowState();
   bool normal = !(state & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen));
   QRect rect = normal || !frame->normalGeometry().isValid() ? frame->geometry() : frame->normalGeometry();
-  placement->left = rect.x();
-  placement->top = rect.y();
+  // Wayland keeps windows' positions from their clients.
+  const bool positioned = !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+  placement->left = positioned ? rect.x() : kDefaultPosition;
+  placement->top = positioned ? rect.y() : kDefaultPosition;
   placement->width = rect.width();
   placement->height = rect.height();
   placement->showState = (state & Qt::WindowMinimized)   ? kShowMinimised

@@ -3,7 +3,8 @@
 # magenta desktop): every output covered, the picture on one and black on
 # the others, --output and --all-monitors, an output added while it runs
 # covered and one removed let go, a command key kept and another key ending
-# it, SIGTERM. Skipped when sway is not installed.
+# it, a nudge of the pointer kept and a real move, a click and a wheel turn
+# ending it, SIGTERM. Skipped when sway is not installed.
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=e2e_lib.sh
 . "$here/e2e_lib.sh"
@@ -14,6 +15,22 @@ wl_begin
 SECOND=$(wl_add_output 320x240 640) || { e2e_fail "sway made no second output"; e2e_finish; }
 sleep 0.5
 LOG="$PRISMORA_STATE_DIR/Prismora.txt"
+# The pointer helper is built beside e2e_window.
+POINTER="$(dirname "${E2E_WINDOW:-.}")/e2e_wl_pointer"
+
+# pointer STEPS...: drives the seat's pointer (e2e_wl_pointer); the pause
+# lets clients take the new pointer before it moves.
+pointer() { timeout 10 "$POINTER" sleep 300 "$@" sleep 200 >>"$E2E_WORK/pointer.log" 2>&1; }
+
+# ends_with WHAT: the last prismora ends with status 0 within 5 s.
+ends_with() {
+  if e2e_wait_exit "$E2E_LAST_PID" 5; then
+    e2e_check "$1 ends it with status 0 (got $E2E_STATUS)" [ "$E2E_STATUS" -eq 0 ]
+  else
+    e2e_fail "$1 did not end it"
+    e2e_stop "$E2E_LAST_PID"
+  fi
+}
 
 # wl_run ARGS...: starts prismora and waits up to 8 s for its first frames.
 wl_run() {
@@ -67,20 +84,19 @@ if wl_run /s; then
   sleep 0.5
   e2e_check "M (a command) keeps it running" e2e_is_running "$E2E_LAST_PID"
   wl_type -k b
-  if e2e_wait_exit "$E2E_LAST_PID" 5; then
-    e2e_check "B ends it with status 0 (got $E2E_STATUS)" [ "$E2E_STATUS" -eq 0 ]
-  else
-    e2e_fail "B did not end it"
-    e2e_stop "$E2E_LAST_PID"
-  fi
+  ends_with "B"
 else
   e2e_fail "prismora /s drew nothing under sway: $(tail -n 3 "$E2E_ERR" "$LOG" 2>/dev/null)"
 fi
 e2e_show_stderr
 
-# --output puts the picture on the output named; SIGTERM ends the run.
+# --output puts the picture on the output named; a nudge of the pointer
+# leaves it; SIGTERM ends the run.
 if wl_run /s --output "$SECOND"; then
   check_outputs named "$SECOND" HEADLESS-1
+  e2e_check "the test's pointer moves" pointer move 1 0 sleep 200 move 2 1
+  sleep 0.3
+  e2e_check "a nudge of 3 pixels keeps it running" e2e_is_running "$E2E_LAST_PID"
   kill -TERM "$E2E_LAST_PID"
   if e2e_wait_exit "$E2E_LAST_PID" 5; then
     e2e_check "SIGTERM ends it with status 143 (got $E2E_STATUS)" [ "$E2E_STATUS" -eq 143 ]
@@ -94,10 +110,21 @@ e2e_show_stderr
 
 if wl_run /s --all-monitors; then
   check_outputs all "HEADLESS-1 $SECOND" ""
-  wl_type -k Escape
-  e2e_check "Esc ends it" e2e_wait_exit "$E2E_LAST_PID" 5
+  pointer move 30 0
+  ends_with "a move of 30 pixels"
 else
   e2e_fail "prismora /s --all-monitors drew nothing"
 fi
+e2e_show_stderr
+
+# A click and a turn of the wheel end it too.
+for step in click wheel; do
+  if wl_run /s; then
+    pointer "$step"
+    ends_with "a $step"
+  else
+    e2e_fail "prismora /s drew nothing before a $step"
+  fi
+done
 e2e_show_stderr
 e2e_finish

@@ -414,6 +414,22 @@ TEST_F(PlayerTest, ClosingWritesThePlacementThatTheNextStartReadsBack) {
   EXPECT_EQ(EngineState.lowDensity, 1);
 }
 
+// Where the window system tells no position, closing keeps the stored one
+// and writes the size.
+TEST_F(PlayerTest, ClosingKeepsTheStoredPlaceWhenTheWindowHasNoPosition) {
+  Open();
+  gWindowOptions.WindowLeft = 77;
+  gWindowOptions.WindowTop = 88;
+  gHeadless.frameLeft = kDefaultPosition;
+  gHeadless.frameTop = kDefaultPosition;
+  PostMessage(kWindow, WM_CLOSE, 0, 0);
+  while (PlayerLoopStep()) {
+  }
+  EXPECT_EQ(gWindowOptions.WindowLeft, 77);
+  EXPECT_EQ(gWindowOptions.WindowTop, 88);
+  EXPECT_EQ(gWindowOptions.WindowWidth, gHeadless.frameWidth);
+}
+
 TEST_F(PlayerTest, KeysAreTheSaversLessTheFullScreenOnes) {
   Open();
   // Ctrl with a digit is the digit alone.
