@@ -4,7 +4,8 @@
 # whose mode has no rate. For each server and each program given (to compare
 # two builds in one sitting): frames the X server saw a second, the median
 # and 99th percentile of the time between them, and the CPU the program and
-# the X server used, in percent of one core. Also what the server's RandR
+# the X server used, in percent of one core; and `--window` at 60 Hz, which is
+# not paced by the monitor. Also what the server's RandR
 # and Present report for the screen (bench/vblank_probe.c). Xorg needs root
 # and xserver-xorg-video-dummy.
 # Usage: bench/refresh_pacing.sh [SECONDS] PRISMORA [PRISMORA...]   (default 10 s)
@@ -48,9 +49,15 @@ start_xorg() {
   exit 1
 }
 
-# measure NAME PROGRAM: one run of PROGRAM /s on the running server.
+# measure NAME PROGRAM [MODE...]: one run of PROGRAM in MODE (/s by default)
+# on the running server, without music, measured after 2 s of start-up.
 measure() {
-  bench_start_saver "$2"
+  local name=$1 program=$2
+  shift 2
+  bench_no_music_settings "$work"
+  PRISMORA_STATE_DIR=$work PRISMORA_CONFIG_DIR=$work PRISMORA_DATA_DIR=$work "$program" "${@:-/s}" >/dev/null 2>&1 &
+  pid=$!
+  sleep 2
   local p0 x0 w0 p1 x1 w1 periods
   p0=$(ticks "$pid")
   x0=$(ticks "$xvfb")
@@ -62,7 +69,7 @@ measure() {
   kill "$pid" 2>/dev/null || true
   wait "$pid" 2>/dev/null || true
   pid=
-  awk -v name="$1" -v prog="$2" -v line="$periods" -v s="$seconds" -v p0="$p0" -v p1="$p1" -v x0="$x0" \
+  awk -v name="$name" -v prog="$program" -v line="$periods" -v s="$seconds" -v p0="$p0" -v p1="$p1" -v x0="$x0" \
     -v x1="$x1" -v w0="$w0" -v w1="$w1" -v hz="$hz" 'BEGIN {
       n = 0; p50 = "-"; p99 = "-"
       if (match(line, /^[0-9]+ periods/)) n = substr(line, RSTART, RLENGTH) + 0
@@ -82,6 +89,7 @@ run_all() {
 
 start_xorg "$here/dummy_xorg.conf"
 run_all "dummy 60 Hz"
+for p in "${programs[@]}"; do measure "60 Hz --window" "$p" --window; done
 xrandr --output "$(xrandr | awk '/ connected/ {print $1; exit}')" --mode 1920x1080_144
 run_all "dummy 144 Hz"
 bench_stop_xvfb

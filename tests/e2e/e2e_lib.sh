@@ -201,15 +201,16 @@ e2e_show_stderr() {
   fi
 }
 
-# e2e_open_window: starts the helper that owns a 640x400 window; the window's
-# id (hex) is in E2E_WINDOW_ID and the helper's pid in E2E_WINDOW_PID.
+# e2e_open_window [WIDTHxHEIGHT]: starts the helper that owns a window of that
+# size (640x400 by default); the window's id (hex) is in E2E_WINDOW_ID and the
+# helper's pid in E2E_WINDOW_PID.
 e2e_open_window() {
   if [ -z "$E2E_WINDOW" ] || [ ! -x "$E2E_WINDOW" ]; then
     e2e_fail "the e2e_window helper was not given or is not executable: '${E2E_WINDOW}'"
     return 1
   fi
   local out="$E2E_WORK/window.$SECONDS.$RANDOM.out" deadline=$((SECONDS + 5))
-  "$E2E_WINDOW" </dev/null >"$out" 2>"$out.err" &
+  "$E2E_WINDOW" "$@" </dev/null >"$out" 2>"$out.err" &
   E2E_WINDOW_PID=$!
   E2E_PIDS+=("$E2E_WINDOW_PID")
   E2E_WINDOW_ID=""
