@@ -8,7 +8,7 @@
 # not paced by the monitor. Also what the server's RandR
 # and Present report for the screen (bench/vblank_probe.c). Xorg needs root
 # and xserver-xorg-video-dummy.
-# Usage: bench/refresh_pacing.sh [SECONDS] PRISMORA [PRISMORA...]   (default 10 s)
+# Usage: [ROUNDS=N] bench/refresh_pacing.sh [SECONDS] PRISMORA [PRISMORA...]   (10 s, 1 round)
 set -euo pipefail
 seconds=10
 if [[ ${1:-} =~ ^[0-9]+$ ]]; then
@@ -81,17 +81,23 @@ measure() {
     }'
 }
 
+# run_all NAME [MODE...]: every program in turn, ROUNDS times over.
 run_all() {
-  local name=$1 p
-  echo "$name: $("$work/vblank_probe")"
-  for p in "${programs[@]}"; do measure "$name" "$p"; done
+  local name=$1 p _
+  shift
+  for _ in $(seq "${ROUNDS:-1}"); do
+    for p in "${programs[@]}"; do measure "$name" "$p" "$@"; done
+  done
 }
 
 start_xorg "$here/dummy_xorg.conf"
+echo "dummy 60 Hz: $("$work/vblank_probe")"
 run_all "dummy 60 Hz"
-for p in "${programs[@]}"; do measure "60 Hz --window" "$p" --window; done
+run_all "60 Hz --window" --window
 xrandr --output "$(xrandr | awk '/ connected/ {print $1; exit}')" --mode 1920x1080_144
+echo "dummy 144 Hz: $("$work/vblank_probe")"
 run_all "dummy 144 Hz"
 bench_stop_xvfb
 bench_start_xvfb 1920x1080
+echo "Xvfb: $("$work/vblank_probe")"
 run_all "Xvfb"
