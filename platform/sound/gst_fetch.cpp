@@ -25,8 +25,9 @@ size_t KeepBody(char* data, size_t size, size_t count, void* user) {
   std::string type = ContentTypeOf(sound->fetch);
   PlaylistKind kind = PlaylistKindOfContent(sound->body.data(), sound->body.size(), type);
   bool enough = sound->body.size() >= kSniffBytes;
-  if (kind == PlaylistKind::None &&
-      (ContentTypeIsSound(type) || (enough && sound->kind == PlaylistKind::None))) {
+  // A name that says list is believed over a server that calls it a sound.
+  if (kind == PlaylistKind::None && sound->kind == PlaylistKind::None &&
+      (ContentTypeIsSound(type) || enough)) {
     sound->isStream = true;
     return 0;
   }

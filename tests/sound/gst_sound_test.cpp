@@ -294,6 +294,7 @@ TEST_F(GstSoundTest, StreamsAndRemotePlaylistsOfEveryFormatPlay) {
   server.Serve("/listen", "text/plain",
                "[playlist]\nFile1=" + host.substr(0, host.rfind('/')) + "/stream.mp3\n");
   server.Serve("/tune-in", "audio/x-mpegurl", "stream.mp3\n");
+  server.Serve("/plain.m3u", "audio/mpeg", "stream.mp3\n");  // the name is believed
   struct Case {
     std::string location;
     const char* streamPath;
@@ -308,6 +309,7 @@ TEST_F(GstSoundTest, StreamsAndRemotePlaylistsOfEveryFormatPlay) {
       {server.Url("/radio/list.wpl"), "/stream.mp3", 1},
       {server.Url("/listen"), "/stream.mp3", 1},
       {server.Url("/tune-in"), "/stream.mp3", 1},
+      {server.Url("/plain.m3u"), "/stream.mp3", 1},
       {server.Url("/live"), "/live", 2},
   };
   for (const Case& c : cases) {
