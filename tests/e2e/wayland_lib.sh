@@ -107,7 +107,7 @@ wl_begin() {
     fi
   done
   E2E_WORK=$(mktemp -d "${TMPDIR:-/tmp}/prismora-e2e.XXXXXX") || exit 1
-  trap 'wl_stop_sway; e2e_cleanup' EXIT
+  trap 'wl_stop_sway; wl_stop_weston; e2e_cleanup' EXIT
   trap 'exit 130' INT
   trap 'exit 143' TERM
   mkdir -p "$E2E_WORK/config" "$E2E_WORK/data" "$E2E_WORK/state" "$E2E_WORK/runtime"
@@ -134,3 +134,35 @@ wl_colour_pixels() {
 # seat has a keyboard only while it types: the pause lets clients take it
 # before the first key.
 wl_type() { timeout 10 wtype -s 300 "$@"; }
+
+# wl_start_weston WIDTH HEIGHT: a headless Weston (no layer-shell: clients go
+# full screen through xdg-shell) in a folder of its own; its socket's path in
+# WL_WESTON_DISPLAY. wl_stop_weston ends it.
+WL_WESTON_PID=""
+WL_WESTON_DIR=""
+wl_start_weston() {
+  WL_WESTON_DIR=$(mktemp -d "${TMPDIR:-/tmp}/prismora-weston.XXXXXX") || return 1
+  chmod 700 "$WL_WESTON_DIR"
+  XDG_RUNTIME_DIR="$WL_WESTON_DIR" weston --backend=headless-backend.so --socket=wayland-weston \
+    --width="$1" --height="$2" --idle-time=0 --no-config >"$WL_WESTON_DIR/weston.log" 2>&1 &
+  WL_WESTON_PID=$!
+  WL_WESTON_DISPLAY="$WL_WESTON_DIR/wayland-weston"
+  for _ in $(seq 100); do
+    [ -S "$WL_WESTON_DISPLAY" ] && grep -q 'launching' "$WL_WESTON_DIR/weston.log" && sleep 0.3 && return 0
+    kill -0 "$WL_WESTON_PID" 2>/dev/null || break
+    sleep 0.1
+  done
+  cat "$WL_WESTON_DIR/weston.log" >&2
+  wl_stop_weston
+  return 1
+}
+
+wl_stop_weston() {
+  if [ -n "$WL_WESTON_PID" ]; then
+    kill -TERM "$WL_WESTON_PID" 2>/dev/null || true
+    wait "$WL_WESTON_PID" 2>/dev/null || true
+    WL_WESTON_PID=""
+  fi
+  [ -n "$WL_WESTON_DIR" ] && rm -rf "$WL_WESTON_DIR"
+  WL_WESTON_DIR=""
+}

@@ -4,7 +4,8 @@
 # the others, --output and --all-monitors, an output added while it runs
 # covered and one removed let go, a command key kept and another key ending
 # it, a nudge of the pointer kept and a real move, a click and a wheel turn
-# ending it, SIGTERM. Skipped when sway is not installed.
+# ending it, SIGTERM. Then under a headless Weston, which has no layer-shell:
+# full screen through xdg-shell. Skipped when sway is not installed.
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=e2e_lib.sh
 . "$here/e2e_lib.sh"
@@ -126,5 +127,26 @@ for step in click wheel; do
     e2e_fail "prismora /s drew nothing before a $step"
   fi
 done
+e2e_show_stderr
+
+# Weston: a fullscreen toplevel of the output's size, drawn until SIGTERM.
+# Fresh settings, so the drawing size is the output's, not a stored one.
+if command -v weston >/dev/null 2>&1 && wl_start_weston 800 600; then
+  mkdir -p "$E2E_WORK/weston-config"
+  if PRISMORA_CONFIG_DIR="$E2E_WORK/weston-config" WAYLAND_DISPLAY=$WL_WESTON_DISPLAY wl_run /s; then
+    e2e_check "Weston: full screen at the output's size" \
+      grep -q 'full screen (Wayland), window its own, drawing 800x600' "$LOG"
+    sleep 1
+    kill -TERM "$E2E_LAST_PID"
+    e2e_check "Weston: SIGTERM ends it" e2e_wait_exit "$E2E_LAST_PID" 5
+    frames=$(sed -n 's/.* \([0-9]*\) frames in .*/\1/p' "$LOG" | tail -n 1)
+    e2e_check "Weston: frames were drawn (${frames:-none})" [ "${frames:-0}" -gt 10 ]
+  else
+    e2e_fail "prismora /s drew nothing under Weston: $(tail -n 3 "$E2E_ERR" "$LOG" 2>/dev/null)"
+  fi
+  wl_stop_weston
+else
+  e2e_log "Weston is not installed or did not start: its checks are left out"
+fi
 e2e_show_stderr
 e2e_finish
