@@ -11,8 +11,8 @@
 #   wl_add_output MODE X  adds an output of MODE placed at X,0; prints its name
 #   wl_stop_sway          ends sway and removes its folder
 #
-# sway refuses to run as root, so it runs as nobody in a runtime folder that
-# nobody owns. Without input devices its seat has no pointer; it gains a
+# sway refuses to run as root, so for root it runs as nobody in a runtime
+# folder that nobody owns. Without input devices its seat has no pointer; it gains a
 # keyboard only while a virtual keyboard (wtype) types.
 
 WL_SWAY_PID=""
@@ -20,7 +20,8 @@ WL_SWAY_DIR=""
 WL_BACKGROUND="#ff00ff"
 
 wl_have_sway() {
-  command -v sway >/dev/null 2>&1 && command -v swaymsg >/dev/null 2>&1 && command -v setpriv >/dev/null 2>&1
+  command -v sway >/dev/null 2>&1 && command -v swaymsg >/dev/null 2>&1 &&
+    { [ "$(id -u)" -ne 0 ] || command -v setpriv >/dev/null 2>&1; }
 }
 
 wl_swaymsg() { timeout 10 swaymsg "$@"; }
@@ -35,9 +36,14 @@ output * bg $WL_BACKGROUND solid_color
 output HEADLESS-1 mode $mode position 0 0
 CONFIG
   chmod 644 "$WL_SWAY_DIR/config"
-  chown nobody:nogroup "$WL_SWAY_DIR"
   chmod 700 "$WL_SWAY_DIR"
-  setpriv --reuid=nobody --regid=nogroup --clear-groups env -i HOME="$WL_SWAY_DIR" \
+  # sway refuses root: as root it runs as nobody, else as the user.
+  local as_user=()
+  if [ "$(id -u)" -eq 0 ]; then
+    chown nobody:nogroup "$WL_SWAY_DIR"
+    as_user=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
+  fi
+  "${as_user[@]}" env -i HOME="$WL_SWAY_DIR" \
     XDG_RUNTIME_DIR="$WL_SWAY_DIR" WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
     sway -c "$WL_SWAY_DIR/config" >"$WL_SWAY_DIR/sway.log" 2>&1 &
   WL_SWAY_PID=$!
