@@ -56,22 +56,16 @@ uint64_t NowMicroseconds() {
   return MonotonicMicroseconds(&now) ? now : 0;
 }
 
-// A vertical blank Present reported for rec's window. Its time moves the
-// refresh grid onto the display's only where it is on our clock and the
-// spacing of the blanks agrees with the mode's rate to 1 %: servers without
-// the driver's blanks report a timer's of their own.
+// A vertical blank Present reported for rec's window: where it is the
+// display's own and on our clock, its time moves the refresh grid onto the
+// display's.
 void HeardBlank(PacedWindowRec* rec, uint64_t ust, uint64_t msc) {
   rec->blankAsked = false;
   uint64_t now = NowMicroseconds();
-  uint64_t refresh = rec->pace.refreshUs;
-  if (rec->blankKnown && msc > rec->blankMsc && ust > rec->blankUst && refresh > 0 && ust <= now &&
-      now - ust < 1000000) {
-    uint64_t spacing = (ust - rec->blankUst) / (msc - rec->blankMsc);
-    uint64_t off = spacing > refresh ? spacing - refresh : refresh - spacing;
-    if (off * 100 < refresh) {
-      RefreshPaceBlank(&rec->pace, ust);
-      ++rec->blanksUsed;
-    }
+  if (rec->blankKnown && ust <= now && now - ust < 1000000 &&
+      BlankFromDisplay(ust, msc, rec->blankUst, rec->blankMsc, rec->pace.refreshUs)) {
+    RefreshPaceBlank(&rec->pace, ust);
+    ++rec->blanksUsed;
   }
   rec->blankKnown = true;
   rec->blankUst = ust;
@@ -190,6 +184,18 @@ void ReadMonitor(PacedWindowRec* rec) {
 }
 
 }  // namespace
+
+bool BlankFromDisplay(uint64_t ust, uint64_t msc, uint64_t lastUst, uint64_t lastMsc, uint64_t refreshUs) {
+  if (refreshUs == 0 || msc <= lastMsc || ust <= lastUst) return false;
+  // The server's stand-in counts its clock in its own interval: 60 Hz where
+  // the driver has no blanks, 1 Hz for a window on no monitor.
+  for (uint64_t interval : {uint64_t(1000000 / 60), uint64_t(1000000)}) {
+    if (msc == ust / interval || msc == (ust + interval / 2) / interval) return false;
+  }
+  uint64_t spacing = (ust - lastUst) / (msc - lastMsc);
+  uint64_t off = spacing > refreshUs ? spacing - refreshUs : refreshUs - spacing;
+  return off * 100 < refreshUs;
+}
 
 uint64_t ModeRefreshMicroseconds(uint32_t dotClock, uint32_t htotal, uint32_t vtotal, uint32_t modeFlags) {
   uint64_t dots = uint64_t(htotal) * vtotal;

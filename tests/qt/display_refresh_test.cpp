@@ -1,4 +1,5 @@
-// The refresh period of a monitor's mode, from the timing RandR reports.
+// The refresh period of a monitor's mode, from the timing RandR reports, and
+// which of Present's blanks are the display's.
 #include "platform/qt/display_refresh.h"
 
 #include <gtest/gtest.h>
@@ -20,4 +21,24 @@ TEST(DisplayRefreshTest, ModeTimingGivesTheRefreshPeriod) {
   };
   for (const auto& m : modes)
     EXPECT_EQ(ModeRefreshMicroseconds(m.dotClock, m.htotal, m.vtotal, m.flags), m.periodUs) << m.mode;
+}
+
+TEST(DisplayRefreshTest, OnlyTheDisplaysOwnBlanksCount) {
+  const uint64_t t = 14100000123;  // a blank's time, microseconds
+  struct {
+    const char* blank;
+    uint64_t ust, msc, lastUst, lastMsc, refreshUs;
+    bool own;
+  } blanks[] = {
+      {"the next refresh", t, 5001, t - 16677, 5000, 16677, true},
+      {"three refreshes on", t, 5003, t - 3 * 16677, 5000, 16677, true},
+      {"spaced 2 % off", t, 5001, t - 17010, 5000, 16677, false},
+      {"the server's 60 Hz stand-in", t, t / 16666, t - 16666, t / 16666 - 1, 16677, false},
+      {"its 1 Hz stand-in", t, (t + 500000) / 1000000, t - 1000000, (t + 500000) / 1000000 - 1, 1000000,
+       false},
+      {"the counter did not move", t, 5000, t - 16677, 5000, 16677, false},
+      {"no rate to agree with", t, 5001, t - 16677, 5000, 0, false},
+  };
+  for (const auto& b : blanks)
+    EXPECT_EQ(BlankFromDisplay(b.ust, b.msc, b.lastUst, b.lastMsc, b.refreshUs), b.own) << b.blank;
 }
