@@ -87,6 +87,9 @@ struct ControlTemplate {
   const char* text;
   uint32_t align = kAlignLeft;
   int buddy = 0;  // Spin: the edit it drives
+  // A control without text of its own: the label or check box whose text
+  // names it. A label's access key moves the focus to it.
+  int label = 0;
 };
 
 struct DialogTemplate {

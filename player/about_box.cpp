@@ -21,7 +21,9 @@ constexpr ControlTemplate kAboutControls[] = {
     {kIdAboutLink, K::Link, 10, 26, 142, 10, "About Prismora", kAlignCentre},
 };
 
-constexpr DialogTemplate kAboutBox = {
+}  // namespace
+
+const DialogTemplate kAboutBoxTemplate = {
     "About Prismora",
     162,
     65,
@@ -31,6 +33,8 @@ constexpr DialogTemplate kAboutBox = {
     int(sizeof kAboutControls / sizeof kAboutControls[0]),
     false,
 };
+
+namespace {
 
 LResult AboutProc(WindowHandle dialog, uint32_t message, WParam wParam, LParam) {
   switch (message) {
@@ -61,4 +65,4 @@ LResult AboutProc(WindowHandle dialog, uint32_t message, WParam wParam, LParam) 
 
 }  // namespace
 
-void ShowAboutBox(WindowHandle) { gDialogs->run(kAboutBox, AboutProc, 0); }
+void ShowAboutBox(WindowHandle) { gDialogs->run(kAboutBoxTemplate, AboutProc, 0); }

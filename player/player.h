@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 
+#include "platform/dialog.h"
 #include "platform/frame_window.h"
 #include "platform/messages.h"
 
@@ -27,6 +28,7 @@ enum : int {
 enum : int { kIdAboutVersion = 1100, kIdAboutLink };
 
 extern const MenuTemplate kPlayerMenu[];
+extern const DialogTemplate kAboutBoxTemplate;
 extern const int kPlayerMenuCount;
 
 // While the window cannot be seen, music is still looked after at this

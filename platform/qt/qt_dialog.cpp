@@ -4,6 +4,7 @@
 
 #include <QtCore/QEvent>
 #include <QtCore/QPointer>
+#include <QtCore/QRegularExpression>
 #include <QtCore/QTimer>
 #include <QtGui/QFontMetricsF>
 #include <QtGui/QKeyEvent>
@@ -309,6 +310,41 @@ QWidget* MakeControl(QtDialogRec* d, const ControlTemplate& c, const Units& u) {
   return w;
 }
 
+// Frames that overlap the bottom edge of a frame above them start where it
+// ends, so that neither covers the other's border.
+void TrimUnderFrameAbove(const DialogTemplate& t, int index, const Units& u, QWidget* frame) {
+  const ControlTemplate& c = t.controls[index];
+  for (int i = 0; i < index; ++i) {
+    const ControlTemplate& above = t.controls[i];
+    int bottom = above.y + above.height;
+    bool besideIt = c.x < above.x + above.width && above.x < c.x + c.width;
+    if (above.kind != ControlKind::Group || !besideIt || c.y <= above.y || c.y >= bottom) continue;
+    QRect r = Place(u, c.x, bottom, c.width, c.y + c.height - bottom);
+    frame->setGeometry(r.adjusted(0, 1, 0, 0));
+  }
+}
+
+QString WithoutAccessKey(const char* text) {
+  QString plain = Text(text);
+  plain.remove(QRegularExpression("&(?=[^&])"));
+  return plain;
+}
+
+// A control without text of its own is named by its label: a label as its
+// buddy (whose access key then moves the focus here), a check box's text as
+// its accessible name.
+void NameControl(QtDialogRec* d, const DialogTemplate& t, const ControlTemplate& c) {
+  auto it = d->controls.find(c.id);
+  auto named = d->controls.find(c.label);
+  if (c.label == 0 || it == d->controls.end() || named == d->controls.end()) return;
+  if (auto* label = qobject_cast<QLabel*>(named->second)) {
+    label->setBuddy(it->second);
+    return;
+  }
+  for (int i = 0; i < t.count; ++i)
+    if (t.controls[i].id == c.label) it->second->setAccessibleName(WithoutAccessKey(t.controls[i].text));
+}
+
 QWidget* Control(QtDialogRec* d, int id) {
   auto spin = d->spinEdit.find(id);
   if (spin != d->spinEdit.end()) id = spin->second;
@@ -594,21 +630,15 @@ WindowHandle QtOpenDialog(const DialogTemplate& t, DialogProc procedure, LParam 
   for (int i = 0; i < t.count; ++i)
     if (t.controls[i].kind == ControlKind::Spin) d->spinEdit[t.controls[i].id] = t.controls[i].buddy;
   gQtDialogs.push_back(std::move(rec));
-  QLabel* pendingBuddy = nullptr;
   for (int i = 0; i < t.count; ++i) {
     const ControlTemplate& c = t.controls[i];
     QWidget* w = MakeControl(d, c, u);
     if (!w) continue;
+    if (c.kind == ControlKind::Group) TrimUnderFrameAbove(t, i, u, w);
     d->controls[c.id] = w;
     d->kinds[c.id] = c.kind;
-    // A label's mnemonic moves the focus to the next control that takes it.
-    if (auto* label = qobject_cast<QLabel*>(w)) {
-      if (!pendingBuddy && label->text().contains('&')) pendingBuddy = label;
-    } else if (pendingBuddy && c.kind != ControlKind::Group) {
-      pendingBuddy->setBuddy(w);
-      pendingBuddy = nullptr;
-    }
   }
+  for (int i = 0; i < t.count; ++i) NameControl(d, t, t.controls[i]);
   QRect size = Place(u, 0, 0, t.width, t.height);
   d->widget->setFixedSize(size.width(), size.height());
   procedure(d->handle, WM_INITDIALOG, 0, initParam);

@@ -6,10 +6,12 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <QtGui/QAccessible>
 #include <QtGui/QKeyEvent>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QCheckBox>
 #include <QtWidgets/QComboBox>
+#include <QtWidgets/QGroupBox>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QPushButton>
 #include <QtWidgets/QSlider>
@@ -123,10 +125,12 @@ TEST_F(QtSettingsDialogTest, BuildsTheWidgetsWithTheirRangesStepsAndTexts) {
   EXPECT_EQ(Get<QLabel>(kIdMorphsLabel)->text().toStdString(), "(Every 20 morphs)");
   EXPECT_EQ(Get<QPushButton>(IDOK)->text().toStdString(), "OK");
   EXPECT_TRUE(Get<QPushButton>(IDOK)->isDefault());
-  EXPECT_EQ(Get<QCheckBox>(kIdQuicksand)->text().toStdString(), "Always draw \"stic&ky\" trails");
-  // A label's mnemonic leads to its control.
+  EXPECT_EQ(Get<QCheckBox>(kIdQuicksand)->text().toStdString(), "Always draw \"sticky\" trails");
+  // A label's mnemonic leads to its control; a check box names the edit beside it.
   EXPECT_EQ(Get<QLabel>(kIdFrequencyTitle)->buddy(), Get<QSlider>(kIdFrequency));
+  EXPECT_EQ(Get<QLabel>(kIdMorphSpeedLabel)->buddy(), Get<QSlider>(kIdMorphSpeed));
   EXPECT_EQ(Get<QLabel>(kIdTrailsLabel)->buddy(), Get<QSpinBox>(kIdTrails));
+  EXPECT_EQ(Get<QSpinBox>(kIdMorphInterval)->accessibleName().toStdString(), "Change patterns every");
 }
 
 TEST_F(QtSettingsDialogTest, CollapsedEndsSixPixelsAboveDefaultsAndAClickExpandsIt) {
@@ -220,6 +224,51 @@ TEST_F(QtSettingsDialogTest, FocusFromTheKeyboardSendsTheSharedTablesNoticeOnceA
     EXPECT_NE(notice.code, uint32_t(BN_CLICKED));
   }
   EXPECT_FALSE(QtDialogEnded(dialog_, nullptr));
+}
+
+// Every widget built from the table, frames included.
+std::vector<QWidget*> TableWidgets(QWidget* window) {
+  std::vector<QWidget*> widgets;
+  for (QWidget* w : window->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+    if (w->property("dialogId").isValid()) widgets.push_back(w);
+  return widgets;
+}
+
+std::string Describe(QWidget* w) {
+  QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+  return std::to_string(w->property("dialogId").toInt()) + " " +
+         (a ? a->text(QAccessible::Name) : "").toStdString();
+}
+
+TEST_F(QtSettingsDialogTest, EveryControlHasANameAndNoneCoversAnotherOrAFramesBorder) {
+  QWidget* window = QtDialogWidget(dialog_);
+  Get<QPushButton>(kIdShowMore)->click();
+  QtDispatchDialogMessages();
+  std::vector<QWidget*> frames, controls;
+  for (QWidget* w : TableWidgets(window)) (qobject_cast<QGroupBox*>(w) ? frames : controls).push_back(w);
+  ASSERT_EQ(frames.size() + controls.size(),
+            size_t(kSettingsDialogTemplate.count) - 4);  // spins are in their edits
+  for (QWidget* w : controls) {
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+    ASSERT_NE(a, nullptr);
+    EXPECT_FALSE(a->text(QAccessible::Name).isEmpty()) << "no name: " << Describe(w);
+  }
+  for (size_t i = 0; i < controls.size(); ++i)
+    for (size_t j = i + 1; j < controls.size(); ++j)
+      EXPECT_FALSE(controls[i]->geometry().intersects(controls[j]->geometry()))
+          << Describe(controls[i]) << " covers " << Describe(controls[j]);
+  for (size_t i = 0; i < frames.size(); ++i)
+    for (size_t j = i + 1; j < frames.size(); ++j)
+      EXPECT_FALSE(frames[i]->geometry().intersects(frames[j]->geometry()))
+          << Describe(frames[i]) << " covers the border of " << Describe(frames[j]);
+  // Inside a frame, a control stays clear of its border and its title.
+  for (QWidget* w : controls)
+    for (QWidget* frame : frames) {
+      if (!frame->geometry().contains(w->geometry().center())) continue;
+      QRect inside = frame->contentsRect().translated(frame->pos());
+      EXPECT_GE(w->geometry().top(), inside.top()) << Describe(w) << " cuts the top of " << Describe(frame);
+      EXPECT_LE(w->geometry().bottom(), frame->geometry().bottom() - 2) << Describe(w) << " cuts the bottom";
+    }
 }
 
 TEST_F(QtSettingsDialogTest, ChoosingAPatternIsASelectionChange) {

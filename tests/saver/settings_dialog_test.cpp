@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 #include <sstream>
 #include <string>
@@ -26,6 +27,7 @@
 #include "platform/help_topics.h"
 #include "platform/messages.h"
 #include "platform/registry.h"
+#include "player/player.h"
 #include "saver/settings_dialog_music.h"
 #include "tests/support/log_text.h"
 #include "tests/support/settings_fixture.h"
@@ -379,6 +381,44 @@ TEST_F(SettingsDialogTest, OneClickOnOkOrCancelWithEveryPatternAtNeverTellsItOnc
     HeadlessClick(dialog_, button);
     EXPECT_EQ(Boxes().size(), 1u) << button;
     EXPECT_FALSE(Ended());
+  }
+}
+
+// The access key of a text: the letter after a single '&', 0 for none.
+char AccessKey(const std::string& text) {
+  for (size_t i = 0; i + 1 < text.size(); ++i)
+    if (text[i] == '&') return text[i + 1] == '&' ? (++i, '\0') : char(std::tolower(text[i + 1]));
+  return 0;
+}
+
+TEST_F(SettingsDialogTest, AccessKeysAreUniqueInEveryDialogAndEveryLabelsKeyLeadsToAControl) {
+  Open();
+  const std::string collapsedText = Ctl(kIdShowMore).text;
+  HeadlessClick(dialog_, kIdShowMore);
+  struct Case {
+    const DialogTemplate* dialog;
+    std::vector<std::string> alsoShown;  // texts the procedure puts on its controls
+  };
+  const Case cases[] = {
+      {&kSettingsDialogTemplate, {collapsedText, Ctl(kIdShowMore).text}},
+      {&kNameDialogTemplate, {}},
+      {&kAboutBoxTemplate, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.dialog->title);
+    std::map<char, std::string> taken;
+    for (int i = 0; i < c.dialog->count; ++i) {
+      const ControlTemplate& control = c.dialog->controls[i];
+      char key = AccessKey(control.text ? control.text : "");
+      if (!key) continue;
+      EXPECT_TRUE(taken.emplace(key, control.text).second)
+          << "'" << key << "' in \"" << control.text << "\" and \"" << taken[key] << "\"";
+      if (control.kind != ControlKind::Label) continue;
+      bool leads = false;
+      for (int j = 0; j < c.dialog->count; ++j) leads |= c.dialog->controls[j].label == control.id;
+      EXPECT_TRUE(leads) << control.text << " names no control";
+    }
+    for (const std::string& text : c.alsoShown) EXPECT_EQ(taken[AccessKey(text)], "Show Pattern &Settings");
   }
 }
 
