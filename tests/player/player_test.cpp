@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "engine/engine_state.h"
 #include "engine/morph.h"
@@ -501,30 +502,21 @@ TEST_F(PlayerTest, ExitClosesAndAStartThatFailsEndsQuietly) {
 }
 
 TEST_F(PlayerTest, PriorityTheMarkShowsThePriorityTheProgramHasAndARefusalIsTold) {
-  struct Step {
-    int command;
-    bool refuse;      // the system refuses the change
-    bool markLow;     // where the radio mark is afterwards
-    int32_t stored;   // "Low Priority" kept for the next start
-    size_t messages;  // boxes shown so far
-  };
-  const Step steps[] = {
+  // command, the system refuses, mark on Low afterwards, "Low Priority" kept, boxes so far
+  const std::tuple<int, bool, bool, int32_t, size_t> steps[] = {
       {kIdMenuPriorityNormal, true, true, 0, 1},  // an ordinary user cannot raise it again
       {kIdMenuPriorityLow, false, true, 1, 1},
       {kIdMenuPriorityNormal, false, false, 0, 1},
       {kIdMenuPriorityLow, true, false, 1, 2},
   };
   Open();
-  ASSERT_TRUE(Check(kIdMenuPriorityLow));
-  for (const Step& s : steps) {
-    SCOPED_TRACE(s.command == kIdMenuPriorityLow ? "Low" : "Normal");
-    gHeadless.failPriority = s.refuse;
-    Command(s.command);
-    EXPECT_EQ(gHeadless.lowPriority, s.markLow) << "the priority the program has";
-    EXPECT_EQ(Check(kIdMenuPriorityLow), s.markLow);
-    EXPECT_EQ(Check(kIdMenuPriorityNormal), !s.markLow);
-    EXPECT_EQ(Stored("Low Priority"), s.stored);
-    EXPECT_EQ(gHeadless.messageBoxes.size(), s.messages);
+  for (const auto& [command, refuse, markLow, stored, boxes] : steps) {
+    gHeadless.failPriority = refuse;
+    Command(command);
+    EXPECT_EQ(gHeadless.lowPriority, markLow) << "the priority the program has";
+    EXPECT_TRUE(Check(kIdMenuPriorityLow) == markLow && Check(kIdMenuPriorityNormal) == !markLow);
+    EXPECT_EQ(Stored("Low Priority"), stored);
+    EXPECT_EQ(gHeadless.messageBoxes.size(), boxes);
   }
   EXPECT_EQ(
       gHeadless.messageBoxes[0].text,
