@@ -12,7 +12,8 @@ struct WallpaperService {
   // take pixels rather than a file. Returns 0 on success, else an errno
   // code: ENOENT when the desktop's tool is not installed, EIO when it ran
   // and failed, ETIMEDOUT when it did not finish in time, ENOTSUP when no
-  // known desktop is running, ECONNREFUSED when the X server cannot be reached.
+  // known desktop is running, ECONNREFUSED when the X server cannot be
+  // reached, EINVAL for a path the desktop's tool cannot be given safely.
   int (*setWallpaper)(const char* path, const FrameImage& picture);
 };
 

@@ -19,7 +19,7 @@ struct TextOverlayRec {
   int frameRate = 0;               // flag: the frame-rate readout in slot 2
   int keyHelp = 0;                 // flag: the two key-help lines in slots 0 and 1
   TimedNoticeRec grabNotice;       // "Grabbed %s"
-  TimedNoticeRec wallpaperNotice;  // "Wallpaper set!"
+  TimedNoticeRec wallpaperNotice;  // "Wallpaper set!" or "Wallpaper saved"
   int playerRules = 0;             // flag: slots follow the windowed player's simpler rules
   int effectsListShown = 0;        // flag: a list has been drawn since the display was made
   int32_t effectsListTop = 0;      // pixels, top edge of the list drawn last time

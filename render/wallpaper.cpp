@@ -234,5 +234,6 @@ void MakeWallpaper() {
   picture.bitsPerPixel = screen.bitsPerPixel;
   int result = gWallpaper ? gWallpaper->setWallpaper(current.c_str(), picture) : ENOTSUP;
   if (result != 0) LogDebug("MakeWallpaper: SystemParametersInfo failed: %x\n", unsigned(result));
-  ShowTimedNotice(&gTextOverlay.wallpaperNotice, "Wallpaper set!");
+  // The file was written either way; only the desktop's yes makes it the wallpaper.
+  ShowTimedNotice(&gTextOverlay.wallpaperNotice, result == 0 ? "Wallpaper set!" : "Wallpaper saved");
 }

@@ -21,6 +21,7 @@ std::string OldWallpaperPath();  // PrismoraOld.bmp beside it
 // Saves the last presented frame (stretched to the desktop's size recorded
 // at start-up when "Stretch Wallpaper" is on), keeping the previous file as
 // PrismoraOld.bmp, asks the desktop to show it, and shows "Wallpaper set!"
-// for 4 seconds. Every failure is logged with an errno code; a failure
-// before the file is written leaves the wallpaper alone and shows nothing.
+// for 4 seconds, or "Wallpaper saved" when the desktop refused it. Every
+// failure is logged with an errno code; a failure before the file is
+// written leaves the wallpaper alone and shows nothing.
 void MakeWallpaper();

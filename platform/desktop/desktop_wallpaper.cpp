@@ -1,7 +1,8 @@
 // The wallpaper service on a Linux desktop: XDG_CURRENT_DESKTOP names the
 // desktop, whose own settings tool is then run (gsettings, xfconf-query,
 // plasma-apply-wallpaperimage, swaymsg); a plain X11 session gets the root
-// window's background, as xsetroot-style tools set it.
+// window's background, as xsetroot-style tools set it. Another Wayland
+// desktop has no call anyone would see.
 #include "platform/desktop/desktop_wallpaper.h"
 
 #include <fcntl.h>
@@ -163,9 +164,61 @@ int SetXfce(const char* path) {
   return result;
 }
 
-int DesktopSetWallpaper(const char* path, const FrameImage& picture) {
+// swaymsg joins its arguments into one sway command, and sway hands the
+// background's path to wordexp() after its own parser has taken the quotes
+// off: a path is only safe where neither can read anything into it, so one
+// with any other character is refused rather than escaped.
+bool SwayQuote(const std::string& path, std::string* quoted) {
+  for (unsigned char c : path) {
+    if (c < 0x80 && !std::isalnum(c) && !std::strchr("/._-+,@%=:~ ", c)) return false;
+  }
+  *quoted = "\"" + path + "\"";
+  return true;
+}
+
+// Copies from to to; 0 or an errno code.
+int CopyFile(const std::string& from, const std::string& to) {
+  int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) return errno;
+  int out = open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  int result = out < 0 ? errno : 0;
+  char buffer[65536];
+  ssize_t n = 0;
+  while (result == 0 && (n = read(in, buffer, sizeof buffer)) != 0) {
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) result = errno;
+    errno = 0;
+    if (n > 0 && write(out, buffer, size_t(n)) != n) result = errno ? errno : ENOSPC;
+  }
+  close(in);
+  if (out >= 0 && close(out) != 0 && result == 0) result = errno;
+  return result;
+}
+
+// Plasma keeps showing the picture it has for a file name it already
+// shows, so each export is handed over under the other of two names: a
+// link to the file of record (a copy where links are not possible).
+int SetPlasma(const std::string& path) {
+  std::string folder = path.substr(0, path.rfind('/') + 1);
+  std::string names[2] = {folder + "PrismoraPlasma1.bmp", folder + "PrismoraPlasma2.bmp"};
+  int next = access(names[0].c_str(), F_OK) == 0 ? 1 : 0;
+  unlink(names[next].c_str());
+  if (link(path.c_str(), names[next].c_str()) != 0) {
+    int copied = CopyFile(path, names[next]);
+    if (copied != 0) return copied;
+  }
+  int result = RunTool({"plasma-apply-wallpaperimage", "--", names[next]}, nullptr);
+  unlink(names[result == 0 ? 1 - next : next].c_str());
+  return result;
+}
+
+int DesktopSetWallpaper(const char* file, const FrameImage& picture) {
   const char* desktops = std::getenv("XDG_CURRENT_DESKTOP");
-  std::string uri = FileUri(path);
+  // The tools get an absolute path, so none can take it for an option.
+  std::string path = file;
+  char cwd[4096];
+  if (path.empty() || path[0] != '/') path = std::string(getcwd(cwd, sizeof cwd) ? cwd : "") + "/" + path;
+  std::string uri = FileUri(path.c_str());
   if (DesktopIs(desktops, "GNOME") || DesktopIs(desktops, "Unity") || DesktopIs(desktops, "Budgie") ||
       DesktopIs(desktops, "Pantheon"))
     return SetGnome(uri);
@@ -173,10 +226,16 @@ int DesktopSetWallpaper(const char* path, const FrameImage& picture) {
     return RunTool({"gsettings", "set", "org.cinnamon.desktop.background", "picture-uri", uri}, nullptr);
   if (DesktopIs(desktops, "MATE"))
     return RunTool({"gsettings", "set", "org.mate.background", "picture-filename", path}, nullptr);
-  if (DesktopIs(desktops, "KDE")) return RunTool({"plasma-apply-wallpaperimage", path}, nullptr);
-  if (DesktopIs(desktops, "XFCE")) return SetXfce(path);
-  if (DesktopIs(desktops, "sway") || std::getenv("SWAYSOCK"))
-    return RunTool({"swaymsg", "output", "*", "bg", path, "fill"}, nullptr);
+  if (DesktopIs(desktops, "KDE")) return SetPlasma(path);
+  if (DesktopIs(desktops, "XFCE")) return SetXfce(path.c_str());
+  if (DesktopIs(desktops, "sway") || std::getenv("SWAYSOCK")) {
+    std::string quoted;
+    if (!SwayQuote(path, &quoted)) return EINVAL;
+    return RunTool({"swaymsg", "output", "*", "bg", quoted, "fill"}, nullptr);
+  }
+  // Under Wayland an X11 root window is Xwayland's, behind every window.
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  if (wayland && *wayland) return ENOTSUP;
   const char* display = std::getenv("DISPLAY");
   if (display && *display) return SetX11RootBackground(picture);
   return ENOTSUP;

@@ -10,7 +10,7 @@
 source "$(dirname "$0")/e2e_lib.sh"
 BMP_CHECK=${3:-}
 e2e_begin 1280x1024x24
-unset XDG_CURRENT_DESKTOP SWAYSOCK
+unset XDG_CURRENT_DESKTOP SWAYSOCK WAYLAND_DISPLAY
 
 # count_colour FILE GEOMETRY HEX: pixels of exactly that colour in the area.
 count_colour() {

@@ -23,7 +23,7 @@ class DesktopWallpaperTest : public HeadlessTest {
  protected:
   void SetUp() override {
     HeadlessTest::SetUp();
-    for (const char* name : {"PATH", "XDG_CURRENT_DESKTOP", "DISPLAY", "SWAYSOCK"}) {
+    for (const char* name : {"PATH", "XDG_CURRENT_DESKTOP", "DISPLAY", "SWAYSOCK", "WAYLAND_DISPLAY"}) {
       const char* value = std::getenv(name);
       saved_.push_back({name, value ? value : "", value != nullptr});
     }
@@ -33,6 +33,7 @@ class DesktopWallpaperTest : public HeadlessTest {
     setenv("PATH", tools_.c_str(), 1);
     unsetenv("DISPLAY");
     unsetenv("SWAYSOCK");
+    unsetenv("WAYLAND_DISPLAY");
     InstallDesktopWallpaper();
   }
   void TearDown() override {
@@ -59,7 +60,7 @@ class DesktopWallpaperTest : public HeadlessTest {
     text << file.rdbuf();
     return text.str();
   }
-  int Set(const char* desktop) {
+  int Set(const char* desktop, const std::string& path = "/data dir/Prismora.bmp") {
     if (desktop)
       setenv("XDG_CURRENT_DESKTOP", desktop, 1);
     else
@@ -71,7 +72,7 @@ class DesktopWallpaperTest : public HeadlessTest {
     picture.pitch = 4;
     picture.width = 1;
     picture.height = 1;
-    return gWallpaper->setWallpaper("/data dir/Prismora.bmp", picture);
+    return gWallpaper->setWallpaper(path.c_str(), picture);
   }
 
  private:
@@ -99,14 +100,13 @@ TEST_F(DesktopWallpaperTest, EachDesktopGetsItsOwnTool) {
                            "\ngsettings set org.gnome.desktop.background picture-uri-dark " + uri + "\n"},
       {"X-Cinnamon", "gsettings set org.cinnamon.desktop.background picture-uri " + uri + "\n"},
       {"MATE", "gsettings set org.mate.background picture-filename /data dir/Prismora.bmp\n"},
-      {"KDE", "plasma-apply-wallpaperimage /data dir/Prismora.bmp\n"},
       {"XFCE",
        "xfconf-query -c xfce4-desktop -l\n"
        "xfconf-query -c xfce4-desktop -p /backdrop/screen0/monitorHDMI-1/workspace0/last-image -s /data "
        "dir/Prismora.bmp\n"
        "xfconf-query -c xfce4-desktop -p /backdrop/screen0/monitorDP-2/workspace1/last-image -s /data "
        "dir/Prismora.bmp\n"},
-      {"sway", "swaymsg output * bg /data dir/Prismora.bmp fill\n"},
+      {"sway", "swaymsg output * bg \"/data dir/Prismora.bmp\" fill\n"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Set(c.desktop), 0) << c.desktop;
@@ -125,6 +125,66 @@ TEST_F(DesktopWallpaperTest, FailuresComeBackAsErrnoCodes) {
   EXPECT_EQ(Set(nullptr), ENOTSUP);
   setenv("DISPLAY", ":65000", 1);
   EXPECT_EQ(Set(nullptr), ECONNREFUSED) << "an X11 session whose server is gone";
+  setenv("WAYLAND_DISPLAY", "wayland-1", 1);
+  EXPECT_EQ(Set("Hyprland"), ENOTSUP) << "Xwayland's root window is behind every window";
+}
+
+// Paths no tool may read an option, a second command or an expansion into.
+TEST_F(DesktopWallpaperTest, HostilePathsReachNoToolAsAnythingButAPath) {
+  Tool("swaymsg");
+  Tool("gsettings");
+  const std::string cwd = std::filesystem::current_path().string();
+  struct Case {
+    const char* desktop;
+    std::string path;
+    int result;
+    std::string calls;
+  } cases[] = {
+      {"sway", "/d/x.bmp; exec xterm", EINVAL, ""},
+      {"sway", "/d/x.bmp\" fill; exec xterm; \"", EINVAL, ""},
+      {"sway", "/d/$(touch /tmp/owned).bmp", EINVAL, ""},
+      {"sway", "/d/`id`.bmp", EINVAL, ""},
+      {"sway", "/d/$mod/x.bmp", EINVAL, ""},
+      {"sway", "/d/a\\b.bmp", EINVAL, ""},
+      {"sway", "/d/x\n.bmp", EINVAL, ""},
+      {"sway", "/d/*.bmp", EINVAL, ""},
+      {"sway", "/home/j\xC3\xBCrgen/a, b/x.bmp", 0,
+       "swaymsg output * bg \"/home/j\xC3\xBCrgen/a, b/x.bmp\" fill\n"},
+      {"MATE", "-rf.bmp", 0, "gsettings set org.mate.background picture-filename " + cwd + "/-rf.bmp\n"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Set(c.desktop, c.path), c.result) << c.path;
+    EXPECT_EQ(Calls(), c.calls) << c.path;
+  }
+}
+
+// Plasma reloads only a file name it does not show yet: each export goes
+// under the other of two names, the file of record staying as it is.
+TEST_F(DesktopWallpaperTest, PlasmaGetsANewNameForEveryExport) {
+  Tool("plasma-apply-wallpaperimage");
+  const std::string folder = TempDir() + "/-data";
+  std::filesystem::create_directories(folder);
+  const std::string record = folder + "/Prismora.bmp";
+  std::vector<std::string> handed;
+  for (const char* picture : {"first", "second", "third"}) {
+    std::ofstream(record + ".new") << picture;
+    std::filesystem::rename(record + ".new", record);  // as the export replaces it
+    ASSERT_EQ(Set("KDE", record), 0);
+    std::string call = Calls();
+    ASSERT_EQ(call.rfind("plasma-apply-wallpaperimage -- " + folder + "/PrismoraPlasma", 0), 0u) << call;
+    handed.push_back(call.substr(call.find(" -- ") + 4, call.size() - call.find(" -- ") - 5));
+    std::ifstream shown(handed.back());
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(shown), {}), picture);
+    if (handed.size() > 1) {
+      EXPECT_NE(handed.back(), handed[handed.size() - 2]);
+      EXPECT_FALSE(std::filesystem::exists(handed[handed.size() - 2])) << "the one before is gone";
+    }
+  }
+  EXPECT_TRUE(std::filesystem::exists(record));
+  Tool("plasma-apply-wallpaperimage", 1);
+  EXPECT_EQ(Set("KDE", record), EIO);
+  EXPECT_TRUE(std::filesystem::exists(handed.back())) << "a refused picture leaves the shown one alone";
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 2) << "record and the shown one";
 }
 
 }  // namespace
