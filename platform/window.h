@@ -77,6 +77,10 @@ struct WindowService {
   uint8_t* (*frameMemory)(WindowHandle window, uint32_t width, uint32_t height, uint32_t bitsPerPixel,
                           uint32_t pitch);
   void (*releaseFrameMemory)(uint8_t* memory);
+  // True when the window covers a whole monitor: full screen, the root
+  // window, or a host's window over one monitor (not a settings tool's
+  // preview inside its dialog).
+  bool (*fillsMonitor)(WindowHandle window);
 };
 
 extern const WindowService* gWindows;

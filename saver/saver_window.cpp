@@ -17,6 +17,7 @@ struct SaverWindowRec {
   uint32_t presents = 0;
   uint32_t width = 0;  // a host's window as the desktop: its size when begun, pixels
   uint32_t height = 0;
+  bool partOfMonitor = false;  // a host's window that covers no whole monitor
 };
 
 SaverWindowRec gSaverWindow;
@@ -41,6 +42,7 @@ bool BeginSaverWindow(WindowHandle window, bool hostWindow) {
   gSaverWindow.service.present = CountedPresent;
   gWindows = &gSaverWindow.service;
   if (!hostWindow) return !fChildPreview;
+  gSaverWindow.partOfMonitor = !gWindows->fillsMonitor(window);
   uint32_t width = 0, height = 0;
   if (!gWindows->clientSize(window, &width, &height) || width < kHostWindowFullWidth || height == 0) {
     gWindowMode = 1;
@@ -57,6 +59,8 @@ bool BeginSaverWindow(WindowHandle window, bool hostWindow) {
   ResetResolutionList();
   return true;
 }
+
+bool SaverWindowMayPlayMusic() { return !gSaverWindow.partOfMonitor; }
 
 uint32_t SaverWindowPresents() { return gSaverWindow.presents; }
 

@@ -18,6 +18,9 @@ constexpr uint32_t kHostWindowFullWidth = 640;
 // not the user's choice; narrower, the preview rules hold (640 x 480,
 // double size, no music). True when the saver's full rules apply.
 bool BeginSaverWindow(WindowHandle window, bool hostWindow);
+// False in a host's window that covers no whole monitor (a settings tool's
+// preview, however big): no music plays there.
+bool SaverWindowMayPlayMusic();
 // Frames presented since BeginSaverWindow.
 uint32_t SaverWindowPresents();
 // Puts the window service back; harmless when nothing was begun.

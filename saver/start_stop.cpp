@@ -16,6 +16,7 @@
 #include "platform/window.h"
 #include "render/display.h"
 #include "render/text_overlay.h"
+#include "saver/saver_window.h"
 #include "saver/screen_saver.h"
 #include "saver/settings_flags.h"
 
@@ -57,9 +58,13 @@ bool StartSaver(WindowHandle window) {
     EngineState.musicSelected = 0;
   } else {
     // A host starts one saver per monitor: the one holding the turn plays.
-    bool turn = gOptions.MusicIndex == -1 || !gMusicLock || gMusicLock->acquire();
+    // A settings tool's preview plays none, however big it is.
+    bool wanted = gOptions.MusicIndex != -1 && SaverWindowMayPlayMusic();
+    if (gOptions.MusicIndex != -1 && !wanted)
+      LogDebug("StartSaver: no music in a window smaller than a monitor\n");
+    bool turn = !wanted || !gMusicLock || gMusicLock->acquire();
     if (!turn) LogDebug("StartSaver: another saver of this user plays the music\n");
-    EngineState.musicSelected = gOptions.MusicIndex != -1 && turn;
+    EngineState.musicSelected = wanted && turn;
     unsigned volume = unsigned(gOptions.MusicVolume);
     if (EngineState.musicSelected && gOptions.MusicIndex == 0)
       MUSICInitialiseFromResource(0, volume);

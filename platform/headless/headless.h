@@ -29,6 +29,8 @@ struct HeadlessHostRec {
   uint32_t windowWidth = 0;       // client size of the created window
   uint32_t windowHeight = 0;
   bool windowExists = false;
+  WindowMode windowMode = WindowMode::Ordinary;  // of the created window
+  bool foreignFillsMonitor = true;               // false: a foreign window is a settings tool's preview
   unsigned presentCount = 0;
   FrameImage lastFrame;                  // as presented (the caller's memory)
   std::vector<uint8_t> lastFramePixels;  // a copy, kept when keepFrames is set

@@ -62,6 +62,7 @@ void HeadlessWaitMicroseconds(uint64_t us) { HeadlessWait(uint32_t((us + 999) / 
 WindowHandle HeadlessCreate(const WindowRequest& request) {
   if (gHeadless.failWindowCreate) return 0;
   gHeadless.windowExists = true;
+  gHeadless.windowMode = request.mode;
   if (request.mode == WindowMode::FullScreen) {
     gHeadless.windowWidth = gHeadless.desktopWidth;
     gHeadless.windowHeight = gHeadless.desktopHeight;
@@ -156,6 +157,12 @@ void HeadlessDesktop(uint32_t* width, uint32_t* height, uint32_t* bitsPerPixel) 
 
 unsigned HeadlessDepths() { return gHeadless.depths; }
 
+bool HeadlessFillsMonitor(WindowHandle window) {
+  if (window != 1 || !gHeadless.windowExists) return false;
+  return gHeadless.windowMode == WindowMode::FullScreen ||
+         (gHeadless.windowMode == WindowMode::Foreign && gHeadless.foreignFillsMonitor);
+}
+
 int HeadlessMessageBox(const char* text, const char* caption, uint32_t flags) {
   gHeadless.messageBoxes.push_back(RecordedMessageBox{text ? text : "", caption ? caption : "", flags});
   if (gHeadless.messageBoxAnswer != 0) return gHeadless.messageBoxAnswer;
@@ -179,9 +186,9 @@ int HeadlessSetWallpaper(const char* path, const FrameImage& picture) {
 const ClockService kClock = {HeadlessTick, HeadlessCalendar, HeadlessCounter, HeadlessFrequency,
                              HeadlessLocalTime};
 const EventSourceService kEvents = {HeadlessPump, HeadlessWait, HeadlessWaitMicroseconds};
-const WindowService kWindows = {HeadlessCreate,      HeadlessDestroy,           HeadlessClientSize,
-                                HeadlessPresent,     HeadlessDesktop,           HeadlessDepths,
-                                HeadlessFrameMemory, HeadlessReleaseFrameMemory};
+const WindowService kWindows = {
+    HeadlessCreate, HeadlessDestroy,     HeadlessClientSize,         HeadlessPresent,     HeadlessDesktop,
+    HeadlessDepths, HeadlessFrameMemory, HeadlessReleaseFrameMemory, HeadlessFillsMonitor};
 bool HeadlessAcquireMusicTurn() {
   if (gHeadless.musicTurnTaken) return false;
   gHeadless.musicTurnHeld = true;

@@ -970,8 +970,36 @@ uint8_t* QtFrameMemory(WindowHandle handle, uint32_t width, uint32_t height, uin
   return CreateSharedFrame(XcbConnection(), size_t(pitch) * height);
 }
 
-const WindowService kQtWindows = {QtCreate,  QtDestroy, QtClientSize,  QtPresent,
-                                  QtDesktop, QtDepths,  QtFrameMemory, ReleaseSharedFrame};
+// A host's window fills a monitor when it is the root window or covers one
+// monitor's whole rectangle, in the server's pixels.
+bool QtFillsMonitor(WindowHandle handle) {
+  HostWindowRec* rec = FindWindow(handle);
+  if (!rec || rec->mode != WindowMode::Foreign) return rec && rec->mode == WindowMode::FullScreen;
+  xcb_connection_t* connection = XcbConnection();
+  if (!connection || rec->foreignGone) return false;
+  xcb_get_geometry_reply_t* geometry =
+      xcb_get_geometry_reply(connection, xcb_get_geometry(connection, rec->foreignId), nullptr);
+  if (!geometry) return false;
+  xcb_window_t root = geometry->root;
+  std::free(geometry);
+  if (root == rec->foreignId) return true;
+  xcb_translate_coordinates_reply_t* at = xcb_translate_coordinates_reply(
+      connection, xcb_translate_coordinates(connection, rec->foreignId, root, 0, 0), nullptr);
+  if (!at) return false;
+  QRect window(at->dst_x, at->dst_y, int(rec->foreignWidth), int(rec->foreignHeight));
+  std::free(at);
+  for (QScreen* screen : QGuiApplication::screens()) {
+    QRect g = screen->geometry();
+    qreal r = screen->devicePixelRatio();
+    if (window.contains(
+            QRect(qRound(g.x() * r), qRound(g.y() * r), qRound(g.width() * r), qRound(g.height() * r))))
+      return true;
+  }
+  return false;
+}
+
+const WindowService kQtWindows = {QtCreate, QtDestroy,     QtClientSize,       QtPresent,     QtDesktop,
+                                  QtDepths, QtFrameMemory, ReleaseSharedFrame, QtFillsMonitor};
 
 }  // namespace
 

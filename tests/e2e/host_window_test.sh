@@ -2,6 +2,8 @@
 # In a host's window: the options hack hosts pass are accepted, a start-up
 # failure is logged (no box, no window of its own) and the program draws black
 # until the host's SIGTERM; at our own settings, SIGTERM also ends a box at once.
+# Music plays only where the host's window covers a whole monitor, not in a
+# settings tool's preview, however big.
 # shellcheck source-path=SCRIPTDIR source=e2e_lib.sh
 source "$(dirname "$0")/e2e_lib.sh"
 e2e_begin 1920x1080x24
@@ -102,6 +104,34 @@ else
   e2e_show_stderr
 fi
 e2e_stop "$helper" 5
+
+# A window of XScreenSaver 6's preview size stays silent; one over the whole
+# monitor plays (silently here: no sound device is used).
+for run in 725x407:silent 1920x1080:plays; do
+  size=${run%%:*}
+  e2e_open_window "$size" || exit 1
+  helper=$E2E_WINDOW_PID
+  PRISMORA_NO_SOUND_DEVICE=1 e2e_run_prismora -window-id "$E2E_WINDOW_ID" --music
+  pid=$E2E_LAST_PID
+  # shellcheck disable=SC2016  # expanded by the inner shell
+  if timeout 10 sh -c 'until grep -q "window $1, drawing" "$2" 2>/dev/null; do sleep 0.2; done' \
+    _ "$(printf "0x%x" $((E2E_WINDOW_ID)))" "$LOG"; then
+    sleep 1
+    module=$(grep -c 'prismora/sound.so' "/proc/$pid/maps" 2>/dev/null)
+    if [ "${run#*:}" = silent ]; then
+      e2e_check "a $size host window: no music (sound module mapped ${module:-0} times, the log says why)" \
+        [ "${module:-0}" -eq 0 ] && grep -q "no music in a window smaller than a monitor" "$LOG"
+    else
+      e2e_check "a $size host window over the monitor: music (sound module mapped ${module:-0} times)" \
+        [ "${module:-0}" -gt 0 ]
+    fi
+  else
+    e2e_fail "a $size host window: nothing drawn within 10 s"
+  fi
+  e2e_stop "$pid" 5
+  e2e_stop "$helper" 5
+  e2e_show_stderr
+done
 
 # The same failure at the settings shows its box; SIGTERM ends it at once.
 PRISMORA_INSTALL_DIR="$E2E_WORK/no-such-folder" e2e_run_prismora /c --config-dir "$E2E_WORK/fresh2"

@@ -113,6 +113,7 @@ TEST_F(HostWindowTest, TheWindowsWidthChoosesTheRulesAndTheDrawingSize) {
     const char* stored;  // "Resolution" in the store; nullptr: none
     bool full;
     uint32_t drawnWidth, drawnHeight;
+    bool fillsMonitor = true;  // false: inside a settings tool's dialog
   } cases[] = {
       {1280, 720, false, nullptr, true, 1280, 720},
       {1920, 1080, false, "1280 x 720", true, 1280, 720},    // a smaller choice that fits
@@ -121,7 +122,9 @@ TEST_F(HostWindowTest, TheWindowsWidthChoosesTheRulesAndTheDrawingSize) {
       {640, 400, false, nullptr, true, 640, 400},            // wide enough, if short
       {639, 480, false, nullptr, false, 640, 480},           // a settings tool's preview
       {320, 200, false, "1280 x 720", false, 640, 480},
-      {1920, 1080, true, nullptr, false, 640, 480},  // /p is always the preview
+      {1920, 1080, true, nullptr, false, 640, 480},       // /p is always the preview
+      {725, 407, false, nullptr, true, 725, 407, false},  // XScreenSaver 6's preview: drawn, silent
+      {1920, 1080, false, nullptr, true, 1920, 1080, false},
   };
   const WindowService* service = gWindows;
   for (const Case& c : cases) {
@@ -130,6 +133,7 @@ TEST_F(HostWindowTest, TheWindowsWidthChoosesTheRulesAndTheDrawingSize) {
     TearDown();
     SetUp();
     if (c.stored) StoreText(kMainKeyPath, "Resolution", c.stored);
+    gHeadless.foreignFillsMonitor = c.fillsMonitor;
     EXPECT_EQ(RunIn(c.width, c.height, c.slashP), 0);
     ASSERT_TRUE(gRun.noted);
     EXPECT_EQ(gRun.width, c.drawnWidth);
@@ -137,7 +141,8 @@ TEST_F(HostWindowTest, TheWindowsWidthChoosesTheRulesAndTheDrawingSize) {
     EXPECT_EQ(gHeadless.lastFrame.width, c.drawnWidth) << "what was presented";
     EXPECT_EQ(gRun.preview, !c.full);
     EXPECT_EQ(gRun.doubleSize, c.full ? 0 : 1) << "particles double size only in a preview";
-    EXPECT_EQ(gRun.musicSelected, c.full ? 1 : 0) << "music only with the full rules";
+    EXPECT_EQ(gRun.musicSelected, c.full && c.fillsMonitor ? 1 : 0) << "music only on a whole monitor";
+    EXPECT_EQ(gRun.turnHeld, c.full && c.fillsMonitor) << "no turn taken for a silent window";
     EXPECT_EQ(gWindows, service) << "the window service is itself again after the run";
     if (c.full) {
       // The monitor's size is not the user's desktop choice: nothing stored changes.
