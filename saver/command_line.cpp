@@ -111,6 +111,10 @@ bool ParseCommandLine(int argc, const char* const* argv, const char* xscreensave
       if (!SetMode(out, SaverMode::Settings, &modeSeen, arg, error)) return false;
     } else if (Is(arg, {"--window"})) {
       if (!SetMode(out, SaverMode::Window, &modeSeen, arg, error)) return false;
+    } else if (Is(arg, {"--add-to-xscreensaver"})) {
+      if (!SetMode(out, SaverMode::AddToXScreenSaver, &modeSeen, arg, error)) return false;
+    } else if (Is(arg, {"--remove-from-xscreensaver"})) {
+      if (!SetMode(out, SaverMode::RemoveFromXScreenSaver, &modeSeen, arg, error)) return false;
     } else if (IsSlashMode(arg, 'p') || Is(arg, {"--preview"})) {
       if (!SetMode(out, SaverMode::Preview, &modeSeen, arg, error)) return false;
       if (arg[2] == ':')
@@ -275,6 +279,13 @@ bool ParseCommandLine(int argc, const char* const* argv, const char* xscreensave
     *error = settingsError;
     return false;
   }
+  if ((out->mode == SaverMode::AddToXScreenSaver || out->mode == SaverMode::RemoveFromXScreenSaver) &&
+      argc > 2) {
+    *error = std::string(out->mode == SaverMode::AddToXScreenSaver ? "--add-to-xscreensaver"
+                                                                   : "--remove-from-xscreensaver") +
+             " takes no other options";
+    return false;
+  }
   if (out->mode == SaverMode::Settings && AnySettingsFlag(out->settings)) {
     *error =
         "settings flags are for a run of the saver (such as --window or /s), not for the settings dialog";
@@ -302,6 +313,9 @@ const char* UsageText() {
          "                           (Wayland sessions and GNOME); other options go to\n"
          "                           the saver\n"
          "  (no mode, $XSCREENSAVER_WINDOW set)  the same as -root\n"
+         "  --add-to-xscreensaver    put Prismora into your XScreenSaver list (~/.xscreensaver;\n"
+         "                           made from the system's list when you have none)\n"
+         "  --remove-from-xscreensaver  take it out of that list again\n"
          "\n"
          "Options:\n"
          "  -fps, --fps              show the frame rate (as F12 does)\n"
@@ -356,8 +370,24 @@ const char* UsageText() {
          "  Without --config-dir a render uses the default settings, so the same\n"
          "  arguments always give the same files.\n"
          "\n"
-         "While it runs full screen, a key or mouse button ends it; Ctrl with a digit,\n"
-         "the digits, M, Pause and Esc are commands.\n"
+         "Keys while the saver runs (any other key or a mouse button ends it):\n"
+         "  1 to 9, 0                morph to standard pattern 1 to 10\n"
+         "  Ctrl+1 to 9, 0           morph to standard pattern 11 to 20\n"
+         "  M                        morph to the next pattern now\n"
+         "  Space                    grab the running pattern as a new one of your own\n"
+         "  Pause                    pause or resume the picture\n"
+         "  Esc                      end the saver\n"
+         "  D                        double-size particles on or off\n"
+         "  N                        pattern names on or off\n"
+         "  P                        painting on or off\n"
+         "  S                        pause or resume the music\n"
+         "  F1                       the key help on screen\n"
+         "  F2                       square tiling on or off\n"
+         "  F5                       save the picture and make it the desktop's wallpaper\n"
+         "  F6                       the list of effects that are on\n"
+         "  F12                      the frame rate (as -fps)\n"
+         "  A C E F G H I J K L O Q R T U V W X Y Z, F3 F4 F8 F9 F11\n"
+         "                           switch an effect on or off (see the help page Effects)\n"
          "\n"
          "Files: settings in $PRISMORA_CONFIG_DIR or $XDG_CONFIG_HOME/prismora,\n"
          "the log Prismora.txt in $PRISMORA_STATE_DIR or $XDG_STATE_HOME/prismora,\n"

@@ -7,14 +7,16 @@
 #include "saver/settings_flags.h"
 
 enum class SaverMode {
-  Settings,    // /c, --settings, or no mode at all
-  FullScreen,  // /s, --fullscreen
-  Window,      // --window
-  Preview,     // /p ID, --preview ID: the small preview inside ID
-  Foreign,     // -window-id ID, -root, $XSCREENSAVER_WINDOW: draw into ID
-  Help,        // --help
-  Render,      // --render DIR: frames drawn without a display, written as PNG files
-  Idle,        // --idle SECONDS: waits and runs the saver full screen when the session is idle
+  Settings,                // /c, --settings, or no mode at all
+  FullScreen,              // /s, --fullscreen
+  Window,                  // --window
+  Preview,                 // /p ID, --preview ID: the small preview inside ID
+  Foreign,                 // -window-id ID, -root, $XSCREENSAVER_WINDOW: draw into ID
+  Help,                    // --help
+  Render,                  // --render DIR: frames drawn without a display, written as PNG files
+  Idle,                    // --idle SECONDS: waits and runs the saver full screen when the session is idle
+  AddToXScreenSaver,       // --add-to-xscreensaver: into the user's XScreenSaver list
+  RemoveFromXScreenSaver,  // --remove-from-xscreensaver: out of it again
 };
 
 struct CommandLine {

@@ -13,6 +13,7 @@
 #include "diag/log.h"
 #include "patterns/settings_session.h"
 #include "platform/desktop/desktop_wallpaper.h"
+#include "platform/desktop/xscreensaver_list.h"
 #include "platform/directories.h"
 #include "platform/font/freetype_text.h"
 #include "platform/idle/idle_watcher.h"
@@ -179,7 +180,7 @@ int main(int argc, char** argv) {
     std::fputs(UsageText(), stdout);
     return 0;
   }
-  // Rendering needs no display at all.
+  // Rendering needs no display at all, nor does editing a host's list.
   if (commandLine.mode == SaverMode::Render) return RunRenderCommand(commandLine);
   if (commandLine.mode == SaverMode::Idle) {
     InstallTerminationHandler();
@@ -187,6 +188,9 @@ int main(int argc, char** argv) {
     ReraiseTermination();
     return code;
   }
+  if (commandLine.mode == SaverMode::AddToXScreenSaver ||
+      commandLine.mode == SaverMode::RemoveFromXScreenSaver)
+    return EditXScreenSaverList(commandLine.mode == SaverMode::AddToXScreenSaver);
   // From the start, and held while the toolkit connects to the display: a
   // SIGTERM then is acted on once it has, rather than failing it half-way.
   InstallTerminationHandler();

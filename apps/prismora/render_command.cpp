@@ -19,6 +19,7 @@
 #include "platform/messages.h"
 #include "platform/window.h"
 #include "render/display.h"
+#include "render/text_overlay.h"
 #include "saver/saver_host.h"
 #include "saver/settings_flags.h"
 
@@ -158,6 +159,7 @@ int RunRenderCommand(const CommandLine& commandLine) {
   gWindows = &gRender.windows;
 
   gForcedDepth = commandLine.depth;
+  if (commandLine.frameRate) gTextOverlay.frameRate = 1;
   WindowRequest request;
   request.mode = WindowMode::FullScreen;
   int code = RunScreenSaver(request);

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The command line: --help, the answers to bad options, and the settings
-# entry points, which open the settings dialog.
+# The command line: --help (with every command key), the answers to bad
+# options, the settings entry points, which open the settings dialog, a
+# render's -fps, and the editing of the user's XScreenSaver list.
 # shellcheck source-path=SCRIPTDIR source=e2e_lib.sh
 source "$(dirname "$0")/e2e_lib.sh"
 e2e_begin 1920x1080x24
@@ -20,10 +21,11 @@ run_to_end() {
 run_to_end 10 --help
 e2e_check "--help ends with exit code 0 (got ${E2E_STATUS:-no exit})" [ "${E2E_STATUS:-x}" = 0 ]
 missing=""
-for word in /s /c /p --window -window-id -root; do
-  grep -q -F -e "$word" "$E2E_OUT" || missing="$missing $word"
+for word in /s /c /p --window -window-id -root --add-to-xscreensaver --remove-from-xscreensaver \
+  Ctrl+1 Space Pause Esc F1 F2 F5 F6 F12 F11 " M " " P " " S " " N " " D "; do
+  grep -q -F -e "$word" "$E2E_OUT" || missing="$missing '$word'"
 done
-e2e_check "--help mentions /s /c /p --window -window-id -root${missing:+ (missing:$missing)}" [ -z "$missing" ]
+e2e_check "--help mentions every mode and command key${missing:+ (missing:$missing)}" [ -z "$missing" ]
 
 # A bad command line is answered with one line on stderr and exit code 2.
 bad_command_lines=(
@@ -32,6 +34,7 @@ bad_command_lines=(
   "-window-id"
   "--window-id 0xZZ"
   "/p zz"
+  "--add-to-xscreensaver --root"
 )
 for line in "${bad_command_lines[@]}"; do
   read -r -a args <<<"$line"
@@ -72,4 +75,62 @@ check_settings_dialog() {
 check_settings_dialog /c /c
 check_settings_dialog --settings --settings
 check_settings_dialog "no arguments"
+
+# A render with -fps draws the frame-rate readout in red at the bottom, over
+# the same picture as without it.
+red_in_render() {
+  local dir="$E2E_WORK/render$1"
+  shift
+  run_to_end 60 --render "$dir" --frames 8 --every 8 "$@"
+  timeout 20 convert "$dir/frame-00001.png" -crop 640x40+0+440 +repage txt:- 2>/dev/null | grep -ci '#FF0000' || true
+}
+plain=$(red_in_render 1)
+rate=$(red_in_render 2 -fps)
+e2e_check "--render -fps draws the frame rate ($plain red pixels without, $rate with)" [ "$rate" -gt $((plain + 8)) ]
+
+# --add-to-xscreensaver: the user's list made from the system's, Prismora at
+# its top, once; every other line kept; --remove-from-xscreensaver undoes it.
+APP_DEFAULTS=/etc/X11/app-defaults/XScreenSaver
+XSS_HOME="$E2E_WORK/xss home"
+mkdir -p "$XSS_HOME"
+xss() { HOME="$XSS_HOME" run_to_end 10 "$@"; }
+entries() { grep -c -E '\\n\\?$' "$1"; }
+if [ -r "$APP_DEFAULTS" ]; then
+  stock=$(sed -n '/^\*programs:/,/[^\\]$/p' "$APP_DEFAULTS" | grep -c -E '\\n\\?$')
+  xss --add-to-xscreensaver
+  file="$XSS_HOME/.xscreensaver"
+  e2e_check "add: exit 0 and a new ~/.xscreensaver (got ${E2E_STATUS:-no exit})" [ "${E2E_STATUS:-x}" = 0 ] && [ -s "$file" ]
+  e2e_check "add: the stock list ($stock hacks) and Prismora first ($(entries "$file") entries)" \
+    [ "$(entries "$file")" -eq $((stock + 1)) ] && grep -A1 -q '^programs:' "$file" &&
+    [ "$(sed -n '/^programs:/{n;p}' "$file" | awk '{print $1}')" = prismora ]
+  cp "$file" "$E2E_WORK/added"
+  xss --add-to-xscreensaver
+  e2e_check "add again: exit 0, the file unchanged" [ "${E2E_STATUS:-x}" = 0 ] && cmp -s "$file" "$E2E_WORK/added"
+  xss --remove-from-xscreensaver
+  e2e_check "remove: exit 0, the stock list left ($(entries "$file") entries, no prismora)" \
+    [ "${E2E_STATUS:-x}" = 0 ] && [ "$(entries "$file")" -eq "$stock" ] && ! grep -q prismora "$file"
+else
+  e2e_fail "no $APP_DEFAULTS (run scripts/deps.sh test)"
+fi
+# A user's own file: every line kept, the entry added inside the list; the
+# file is edited where a link points to.
+mkdir -p "$XSS_HOME/dotfiles"
+# shellcheck disable=SC1003  # the backslashes are the file's own
+printf '%s\n' '# mine' 'timeout:	0:05:00' 'programs:				\' \
+  '		maze --root			\n\' '-		qix --root			\n' 'lock:	True' >"$XSS_HOME/dotfiles/xss"
+ln -sf dotfiles/xss "$XSS_HOME/.xscreensaver"
+cp "$XSS_HOME/dotfiles/xss" "$E2E_WORK/mine"
+xss --add-to-xscreensaver
+e2e_check "add to the user's own file: one line more, through the link" \
+  [ -L "$XSS_HOME/.xscreensaver" ] && [ "$(diff "$E2E_WORK/mine" "$XSS_HOME/dotfiles/xss" | grep -c '^>')" = 1 ] &&
+  [ "$(diff "$E2E_WORK/mine" "$XSS_HOME/dotfiles/xss" | grep -c '^<')" = 0 ]
+xss --remove-from-xscreensaver
+e2e_check "remove from the user's own file: as it was" cmp -s "$E2E_WORK/mine" "$XSS_HOME/dotfiles/xss"
+# A ~/.xscreensaver that is a FIFO: refused at once, nothing written.
+rm -f "$XSS_HOME/.xscreensaver"
+mkfifo "$XSS_HOME/.xscreensaver"
+xss --add-to-xscreensaver
+e2e_check "a FIFO for ~/.xscreensaver: exit 1 at once, one line on stderr, nothing left beside it" \
+  [ "${E2E_STATUS:-x}" = 1 ] && [ "$(wc -l <"$E2E_ERR")" = 1 ] && [ -p "$XSS_HOME/.xscreensaver" ] &&
+  [ -z "$(find "$XSS_HOME" -maxdepth 1 -name '.xscreensaver.*')" ]
 e2e_finish

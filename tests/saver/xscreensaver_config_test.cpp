@@ -95,6 +95,21 @@ TEST_F(XScreenSaverConfigTest, NamesTheProgramAndRunsItInTheHostsWindow) {
   EXPECT_STREQ(root_.attribute("_label").value(), "Prismora");
   EXPECT_STREQ(root_.child("command").attribute("arg").value(), "--root");
   EXPECT_GT(std::string(root_.child_value("_description")).size(), 40u);
+  // The settings tool lays each paragraph out on one line and sizes its
+  // window to the longest: short paragraphs, and the stock hacks' last line.
+  std::istringstream description(root_.child_value("_description"));
+  std::vector<std::string> paragraphs(1);
+  for (std::string line; std::getline(description, line);) {
+    if (line.find_first_not_of(" \t") == std::string::npos) {
+      if (!paragraphs.back().empty()) paragraphs.emplace_back();
+    } else {
+      paragraphs.back() += (paragraphs.back().empty() ? "" : " ") + line;
+    }
+  }
+  if (paragraphs.back().empty()) paragraphs.pop_back();
+  ASSERT_GE(paragraphs.size(), 2u);
+  for (const std::string& paragraph : paragraphs) EXPECT_LE(paragraph.size(), 110u) << paragraph;
+  EXPECT_EQ(paragraphs.back().rfind("Written by ", 0), 0u) << paragraphs.back();
   std::set<std::string> ids;
   for (pugi::xpath_node found : root_.select_nodes("//*[@id]")) {
     std::string id = found.node().attribute("id").value();
