@@ -42,7 +42,7 @@ bool BeginSaverWindow(WindowHandle window, bool hostWindow) {
   gSaverWindow.service.present = CountedPresent;
   gWindows = &gSaverWindow.service;
   if (!hostWindow) return !fChildPreview;
-  gSaverWindow.partOfMonitor = !gWindows->fillsMonitor(window);
+  gSaverWindow.partOfMonitor = gWindows->fillsMonitor && !gWindows->fillsMonitor(window);
   uint32_t width = 0, height = 0;
   if (!gWindows->clientSize(window, &width, &height) || width < kHostWindowFullWidth || height == 0) {
     gWindowMode = 1;

@@ -524,8 +524,12 @@ void WlPresent(WindowHandle window, const FrameImage& frame) {
 uint8_t* WlFrameMemory(WindowHandle, uint32_t, uint32_t, uint32_t, uint32_t) { return nullptr; }
 void WlReleaseFrameMemory(uint8_t*) {}
 
-const WindowService kWaylandWindows = {WlCreate,  WlDestroy, WlClientSize,  WlPresent,
-                                       WlDesktop, WlDepths,  WlFrameMemory, WlReleaseFrameMemory};
+// Its only window is full screen.
+bool WlFillsMonitor(WindowHandle window) { return window != 0 && window == gWl.window; }
+
+const WindowService kWaylandWindows = {WlCreate,      WlDestroy, WlClientSize,  WlPresent,
+                                       WlDesktop,     WlDepths,  WlFrameMemory, WlReleaseFrameMemory,
+                                       WlFillsMonitor};
 
 }  // namespace
 

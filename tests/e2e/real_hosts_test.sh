@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Under the real screen-saver hosts of the desktop. XScreenSaver 6 (run as an
 # unprivileged user: it refuses to run hacks as root) activates
-# `prismora --root`: the picture is drawn at the screen's own size, sharp, and
+# `prismora --root` (also from the list `prismora --add-to-xscreensaver` made): the picture is drawn at the screen's own size, sharp, and
 # deactivation ends it with a normal exit in XScreenSaver's log; an unknown
 # option or a bad settings value never makes it start the hack again.
 # xsecurelock (with a fake authentication module) runs it as its saver and
@@ -89,9 +89,10 @@ start_as_host() {
 # ---- XScreenSaver ----------------------------------------------------------
 
 XSS_PID=""
-# start_xscreensaver COMMAND: the daemon with COMMAND as its only hack.
+# start_xscreensaver COMMAND: the daemon with COMMAND as its only hack; with
+# no COMMAND, the list in the home's ~/.xscreensaver.
 start_xscreensaver() {
-  cat >"$HOME_DIR/.xscreensaver" <<EOF
+  [ -z "${1:-}" ] || cat >"$HOME_DIR/.xscreensaver" <<EOF
 timeout:	0:30:00
 cycle:		0
 lock:		False
@@ -207,7 +208,32 @@ else
 fi
 stop_xscreensaver
 
-# 2. What made a hack exit at once (an option it does not know, a settings
+# 2. The list `prismora --add-to-xscreensaver` makes for a user without one,
+# as XScreenSaver reads it: Prismora first, the stock hacks after it.
+new_home addlist
+mkdir -p "$HOME_DIR/bin"
+ln -s "$BIN" "$HOME_DIR/bin/prismora"
+own_home
+run_as_host "$BIN" --add-to-xscreensaver >/dev/null
+printf 'mode:\tone\nselected:\t0\nfade:\tFalse\nunfade:\tFalse\nsplash:\tFalse\ndpmsEnabled:\tFalse\n' \
+  >>"$HOME_DIR/.xscreensaver"
+EXTRA_ENV=(PATH="$HOME_DIR/bin:$PATH")
+if start_xscreensaver; then
+  xss_command -select 1
+  e2e_check "the list made by --add-to-xscreensaver: its first hack is prismora --root" \
+    wait_for 20 grep -qs 'forked "prismora --root"' "$XSS_LOG"
+  xss_command -select 2
+  e2e_check "the list made by --add-to-xscreensaver: the stock hacks follow ($(grep -o 'forked "[a-z]* ' "$XSS_LOG" | tail -n 1))" \
+    wait_for 20 grep -qs 'forked "maze --root"' "$XSS_LOG"
+  xss_command -deactivate
+  wait_for 10 no_hack_running
+else
+  e2e_fail "the list made by --add-to-xscreensaver: the daemon did not answer within 15 s"
+fi
+stop_xscreensaver
+EXTRA_ENV=()
+
+# 3. What made a hack exit at once (an option it does not know, a settings
 # value it cannot use) never has XScreenSaver start it again.
 # check_no_respawn LABEL COMMAND
 check_no_respawn() {
