@@ -475,10 +475,8 @@ TEST_F(PlayerTest, HelpAndAboutOpenAsTheDialogDoes) {
     EXPECT_EQ(d->source->width, 162);
     EXPECT_EQ(d->source->height, 65);
     EXPECT_EQ(HeadlessFindControl(dialog, kIdAboutVersion)->text, "Prismora Version " PRISMORA_TEST_VERSION);
-    // Tabbing onto the link or OK presses neither.
-    for (bool forward : {true, true, false, false, false}) HeadlessTab(dialog, forward);
-    EXPECT_EQ(gHeadlessDialogs.browsed.size(), 1u);
-    EXPECT_FALSE(d->ended);
+    for (bool forward : {true, true, false, false, false}) HeadlessTab(dialog, forward);  // onto the link, OK
+    EXPECT_TRUE(gHeadlessDialogs.browsed.size() == 1u && !d->ended) << "focus pressed something";
     HeadlessClick(dialog, kIdAboutLink);
     HeadlessClick(dialog, IDOK);
   };

@@ -128,7 +128,6 @@ TEST_F(QtSettingsDialogTest, BuildsTheWidgetsWithTheirRangesStepsAndTexts) {
   EXPECT_EQ(Get<QCheckBox>(kIdQuicksand)->text().toStdString(), "Always draw \"sticky\" trails");
   // A label's mnemonic leads to its control; a check box names the edit beside it.
   EXPECT_EQ(Get<QLabel>(kIdFrequencyTitle)->buddy(), Get<QSlider>(kIdFrequency));
-  EXPECT_EQ(Get<QLabel>(kIdMorphSpeedLabel)->buddy(), Get<QSlider>(kIdMorphSpeed));
   EXPECT_EQ(Get<QLabel>(kIdTrailsLabel)->buddy(), Get<QSpinBox>(kIdTrails));
   EXPECT_EQ(Get<QSpinBox>(kIdMorphInterval)->accessibleName().toStdString(), "Change patterns every");
 }
