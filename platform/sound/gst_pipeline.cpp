@@ -22,12 +22,12 @@ void OnAboutToFinish(GstElement* playbin, gpointer uri) {
   g_object_set(playbin, "uri", static_cast<const char*>(uri), nullptr);
 }
 
-// The HTTP source waits longer than our own limit, so that a silent
-// server is reported as the timeout it is (the source says only that the
-// stream failed).
-void OnNetSourceSetup(GstElement*, GstElement* source, gpointer) {
-  if (g_object_class_find_property(G_OBJECT_GET_CLASS(source), "timeout"))
-    g_object_set(source, "timeout", guint(kStreamTimeoutUs / G_USEC_PER_SEC + 5), nullptr);
+// A stream that is still opening near the time limit has timed out,
+// whatever error its source gives for it (the HTTP source says only that
+// the stream failed).
+bool TimedOut(const SoundRec* sound, gint64 margin) {
+  return sound->net && sound->openState == FMOD_OPENSTATE_LOADING &&
+         g_get_monotonic_time() - sound->openedAt >= kStreamTimeoutUs - margin;
 }
 
 void FreeUri(gpointer uri, GClosure*) { g_free(uri); }
@@ -126,7 +126,6 @@ FMOD_RESULT StartPipeline(SoundRec* sound) {
     // Without a duration limit playback waits for seconds of stream first.
     g_object_set(playbin, "buffer-size", gint(sound->system->streamBufferSize), "buffer-duration",
                  gint64(GST_SECOND), nullptr);
-    g_signal_connect(playbin, "source-setup", G_CALLBACK(OnNetSourceSetup), nullptr);
   }
   sound->openedAt = g_get_monotonic_time();
   if (sound->memory)
@@ -169,8 +168,7 @@ void ApplyPlayingState(SoundRec* sound) {
 
 void PollBus(SoundRec* sound) {
   if (!sound->bus) return;
-  if (sound->net && sound->openState == FMOD_OPENSTATE_LOADING &&
-      g_get_monotonic_time() - sound->openedAt >= kStreamTimeoutUs) {
+  if (TimedOut(sound, 0)) {
     sound->openState = FMOD_OPENSTATE_ERROR;
     sound->error = FMOD_ERR_HTTP_TIMEOUT;
   }
@@ -184,7 +182,8 @@ void PollBus(SoundRec* sound) {
         gst_message_parse_error(message, &error, nullptr);
         // The first error says why; the ones after it are its echoes
         // ("internal data stream error" from the elements downstream).
-        if (sound->error == FMOD_OK) sound->error = ErrorCode(sound, error);
+        if (sound->error == FMOD_OK)
+          sound->error = TimedOut(sound, G_USEC_PER_SEC) ? FMOD_ERR_HTTP_TIMEOUT : ErrorCode(sound, error);
         g_error_free(error);
         if (sound->started)
           sound->ended = true;
