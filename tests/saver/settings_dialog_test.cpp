@@ -10,7 +10,6 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <set>
 #include <sstream>
 #include <string>
 
@@ -342,26 +341,6 @@ TEST_F(SettingsDialogTest, NeitherCancelNorOkEndsTheDialogWhileEveryPatternIsNev
   EXPECT_EQ(code, 0);
   EXPECT_EQ(Boxes().size(), 2u);
   EXPECT_FALSE(KeyExists(kFrequenciesKeyPath));
-}
-
-TEST_F(SettingsDialogTest, FocusIsNoClickTabAndShiftTabRoundEveryControlPressNothing) {
-  for (bool forward : {true, false}) {
-    SCOPED_TRACE(forward ? "Tab" : "Shift+Tab");
-    Reopen();
-    if (!Ctl(kIdDefaults).visible) HeadlessClick(dialog_, kIdShowMore);
-    const int32_t stored = StoredDword(kMainKeyPath, "Max FPS");
-    HeadlessType(dialog_, kIdMaxFps, forward ? "42" : "43");
-    std::set<int> visited;
-    for (int i = 0; i < 2 * kSettingsDialogTemplate.count; ++i)
-      visited.insert((HeadlessTab(dialog_, forward), HeadlessFindDialog(dialog_)->focus));
-    EXPECT_EQ(visited.size(), 48u)
-        << "every control that takes the focus, OK, Cancel and the link among them";
-    EXPECT_TRUE(!Ended() && Boxes().empty() && gHeadlessDialogs.started.empty() &&
-                gHeadlessDialogs.browsed.empty());
-    EXPECT_EQ(StoredDword(kMainKeyPath, "Max FPS"), stored);
-    HeadlessClick(dialog_, IDOK);
-    EXPECT_EQ(StoredDword(kMainKeyPath, "Max FPS"), forward ? 42 : 43);
-  }
 }
 
 // The access key of a text: the letter after a single '&', 0 for none.
