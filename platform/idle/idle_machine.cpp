@@ -42,6 +42,13 @@ uint32_t Finish(int code) {
   return Exit(code);
 }
 
+uint32_t Start() {
+  gIdleMachine.phase = IdlePhase::Saving;
+  gIdleMachine.backDuringRun = false;
+  ++gIdleMachine.saverRuns;
+  return kStartSaver;
+}
+
 }  // namespace
 
 uint32_t IdleMachineStep(IdleEvent event, bool saverFailed) {
@@ -51,11 +58,10 @@ uint32_t IdleMachineStep(IdleEvent event, bool saverFailed) {
     case IdleEvent::Idle:
       m.userIdle = true;
       if (m.phase != IdlePhase::Armed) return 0;
-      m.phase = IdlePhase::Saving;
-      ++m.saverRuns;
-      return kStartSaver;
+      return Start();
     case IdleEvent::Active:
       m.userIdle = false;
+      if (m.phase == IdlePhase::Saving) m.backDuringRun = true;
       if (m.phase == IdlePhase::Spent) m.phase = IdlePhase::Armed;
       return 0;
     case IdleEvent::ChildExited:
@@ -63,6 +69,9 @@ uint32_t IdleMachineStep(IdleEvent event, bool saverFailed) {
       if (m.phase != IdlePhase::Saving) return 0;
       m.failuresInRow = saverFailed ? m.failuresInRow + 1 : 0;
       if (m.failuresInRow >= kMaxSaverFailures) return Exit(1);
+      // The user came back and has been idle again for the whole time
+      // since, while the saver was slow to end: it is due now.
+      if (m.userIdle && m.backDuringRun) return Start();
       // Ended by input, the user is active (or soon reported so): armed for
       // the next idle time. Ended on its own, the user has not come back yet,
       // and starting it again at once would only repeat what just ended.

@@ -44,6 +44,7 @@ enum class IdlePhase {
 struct IdleMachineRec {
   IdlePhase phase = IdlePhase::Armed;
   bool userIdle = false;       // the source's last word was Idle
+  bool backDuringRun = false;  // Active came while the saver ran
   uint32_t failuresInRow = 0;  // saver runs that ended in failure, in a row
   uint32_t saverRuns = 0;      // savers started
   int exitCode = 0;            // the watcher's exit code, once kExitNow is given

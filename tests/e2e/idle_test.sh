@@ -44,8 +44,10 @@ wait_for_saver() {
 # A window that inhibits idleness (as a video player does) holds the saver off.
 e2e_run_prismora --window
 player=$E2E_LAST_PID
-sleep 1.5
-wl_swaymsg '[app_id="prismora"] inhibit_idle open' >/dev/null
+for _ in $(seq 50); do  # once its window is there
+  wl_swaymsg '[app_id="prismora"] inhibit_idle open' >/dev/null 2>&1 && break
+  sleep 0.2
+done
 e2e_run_prismora --idle 1
 watcher=$E2E_LAST_PID
 sleep 2.5

@@ -59,6 +59,8 @@ TEST(IdleMachineTest, ScriptedSessions) {
       {"IxAI", "S..S", IdlePhase::Saving, 0, "the saver's end can come before the source sees the key"},
       {"IxI", "S..", IdlePhase::Spent, 0, "ended on its own while idle: not again until the user is back"},
       {"IAII", "S...", IdlePhase::Saving, 0, "a nudge and idle again while it runs start nothing more"},
+      {"IAIxx", "S..S.", IdlePhase::Spent, 0,
+       "back and idle again before a slow saver ended: due at once, once"},
       {"IfAIfAIf", "S..S..SE", IdlePhase::Done, 1, "three failures in a row: the watcher gives up"},
       {"IfAIxAIfAIf", "S..S..S..S.", IdlePhase::Spent, 0, "a good run clears the failures"},
       {"T", "E", IdlePhase::Done, 0, "SIGTERM while waiting exits at once"},
