@@ -80,7 +80,14 @@ int EditXScreenSaverList(bool add, const char* appDefaults) {
   }
   std::string path = home + "/.xscreensaver";
   char real[PATH_MAX];
-  if (realpath(path.c_str(), real)) path = real;
+  ssize_t linked = 0;
+  if (realpath(path.c_str(), real)) {
+    path = real;
+  } else if ((linked = readlink(path.c_str(), real, sizeof real - 1)) > 0) {
+    // A link to a file not made yet: the file is made where it points.
+    real[linked] = '\0';
+    path = real[0] == '/' ? std::string(real) : home + "/" + real;
+  }
   std::string text, defaults, edited;
   int error = ReadWhole(path, &text);
   const bool exists = error != ENOENT;

@@ -76,61 +76,36 @@ check_settings_dialog /c /c
 check_settings_dialog --settings --settings
 check_settings_dialog "no arguments"
 
-# A render with -fps draws the frame-rate readout in red at the bottom, over
-# the same picture as without it.
+# A render with -fps draws the red frame-rate readout at the bottom.
 red_in_render() {
-  local dir="$E2E_WORK/render$1"
-  shift
-  run_to_end 60 --render "$dir" --frames 8 --every 8 "$@"
-  timeout 20 convert "$dir/frame-00001.png" -crop 640x40+0+440 +repage txt:- 2>/dev/null | grep -ci '#FF0000' || true
+  run_to_end 60 --render "$E2E_WORK/render$1" --frames 8 --every 8 ${2:+"$2"}
+  timeout 20 convert "$E2E_WORK/render$1/frame-00001.png" -crop 640x40+0+440 txt:- 2>/dev/null | grep -ci '#FF0000'
 }
-plain=$(red_in_render 1)
-rate=$(red_in_render 2 -fps)
+plain=$(red_in_render 1) rate=$(red_in_render 2 -fps)
 e2e_check "--render -fps draws the frame rate ($plain red pixels without, $rate with)" [ "$rate" -gt $((plain + 8)) ]
 
-# --add-to-xscreensaver: the user's list made from the system's, Prismora at
-# its top, once; every other line kept; --remove-from-xscreensaver undoes it.
-APP_DEFAULTS=/etc/X11/app-defaults/XScreenSaver
+# --add-to-xscreensaver: a new list from the system's, Prismora at its top,
+# once; a user's own file (through a link) keeps every line; removing undoes
+# it; a FIFO is refused at once with nothing written.
 XSS_HOME="$E2E_WORK/xss home"
-mkdir -p "$XSS_HOME"
-xss() { HOME="$XSS_HOME" run_to_end 10 "$@"; }
-entries() { grep -c -E '\\n\\?$' "$1"; }
-if [ -r "$APP_DEFAULTS" ]; then
-  stock=$(sed -n '/^\*programs:/,/[^\\]$/p' "$APP_DEFAULTS" | grep -c -E '\\n\\?$')
-  xss --add-to-xscreensaver
-  file="$XSS_HOME/.xscreensaver"
-  e2e_check "add: exit 0 and a new ~/.xscreensaver (got ${E2E_STATUS:-no exit})" [ "${E2E_STATUS:-x}" = 0 ] && [ -s "$file" ]
-  e2e_check "add: the stock list ($stock hacks) and Prismora first ($(entries "$file") entries)" \
-    [ "$(entries "$file")" -eq $((stock + 1)) ] && grep -A1 -q '^programs:' "$file" &&
-    [ "$(sed -n '/^programs:/{n;p}' "$file" | awk '{print $1}')" = prismora ]
-  cp "$file" "$E2E_WORK/added"
-  xss --add-to-xscreensaver
-  e2e_check "add again: exit 0, the file unchanged" [ "${E2E_STATUS:-x}" = 0 ] && cmp -s "$file" "$E2E_WORK/added"
-  xss --remove-from-xscreensaver
-  e2e_check "remove: exit 0, the stock list left ($(entries "$file") entries, no prismora)" \
-    [ "${E2E_STATUS:-x}" = 0 ] && [ "$(entries "$file")" -eq "$stock" ] && ! grep -q prismora "$file"
-else
-  e2e_fail "no $APP_DEFAULTS (run scripts/deps.sh test)"
-fi
-# A user's own file: every line kept, the entry added inside the list; the
-# file is edited where a link points to.
+XSS="$XSS_HOME/dotfiles/xss"
 mkdir -p "$XSS_HOME/dotfiles"
+ln -s dotfiles/xss "$XSS_HOME/.xscreensaver"
+xss() { HOME="$XSS_HOME" run_to_end 10 "$1" && [ "${E2E_STATUS:-x}" = "$2" ]; }
+entries() { grep -c -E '\\n\\?$' "$1"; }
+stock=$(sed -n '/^\*programs:/,/[^\\]$/p' /etc/X11/app-defaults/XScreenSaver | grep -c -E '\\n\\?$')
+made() { [ "$(entries "$XSS")" -eq $((stock + 1)) ] && [ "$(sed -n '/^programs:/{n;p}' "$XSS" | awk '{print $1}')" = prismora ]; }
+e2e_check "add: the system's $stock hacks and Prismora first" eval 'xss --add-to-xscreensaver 0 && made'
+cp "$XSS" "$E2E_WORK/added"
+e2e_check "add again: the file unchanged" eval 'xss --add-to-xscreensaver 0 && cmp -s "$XSS" "$E2E_WORK/added"'
+e2e_check "remove: the stock list left" eval 'xss --remove-from-xscreensaver 0 && [ "$(entries "$XSS")" = "$stock" ]'
 # shellcheck disable=SC1003  # the backslashes are the file's own
-printf '%s\n' '# mine' 'timeout:	0:05:00' 'programs:				\' \
-  '		maze --root			\n\' '-		qix --root			\n' 'lock:	True' >"$XSS_HOME/dotfiles/xss"
-ln -sf dotfiles/xss "$XSS_HOME/.xscreensaver"
-cp "$XSS_HOME/dotfiles/xss" "$E2E_WORK/mine"
-xss --add-to-xscreensaver
-e2e_check "add to the user's own file: one line more, through the link" \
-  [ -L "$XSS_HOME/.xscreensaver" ] && [ "$(diff "$E2E_WORK/mine" "$XSS_HOME/dotfiles/xss" | grep -c '^>')" = 1 ] &&
-  [ "$(diff "$E2E_WORK/mine" "$XSS_HOME/dotfiles/xss" | grep -c '^<')" = 0 ]
-xss --remove-from-xscreensaver
-e2e_check "remove from the user's own file: as it was" cmp -s "$E2E_WORK/mine" "$XSS_HOME/dotfiles/xss"
-# A ~/.xscreensaver that is a FIFO: refused at once, nothing written.
-rm -f "$XSS_HOME/.xscreensaver"
-mkfifo "$XSS_HOME/.xscreensaver"
-xss --add-to-xscreensaver
-e2e_check "a FIFO for ~/.xscreensaver: exit 1 at once, one line on stderr, nothing left beside it" \
-  [ "${E2E_STATUS:-x}" = 1 ] && [ "$(wc -l <"$E2E_ERR")" = 1 ] && [ -p "$XSS_HOME/.xscreensaver" ] &&
-  [ -z "$(find "$XSS_HOME" -maxdepth 1 -name '.xscreensaver.*')" ]
+printf '%s\n' '# mine' 'programs:		\' '	maze --root	\n\' '-	qix --root	\n' 'lock:	True' >"$XSS"
+cp "$XSS" "$E2E_WORK/mine"
+e2e_check "add to the user's own file: one line more, none changed, the link kept" \
+  eval 'xss --add-to-xscreensaver 0 && [ -L "$XSS_HOME/.xscreensaver" ] && [ "$(diff "$E2E_WORK/mine" "$XSS" | grep -c "^[<>]")" = 1 ]'
+e2e_check "remove from it: as it was" eval 'xss --remove-from-xscreensaver 0 && cmp -s "$E2E_WORK/mine" "$XSS"'
+rm "$XSS_HOME/.xscreensaver" && mkfifo "$XSS_HOME/.xscreensaver"
+e2e_check "a FIFO: exit 1 at once, one line on stderr, nothing left beside it" \
+  eval 'xss --add-to-xscreensaver 1 && [ "$(wc -l <"$E2E_ERR")" = 1 ] && [ "$(ls -A "$XSS_HOME" | wc -l)" = 2 ]'
 e2e_finish

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Under the real screen-saver hosts of the desktop. XScreenSaver 6 (run as an
 # unprivileged user: it refuses to run hacks as root) activates
-# `prismora --root` (also from the list `prismora --add-to-xscreensaver` made): the picture is drawn at the screen's own size, sharp, and
+# `prismora --root`, also from the list `prismora --add-to-xscreensaver` made:
+# the picture is drawn at the screen's own size, sharp, and
 # deactivation ends it with a normal exit in XScreenSaver's log; an unknown
 # option or a bad settings value never makes it start the hack again.
 # xsecurelock (with a fake authentication module) runs it as its saver and
@@ -89,8 +90,7 @@ start_as_host() {
 # ---- XScreenSaver ----------------------------------------------------------
 
 XSS_PID=""
-# start_xscreensaver COMMAND: the daemon with COMMAND as its only hack; with
-# no COMMAND, the list in the home's ~/.xscreensaver.
+# start_xscreensaver [COMMAND]: the daemon with COMMAND as its only hack, else the home's list.
 start_xscreensaver() {
   [ -z "${1:-}" ] || cat >"$HOME_DIR/.xscreensaver" <<EOF
 timeout:	0:30:00
@@ -218,18 +218,15 @@ run_as_host "$BIN" --add-to-xscreensaver >/dev/null
 printf 'mode:\tone\nselected:\t0\nfade:\tFalse\nunfade:\tFalse\nsplash:\tFalse\ndpmsEnabled:\tFalse\n' \
   >>"$HOME_DIR/.xscreensaver"
 EXTRA_ENV=(PATH="$HOME_DIR/bin:$PATH")
-if start_xscreensaver; then
-  xss_command -select 1
-  e2e_check "the list made by --add-to-xscreensaver: its first hack is prismora --root" \
-    wait_for 20 grep -qs 'forked "prismora --root"' "$XSS_LOG"
-  xss_command -select 2
-  e2e_check "the list made by --add-to-xscreensaver: the stock hacks follow ($(grep -o 'forked "[a-z]* ' "$XSS_LOG" | tail -n 1))" \
-    wait_for 20 grep -qs 'forked "maze --root"' "$XSS_LOG"
-  xss_command -deactivate
-  wait_for 10 no_hack_running
-else
-  e2e_fail "the list made by --add-to-xscreensaver: the daemon did not answer within 15 s"
-fi
+start_xscreensaver || e2e_fail "the list made by --add-to-xscreensaver: the daemon did not answer within 15 s"
+xss_command -select 1
+e2e_check "the list made by --add-to-xscreensaver: its first hack is prismora --root" \
+  wait_for 20 grep -qs 'forked "prismora --root"' "$XSS_LOG"
+xss_command -select 2
+e2e_check "the list made by --add-to-xscreensaver: the stock hacks follow" \
+  wait_for 20 grep -qs 'forked "maze --root"' "$XSS_LOG"
+xss_command -deactivate
+wait_for 10 no_hack_running
 stop_xscreensaver
 EXTRA_ENV=()
 
