@@ -82,12 +82,14 @@ extern char gPopupHelpSource[260];  // the pop-up help topics
 // False, after telling the user, when the installation is missing: the
 // caller then ends the run.
 bool GetSettings(bool patternsOnly);
+// The writers: false, with one log line naming the settings file and the
+// reason, when the store did not take everything; memory keeps it all.
 // Writes the 23 options to the main key.
-void SaveSettings();
+bool SaveSettings();
 // Writes one pattern to its key; a standard pattern becomes Modified.
-void SavePattern(uint32_t index);
-void SaveFrequency(uint32_t index);
+bool SavePattern(uint32_t index);
+bool SaveFrequency(uint32_t index);
 void LoadWindowSettings();
 // Writes the player's options and its restored window rectangle.
-void SaveWindowSettings(int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t showState);
+bool SaveWindowSettings(int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t showState);
 void ResetOptions();

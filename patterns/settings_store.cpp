@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "diag/log.h"
+
 bool NamesEqualIgnoringCase(const char* a, const char* b) {
   for (; *a && *b; ++a, ++b) {
     char ca = *a >= 'A' && *a <= 'Z' ? char(*a + 32) : *a;
@@ -42,18 +44,32 @@ bool ReadBinary(HKEY key, const char* name, uint8_t* buffer, uint32_t size) {
   return true;
 }
 
-void WriteDword(HKEY key, const char* name, int32_t value) {
+long WriteDword(HKEY key, const char* name, int32_t value) {
   uint32_t bits = uint32_t(value);
   const uint8_t data[4] = {uint8_t(bits), uint8_t(bits >> 8), uint8_t(bits >> 16), uint8_t(bits >> 24)};
-  RegSetValueEx(key, name, REG_DWORD, data, 4);
+  return RegSetValueEx(key, name, REG_DWORD, data, 4);
 }
 
-void WriteText(HKEY key, const char* name, const char* text) {
-  RegSetValueEx(key, name, REG_SZ, reinterpret_cast<const uint8_t*>(text), uint32_t(std::strlen(text)));
+long WriteText(HKEY key, const char* name, const char* text) {
+  return RegSetValueEx(key, name, REG_SZ, reinterpret_cast<const uint8_t*>(text),
+                       uint32_t(std::strlen(text)));
 }
 
-void WriteBinary(HKEY key, const char* name, const uint8_t* data, uint32_t size) {
-  RegSetValueEx(key, name, REG_BINARY, data, size);
+long WriteBinary(HKEY key, const char* name, const uint8_t* data, uint32_t size) {
+  return RegSetValueEx(key, name, REG_BINARY, data, size);
+}
+
+bool LogSaveFailure(const char* routine, long result) {
+  const char* reason = RegLastWriteFailure();
+  if (result == ERROR_CANTWRITE || result == ERROR_CANTREAD || result == ERROR_ACCESS_DENIED ||
+      result == ERROR_DISK_FULL) {
+    if (reason[0] != '\0') {
+      LogDebug("%s: Can't save the settings to %s\n", routine, reason);
+      return false;
+    }
+  }
+  LogDebug("%s: Can't save the settings (error %ld)\n", routine, result);
+  return false;
 }
 
 bool SubkeyName(HKEY key, uint32_t index, char (&name)[32]) {

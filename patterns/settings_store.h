@@ -25,6 +25,11 @@ void ReadText(HKEY key, const char* name, char* buffer, uint32_t capacity, const
 // Reads exactly size bytes; false (buffer untouched) otherwise.
 bool ReadBinary(HKEY key, const char* name, uint8_t* buffer, uint32_t size);
 
-void WriteDword(HKEY key, const char* name, int32_t value);
-void WriteText(HKEY key, const char* name, const char* text);
-void WriteBinary(HKEY key, const char* name, const uint8_t* data, uint32_t size);
+// Each gives the store's result.
+long WriteDword(HKEY key, const char* name, int32_t value);
+long WriteText(HKEY key, const char* name, const char* text);
+long WriteBinary(HKEY key, const char* name, const uint8_t* data, uint32_t size);
+
+// The log line of a save that did not reach the store: the routine, the
+// settings file and why. Returns false, the routine's own result.
+bool LogSaveFailure(const char* routine, long result);

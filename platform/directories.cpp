@@ -10,18 +10,36 @@
 
 namespace {
 
+// Made once a run, when the account has no home at all.
+std::string gPrivateHome;
+
+// A folder only this user can enter, under the temporary directory; never a
+// shared, guessable one such as /tmp/.config, which another user could make
+// first and fill.
+std::string PrivateHome() {
+  if (!gPrivateHome.empty()) return gPrivateHome;
+  std::error_code error;
+  std::string pattern = (std::filesystem::temp_directory_path(error) / "prismora-home-XXXXXX").string();
+  if (error) pattern = "/tmp/prismora-home-XXXXXX";
+  if (mkdtemp(pattern.data())) gPrivateHome = pattern;
+  return gPrivateHome;
+}
+
+bool Absolute(const char* path) { return path && path[0] == '/'; }
+
 // Lockers may start the saver with a stripped environment: without $HOME
 // the account's own home still holds the files, never the current folder.
 std::string HomeDirectory() {
-  if (const char* home = getenv("HOME"); home && *home) return home;
-  if (const passwd* entry = getpwuid(getuid()); entry && entry->pw_dir && *entry->pw_dir)
-    return entry->pw_dir;
-  return "/tmp";
+  if (const char* home = getenv("HOME"); Absolute(home)) return home;
+  if (const passwd* entry = getpwuid(getuid()); entry && Absolute(entry->pw_dir)) return entry->pw_dir;
+  return PrivateHome();
 }
 
+// Relative XDG paths are invalid and ignored, as the base-directory
+// conventions say.
 std::string FromEnvironment(const char* own, const char* xdg, const char* fallbackUnderHome) {
   if (const char* value = getenv(own); value && *value) return value;
-  if (const char* value = getenv(xdg); value && *value) return std::string(value) + "/prismora";
+  if (const char* value = getenv(xdg); Absolute(value)) return std::string(value) + "/prismora";
   return HomeDirectory() + "/" + fallbackUnderHome + "/prismora";
 }
 

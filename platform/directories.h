@@ -1,5 +1,7 @@
 // Where the program keeps its files. Each directory honours its PRISMORA_*
-// variable first, then the XDG default; none is created here.
+// variable first, then its XDG variable when that is an absolute path, then
+// the folder under $HOME, else under the account's home, else under a
+// private folder (0700) made for the run; none other is created here.
 #pragma once
 #include <string>
 

@@ -5,7 +5,8 @@
 //
 // Common rules of the calls below:
 // - Key paths are backslash-separated names below the parent key; nullptr
-//   or "" names the parent itself. Names compare without regard to ASCII case.
+//   or "" names the parent itself. A key is at most 512 names deep. Names
+//   compare without regard to ASCII case.
 // - A key name is 1..255 bytes without '\' or control characters; a value
 //   name is 0..16383 bytes without control characters ("" and nullptr name
 //   the key's default value). Other names give ERROR_INVALID_NAME, so a
@@ -28,6 +29,7 @@ enum : long {
   ERROR_ACCESS_DENIED = 5,
   ERROR_INVALID_HANDLE = 6,
   ERROR_OUTOFMEMORY = 14,
+  ERROR_DISK_FULL = 112,
   ERROR_INVALID_PARAMETER = 87,
   ERROR_INVALID_NAME = 123,
   ERROR_MORE_DATA = 234,
@@ -127,6 +129,14 @@ long RegDeleteKey(HKEY parent, const char* subPath);
 
 // Deletes a key with all its subkeys and values.
 long SHDeleteKey(HKEY parent, const char* subPath);
+
+// How many changes could not be stored on disk since the store was opened (a
+// full disk, a folder that cannot be written), so a caller can tell whether a
+// series of changes all reached the file; the file stays as it was before
+// each of them. RegLastWriteFailure names the file and the system's reason
+// for the last one ("" before any).
+uint32_t RegFailedWrites();
+const char* RegLastWriteFailure();
 
 // ERROR_SUCCESS when name can be one key name (one path segment), else
 // ERROR_INVALID_NAME. For callers that turn user text into a key name.

@@ -4,6 +4,8 @@
 #pragma once
 
 // Installs the handler; the event source then turns a request into WM_CLOSE.
+// A program still running two seconds after the request (stuck in a call
+// that blocks) dies of the signal then.
 void InstallTerminationHandler();
 bool TerminationRequested();
 // File descriptor that becomes readable when termination is requested, so an

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "diag/log.h"
 #include "music/music_list.h"
@@ -14,6 +15,7 @@
 #include "patterns/pattern_selection.h"
 #include "patterns/preset.h"
 #include "platform/launch.h"
+#include "platform/registry.h"
 #include "render/display.h"
 #include "saver/settings_dialog_music.h"
 #include "saver/settings_dialog_parts.h"
@@ -437,6 +439,7 @@ void LoadControls(WindowHandle d, bool globalSection, bool refillList) {
 }
 
 bool CommitSettings(WindowHandle d) {
+  const uint32_t failedBefore = RegFailedWrites();
   if (gConfigDialog.patternDirty)
     SavePatternFully(d);
   else if (gConfigDialog.frequencyDirty)
@@ -460,6 +463,13 @@ bool CommitSettings(WindowHandle d) {
   std::snprintf(gOptions.Resolution, sizeof gOptions.Resolution, "%s", resolution);
   CommitMusic(d);
   SaveSettings();
+  // Everything is still in the dialog: the user can make room and try again.
+  if (RegFailedWrites() != failedBefore) {
+    std::string text = std::string("Can't save the settings to ") + RegLastWriteFailure() +
+                       "\nFree some space or make the folder writable, then press OK again.";
+    ReportError(text.c_str());
+    return false;
+  }
   return true;
 }
 

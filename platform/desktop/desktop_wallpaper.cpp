@@ -45,7 +45,7 @@ int RunTool(const std::vector<std::string>& argv, std::string* output) {
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
   int pipeFds[2] = {-1, -1};
-  if (output && pipe(pipeFds) != 0) return errno;
+  if (output && pipe2(pipeFds, O_CLOEXEC) != 0) return errno;
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);

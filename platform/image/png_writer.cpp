@@ -84,7 +84,7 @@ bool SaveFramePng(const std::string& path, const FrameImage& frame, std::string*
     *error = "cannot write " + path + ": " + std::to_string(frame.bitsPerPixel) + " bits per pixel";
     return false;
   }
-  FILE* file = std::fopen(path.c_str(), "wb");
+  FILE* file = std::fopen(path.c_str(), "wbe");
   if (!file) {
     *error = "cannot write " + path + ": " + std::strerror(errno);
     return false;

@@ -254,12 +254,13 @@ bool RegValueNameValid(std::string_view name) {
 bool RegKeyPathValid(std::string_view path) {
   if (path.empty()) return true;
   size_t start = 0;
-  while (true) {
+  for (size_t depth = 1; depth <= kRegMaxKeyDepth; ++depth) {
     size_t slash = path.find('\\', start);
     if (!RegKeyNameValid(path.substr(start, slash - start))) return false;
     if (slash == std::string_view::npos) return true;
     start = slash + 1;
   }
+  return false;
 }
 
 std::string RegFoldName(std::string_view name) {

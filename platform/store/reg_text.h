@@ -54,7 +54,10 @@ std::string FormatRegValue(const RegItem& value);
 // characters.
 bool RegKeyNameValid(std::string_view name);
 bool RegValueNameValid(std::string_view name);
-// A key path: valid names joined by '\' ("" is valid: no names).
+// A key path: at most kRegMaxKeyDepth valid names joined by '\' ("" is
+// valid: no names). A section deeper than that is kept as lines that were not
+// understood: written back as read, never a key.
+inline constexpr size_t kRegMaxKeyDepth = 512;
 bool RegKeyPathValid(std::string_view path);
 
 // Names compare without regard to ASCII case; this is the form compared.

@@ -39,10 +39,26 @@ struct FileIdentity {
   timespec changed{};
 };
 
+// One key of the file. Each entry holds only its own name and points at its
+// parent, so the index grows with the file's size, never with the square of
+// a key's depth.
 struct KeyEntry {
-  std::string path;                   // as first spelled in the file
-  std::vector<size_t> sections;       // the sections with exactly this path
-  std::vector<std::string> children;  // subkey names, in file order
+  size_t parent = 0;             // the root (entry 0) is its own parent
+  std::string name;              // as first spelled in the file; "" for the root
+  std::vector<size_t> sections;  // the sections with exactly this path
+  std::vector<size_t> children;  // the subkeys' entries, in file order
+};
+
+struct ChildKey {
+  size_t parent;
+  std::string folded;
+  bool operator==(const ChildKey&) const = default;
+};
+
+struct ChildKeyHash {
+  size_t operator()(const ChildKey& key) const {
+    return std::hash<std::string>()(key.folded) ^ (key.parent * 0x9E3779B97F4A7C15ull);
+  }
 };
 
 struct OpenKey {
@@ -54,12 +70,16 @@ struct RegistryStoreRec {
   bool open = false;
   std::string directory, filePath, lockPath, tempPath;
   RegDocument doc;
-  std::unordered_map<std::string, KeyEntry> keys;  // by folded path; "" is the root
-  bool cacheValid = false;                         // doc is the file described by identity
+  std::vector<KeyEntry> keys;                                     // [0] is the root
+  std::unordered_map<ChildKey, size_t, ChildKeyHash> childIndex;  // subkey by parent and folded name
+  bool cacheValid = false;                                        // doc is the file described by identity
   FileIdentity identity;
   int pinnedFd = -1;
   std::unordered_map<uintptr_t, OpenKey> handles;
   uintptr_t nextHandle = 0x10000;
+  int diskError = 0;          // errno of the change under way, 0 while none failed
+  uint32_t failedWrites = 0;  // changes that could not be stored since the open
+  std::string lastFailure;    // the file and the reason of the last of them
 };
 
 RegistryStoreRec gStore;
@@ -90,7 +110,14 @@ bool SameIdentity(const FileIdentity& a, const FileIdentity& b) {
 long FromErrno(int error, long otherwise) {
   if (error == EACCES || error == EPERM || error == EROFS) return ERROR_ACCESS_DENIED;
   if (error == ENOMEM) return ERROR_OUTOFMEMORY;
+  if (error == ENOSPC || error == EDQUOT) return ERROR_DISK_FULL;
   return otherwise;
+}
+
+// A system call of a change failed: remembered for the report, translated.
+long DiskError(int error, long otherwise) {
+  gStore.diskError = error;
+  return FromErrno(error, otherwise);
 }
 
 void Unpin() {
@@ -123,30 +150,49 @@ std::vector<std::string> SplitPath(const std::string& path) {
 }
 
 void RebuildIndex() {
-  gStore.keys.clear();
-  gStore.keys[""] = KeyEntry{};
+  gStore.keys.assign(1, KeyEntry{});
+  gStore.childIndex.clear();
   for (size_t s = 0; s < gStore.doc.sections.size(); ++s) {
     const RegSection& section = gStore.doc.sections[s];
     if (!section.known) continue;
-    std::string folded, spelled;
-    KeyEntry* entry = &gStore.keys[""];
+    size_t entry = 0;
     for (const std::string& name : SplitPath(section.path)) {
-      folded = JoinPath(folded, RegFoldName(name));
-      spelled = JoinPath(spelled, name);
-      auto [it, inserted] = gStore.keys.try_emplace(folded);
+      auto [it, inserted] =
+          gStore.childIndex.try_emplace(ChildKey{entry, RegFoldName(name)}, gStore.keys.size());
       if (inserted) {
-        it->second.path = spelled;
-        entry->children.push_back(name);
+        KeyEntry child;
+        child.parent = entry;
+        child.name = name;
+        gStore.keys[entry].children.push_back(it->second);
+        gStore.keys.push_back(std::move(child));
       }
-      entry = &it->second;
+      entry = it->second;
     }
-    entry->sections.push_back(s);
+    gStore.keys[entry].sections.push_back(s);
   }
 }
 
 KeyEntry* FindKey(const std::string& folded) {
-  auto it = gStore.keys.find(folded);
-  return it == gStore.keys.end() ? nullptr : &it->second;
+  if (gStore.keys.empty()) return nullptr;
+  size_t entry = 0;
+  for (std::string& name : SplitPath(folded)) {
+    auto it = gStore.childIndex.find(ChildKey{entry, std::move(name)});
+    if (it == gStore.childIndex.end()) return nullptr;
+    entry = it->second;
+  }
+  return &gStore.keys[entry];
+}
+
+// The key's path as first spelled in the file.
+std::string SpelledPath(const KeyEntry* entry) {
+  std::vector<const std::string*> names;
+  for (; entry != &gStore.keys[0]; entry = &gStore.keys[entry->parent]) names.push_back(&entry->name);
+  std::string path;
+  for (size_t i = names.size(); i-- > 0;) {
+    if (!path.empty()) path.push_back('\\');
+    path.append(*names[i]);
+  }
+  return path;
 }
 
 void InstallDocument(RegDocument&& doc, const FileIdentity& identity, int fd) {
@@ -168,9 +214,9 @@ struct StoreLock {
     fd = open(gStore.lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0 && errno == ENOENT && MakeDirectories(gStore.directory))
       fd = open(gStore.lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) return FromErrno(errno, ERROR_CANTWRITE);
+    if (fd < 0) return DiskError(errno, ERROR_CANTWRITE);
     while (flock(fd, LOCK_EX) != 0)
-      if (errno != EINTR) return ERROR_CANTWRITE;
+      if (errno != EINTR) return DiskError(errno, ERROR_CANTWRITE);
     return ERROR_SUCCESS;
   }
   ~StoreLock() {
@@ -231,13 +277,15 @@ long Refresh(bool locked) {
     }
     if (gStore.cacheValid && SameIdentity(gStore.identity, IdentityOf(st))) return ERROR_SUCCESS;
 
-    int fd = open(gStore.filePath.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, and only a regular file is read: a FIFO would block the
+    // open, a link to a device would never end.
+    int fd = open(gStore.filePath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
       if (errno == ENOENT) continue;
       return FromErrno(errno, ERROR_CANTREAD);
     }
     std::string text;
-    if (fstat(fd, &st) != 0 || !ReadAll(fd, &text)) {
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !ReadAll(fd, &text)) {
       close(fd);
       return ERROR_CANTREAD;
     }
@@ -289,7 +337,7 @@ long WriteDocument() {
   std::string text = FormatRegText(gStore.doc);
   unlink(gStore.tempPath.c_str());
   int fd = open(gStore.tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd < 0) return FromErrno(errno, ERROR_CANTWRITE);
+  if (fd < 0) return DiskError(errno, ERROR_CANTWRITE);
   int error = 0;
   if (gStore.identity.present && fchmod(fd, gStore.identity.mode & 07777) != 0) error = errno;
   if (!error && !WriteAll(fd, text)) error = errno;
@@ -298,7 +346,7 @@ long WriteDocument() {
   if (error) {
     close(fd);
     unlink(gStore.tempPath.c_str());
-    return FromErrno(error, ERROR_CANTWRITE);
+    return DiskError(error, ERROR_CANTWRITE);
   }
   // The new file is in place; a failed directory sync only delays that.
   SyncDirectory();
@@ -318,19 +366,30 @@ long WriteDocument() {
 // Runs apply(&changed) on the current file's contents under the lock and
 // writes the result when it changed something. apply leaves the document
 // untouched when it fails.
+long ChangeFailed(long result) {
+  ++gStore.failedWrites;
+  gStore.lastFailure = gStore.filePath + ": ";
+  gStore.lastFailure += gStore.diskError ? strerror(gStore.diskError) : "the file could not be read";
+  return result;
+}
+
 template <typename Apply>
 long ChangeStore(Apply apply) {
   if (!gStore.open) return ERROR_CANTWRITE;
+  gStore.diskError = 0;
   StoreLock lock;
-  if (long result = lock.Acquire()) return result;
-  if (long result = Refresh(true)) return result;
+  if (long result = lock.Acquire()) return ChangeFailed(result);
+  if (long result = Refresh(true)) return ChangeFailed(result);
   bool changed = false;
   if (long result = apply(&changed)) return result;
   if (!changed) return ERROR_SUCCESS;
   RebuildIndex();
   long result = WriteDocument();
-  if (result != ERROR_SUCCESS) gStore.cacheValid = false;  // memory is ahead of the disk
-  return result;
+  if (result != ERROR_SUCCESS) {
+    gStore.cacheValid = false;  // memory is ahead of the disk
+    return ChangeFailed(result);
+  }
+  return ERROR_SUCCESS;
 }
 
 // The key a handle stands for, checked against the current file.
@@ -482,7 +541,7 @@ long DeleteKey(HKEY parent, const char* subPath, bool tree) {
       bool stillThere = false;
       for (const RegSection& section : sections)
         if (section.known && InSubtree(RegFoldName(section.path), parentOfTarget)) stillThere = true;
-      if (!stillThere) InsertSection(firstRemoved, FindKey(parentOfTarget)->path);
+      if (!stillThere) InsertSection(firstRemoved, SpelledPath(FindKey(parentOfTarget)));
     }
     *changed = true;
     return ERROR_SUCCESS;
@@ -544,6 +603,7 @@ long RegCreateKeyEx(HKEY parent, const char* subPath, uint32_t access, HKEY* out
   std::string parentFolded;
   if (long result = ResolveKey(parent, 0, &parentFolded)) return result;
   std::string folded = JoinPath(parentFolded, FoldedSubPath(subPath));
+  if (!RegKeyPathValid(folded)) return ERROR_INVALID_NAME;  // deeper than a key may be
   uint32_t how = REG_OPENED_EXISTING_KEY;
   if (!CacheCurrent() || !FindKey(folded)) {
     std::string ignored;
@@ -565,7 +625,7 @@ long RegCreateKeyEx(HKEY parent, const char* subPath, uint32_t access, HKEY* out
         ancestorFolded = next;
         ancestor = found;
       }
-      std::string spelled = ancestor->path;
+      std::string spelled = SpelledPath(ancestor);
       for (size_t i = existing; i < names.size(); ++i) spelled = JoinPath(spelled, names[i]);
       InsertSection(InsertionAfterSubtree(ancestorFolded), spelled);
       how = REG_CREATED_NEW_KEY;
@@ -625,7 +685,7 @@ long RegSetValueEx(HKEY key, const char* name, uint32_t type, const uint8_t* dat
       return ERROR_SUCCESS;
     }
     if (entry->sections.empty()) {
-      InsertSection(InsertionBeforeSubtree(folded), entry->path);
+      InsertSection(InsertionBeforeSubtree(folded), SpelledPath(entry));
       RebuildIndex();
       entry = FindKey(folded);
     }
@@ -669,7 +729,7 @@ long RegEnumKeyEx(HKEY key, uint32_t index, char* name, uint32_t* nameSize) {
   std::string folded;
   if (long result = ReadKey(key, KEY_ENUMERATE_SUB_KEYS, &entry, &folded)) return result;
   if (index >= entry->children.size()) return ERROR_NO_MORE_ITEMS;
-  return CopyName(entry->children[index], name, nameSize);
+  return CopyName(gStore.keys[entry->children[index]].name, name, nameSize);
 }
 
 long RegEnumValue(HKEY key, uint32_t index, char* name, uint32_t* nameSize, uint32_t* type, uint8_t* data,
@@ -692,6 +752,10 @@ long RegEnumValue(HKEY key, uint32_t index, char* name, uint32_t* nameSize, uint
 long RegDeleteKey(HKEY parent, const char* subPath) { return DeleteKey(parent, subPath, false); }
 
 long SHDeleteKey(HKEY parent, const char* subPath) { return DeleteKey(parent, subPath, true); }
+
+uint32_t RegFailedWrites() { return gStore.failedWrites; }
+
+const char* RegLastWriteFailure() { return gStore.lastFailure.c_str(); }
 
 long RegCheckKeyName(const char* name) {
   return name && RegKeyNameValid(name) ? ERROR_SUCCESS : ERROR_INVALID_NAME;
