@@ -1,7 +1,5 @@
 #include "tests/platform/store/store_fixture.h"
 
-#include <fcntl.h>
-#include <sys/mount.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -124,35 +122,4 @@ std::string DumpTree() {
   std::string out;
   DumpKey(HKEY_CURRENT_USER, "", &out);
   return out;
-}
-
-SmallDisk::~SmallDisk() {
-  for (; mounts_ > 0; --mounts_) umount2(dir_.c_str(), MNT_DETACH);
-}
-
-bool SmallDisk::Mount(const std::string& dir, int kilobytes) {
-  std::filesystem::create_directories(dir);
-  std::string options = "size=" + std::to_string(kilobytes) + "k";
-  if (mount("tmpfs", dir.c_str(), "tmpfs", 0, options.c_str()) != 0) return false;
-  dir_ = dir;
-  mounts_ = 1;
-  return true;
-}
-
-void SmallDisk::Fill() {
-  int fd = open((dir_ + "/filler").c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
-  char block[512] = {};
-  while (fd >= 0 && write(fd, block, sizeof block) > 0) {
-  }
-  while (fd >= 0 && write(fd, block, 1) > 0) {
-  }
-  if (fd >= 0) close(fd);
-}
-
-// A read-only view laid over the disk: files the store holds open for
-// writing would keep the disk itself from turning read-only.
-void SmallDisk::MakeReadOnly() {
-  if (mount(dir_.c_str(), dir_.c_str(), nullptr, MS_BIND, nullptr) != 0) return;
-  ++mounts_;
-  mount(nullptr, dir_.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr);
 }

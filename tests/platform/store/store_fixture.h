@@ -18,7 +18,6 @@ class StoreTest : public ::testing::Test {
 
  private:
   std::string dir_;
-  int mounts_ = 0;
 };
 
 std::vector<uint8_t> Bytes(const std::string& s);
@@ -38,19 +37,3 @@ long GetValue(const std::string& path, const char* name, uint32_t* type, std::ve
 // Every key and value below HKEY_CURRENT_USER, one line each, in
 // enumeration order, read through the registry calls.
 std::string DumpTree();
-
-// A tmpfs of a few kilobytes mounted on a folder for as long as it lives, so
-// that a disk can really fill up or turn read-only. Needs the right to mount
-// (root); Mount is false without it.
-class SmallDisk {
- public:
-  ~SmallDisk();
-  bool Mount(const std::string& dir, int kilobytes);
-  // Writes a filler file until the disk has no room left.
-  void Fill();
-  void MakeReadOnly();
-
- private:
-  std::string dir_;
-  int mounts_ = 0;
-};
