@@ -467,6 +467,7 @@ bool CommitSettings(WindowHandle d) {
   if (RegFailedWrites() != failedBefore) {
     std::string text = std::string("Can't save the settings to ") + RegLastWriteFailure() +
                        "\nFree some space or make the folder writable, then press OK again.";
+    LogDebug("CommitSettings: Can't save the settings to %s\n", RegLastWriteFailure());
     ReportError(text.c_str());
     return false;
   }
