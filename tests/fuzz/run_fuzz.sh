@@ -16,7 +16,7 @@ shift $(($# < 2 ? $# : 2))
 targets=${*:-reg_parser_fuzz saver_run_fuzz}
 
 CC=clang CXX=clang++ cmake -S "$source_dir" -B "$build_dir" -G Ninja \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPRISMORA_BUILD_BENCH=OFF -DPRISMORA_FUZZ=ON >/dev/null
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPRISMORA_BUILD_BENCH=OFF -DPRISMORA_FUZZ=ON -DPRISMORA_WERROR=ON >/dev/null
 # shellcheck disable=SC2086
 ninja -C "$build_dir" $targets
 
