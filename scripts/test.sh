@@ -178,16 +178,17 @@ package_check() {
   echo "test.sh: $(basename "$deb"): $size bytes; files $unpacked KiB (Installed-Size: $installed KiB)"
   # Warnings fail too: a user's or a distribution's lintian shows them. The
   # hardening tags are only notes to lintian, but the package is built
-  # hardened, so one of them means the build lost a flag. The other notes
-  # and pedantic tags are counted (help pages outside /usr/share/doc are
-  # the program's own data).
+  # hardened, so one of them means the build lost a flag; except the one on
+  # fortified calls, which lintian also gives when no call needed a check (the
+  # sound module). The other notes and pedantic tags are counted (help pages
+  # outside /usr/share/doc are the program's own data).
   timeout --kill-after=30 600 lintian --pedantic --display-info --fail-on error,warning "$deb" >"$lintian_log" 2>&1
   local status=$?
   cat "$lintian_log"
   errors=$(grep -c '^E: ' "$lintian_log")
   warnings=$(grep -c '^W: ' "$lintian_log")
   local hardening notes
-  hardening=$(grep -c '^.: [^ ]* hardening-' "$lintian_log")
+  hardening=$(grep '^.: [^ ]* hardening-' "$lintian_log" | grep -vc ' hardening-no-fortify-functions ')
   notes=$(grep -c '^[IP]: ' "$lintian_log")
   if [ "$status" -ne 0 ] || [ "$errors" -ne 0 ] || [ "$warnings" -ne 0 ] || [ "$hardening" -ne 0 ]; then
     note package "FAILED (lintian: $errors errors, $warnings warnings, $hardening hardening tags, exit $status; see $lintian_log)"
