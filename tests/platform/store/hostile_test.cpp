@@ -55,8 +55,8 @@ TEST_F(HostileStore, SettingsFilesOpenAtOnceInLittleMemoryKeepingEveryLine) {
     const char* what;
     std::function<void()> make;
     int opened;
-  } cases[] = {{"a FIFO nobody writes", [&] { mkfifo(file.c_str(), 0600); }, 0},
-               {"a link to an endless device", [&] { symlink("/dev/zero", file.c_str()); }, 0},
+  } cases[] = {{"a FIFO nobody writes", [&] { ASSERT_EQ(mkfifo(file.c_str(), 0600), 0); }, 0},
+               {"a link to an endless device", [&] { ASSERT_EQ(symlink("/dev/zero", file.c_str()), 0); }, 0},
                {"a key 10,000 names deep", [&] { WriteText(file, "REGEDIT4\n\n" + section); }, 1}};
   for (const Case& c : cases) {
     CloseRegistryStore();
