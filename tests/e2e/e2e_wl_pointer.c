@@ -87,6 +87,10 @@ int main(int argc, char** argv) {
   }
   zwlr_virtual_pointer_v1_destroy(pointer);
   wl_display_roundtrip(display);
+  /* Freed so that a sanitized build's leak check passes the helper. */
+  wl_proxy_destroy((struct wl_proxy*)manager);
+  if (seat) wl_proxy_destroy((struct wl_proxy*)seat);
+  wl_registry_destroy(registry);
   wl_display_disconnect(display);
   return 0;
 }
