@@ -9,6 +9,7 @@ enum : int {
   VK_MBUTTON = 0x04,
   VK_BACK = 0x08,
   VK_TAB = 0x09,
+  VK_CLEAR = 0x0C,
   VK_RETURN = 0x0D,
   VK_SHIFT = 0x10,
   VK_CONTROL = 0x11,
@@ -25,9 +26,12 @@ enum : int {
   VK_UP = 0x26,
   VK_RIGHT = 0x27,
   VK_DOWN = 0x28,
+  VK_SNAPSHOT = 0x2C,
   VK_INSERT = 0x2D,
   VK_DELETE = 0x2E,
   // '0'..'9' and 'A'..'Z' are their ASCII codes.
+  VK_LWIN = 0x5B,
+  VK_APPS = 0x5D,
   VK_NUMPAD0 = 0x60,
   VK_MULTIPLY = 0x6A,
   VK_ADD = 0x6B,
@@ -55,6 +59,7 @@ enum : int {
   VK_OEM_5 = 0xDC,       // \|
   VK_OEM_6 = 0xDD,       // ]}
   VK_OEM_7 = 0xDE,       // '"
+  VK_OEM_102 = 0xE2,     // the extra key left of Z on ISO keyboards
 };
 
 // Host side: a key went down or up.

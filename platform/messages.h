@@ -53,6 +53,20 @@ enum : uint32_t {
   WMSZ_BOTTOMRIGHT = 8,
 };
 
+// Mouse-message wParam bits.
+enum : unsigned {
+  MK_LBUTTON = 0x01,
+  MK_RBUTTON = 0x02,
+  MK_SHIFT = 0x04,
+  MK_CONTROL = 0x08,
+  MK_MBUTTON = 0x10,
+};
+
+// A point or a size as mouse and WM_SIZE messages carry it in lParam.
+inline LParam PackPoint(int x, int y) {
+  return LParam((uint32_t(x) & 0xFFFFu) | ((uint32_t(y) & 0xFFFFu) << 16));
+}
+
 struct Message {
   WindowHandle window = 0;
   uint32_t message = 0;

@@ -7,16 +7,6 @@
 
 namespace {
 
-// Codes the window procedures never name but that still end the saver, so
-// they must not be dropped as unknown.
-enum : int {
-  kVkClear = 0x0C,
-  kVkSnapshot = 0x2C,
-  kVkLeftWindows = 0x5B,
-  kVkApps = 0x5D,
-  kVkOem102 = 0xE2,  // the extra key left of Z on ISO keyboards
-};
-
 // X keycodes (Linux input codes + 8) of the main block, as they sit on a US
 // keyboard, from keycode 10 on.
 constexpr int kRowFrom10[] = {
@@ -64,7 +54,7 @@ int NamedKey(int qtKey) {
     case Qt::Key_Backtab:
       return VK_TAB;
     case Qt::Key_Clear:
-      return kVkClear;
+      return VK_CLEAR;
     case Qt::Key_Return:
     case Qt::Key_Enter:
       return VK_RETURN;
@@ -78,9 +68,9 @@ int NamedKey(int qtKey) {
     case Qt::Key_Meta:
     case Qt::Key_Super_L:
     case Qt::Key_Super_R:
-      return kVkLeftWindows;
+      return VK_LWIN;
     case Qt::Key_Menu:
-      return kVkApps;
+      return VK_APPS;
     case Qt::Key_Pause:
       return VK_PAUSE;
     case Qt::Key_CapsLock:
@@ -90,7 +80,7 @@ int NamedKey(int qtKey) {
     case Qt::Key_ScrollLock:
       return VK_SCROLL;
     case Qt::Key_Print:
-      return kVkSnapshot;
+      return VK_SNAPSHOT;
     case Qt::Key_Escape:
       return VK_ESCAPE;
     case Qt::Key_Space:
@@ -185,7 +175,7 @@ int ShiftedDigit(int qtKey) {
 }  // namespace
 
 int VirtualKeyAtPosition(uint32_t keycode) {
-  if (keycode == 94) return kVkOem102;
+  if (keycode == 94) return VK_OEM_102;
   if (keycode < 10 || keycode >= 10 + sizeof kRowFrom10 / sizeof kRowFrom10[0]) return 0;
   return kRowFrom10[keycode - 10];
 }

@@ -5,21 +5,6 @@
 
 #include "platform/key_state.h"
 
-namespace {
-
-// Mouse-message wParam bits.
-enum : unsigned {
-  MK_LBUTTON = 0x01,
-  MK_RBUTTON = 0x02,
-  MK_SHIFT = 0x04,
-  MK_CONTROL = 0x08,
-  MK_MBUTTON = 0x10,
-};
-
-LParam PackPoint(int x, int y) { return LParam((uint32_t(x) & 0xFFFFu) | ((uint32_t(y) & 0xFFFFu) << 16)); }
-
-}  // namespace
-
 void PostMouseMessage(WindowHandle window, const QMouseEvent& event, int x, int y) {
   Qt::MouseButtons buttons = event.buttons();
   unsigned keys = 0;

@@ -140,8 +140,6 @@ void SetOwnWindowExposed(HostWindowRec* rec, bool exposed);
 bool RepaintFromShm(HostWindowRec* rec, QSize area);
 bool RepaintDirect(HostWindowRec* rec, QSize area);
 
-LParam PackPoint(int x, int y) { return LParam((uint32_t(x) & 0xFFFFu) | ((uint32_t(y) & 0xFFFFu) << 16)); }
-
 // Translates this window's events into messages and nothing more; a foreign
 // window's host owns the input, so there only painting is handled.
 class HostWindow final : public QWindow {

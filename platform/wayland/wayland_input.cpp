@@ -16,16 +16,6 @@
 
 namespace {
 
-enum : unsigned {
-  MK_LBUTTON = 0x01,
-  MK_RBUTTON = 0x02,
-  MK_SHIFT = 0x04,
-  MK_CONTROL = 0x08,
-  MK_MBUTTON = 0x10
-};
-
-LParam PackPoint(int x, int y) { return LParam((uint32_t(x) & 0xFFFFu) | ((uint32_t(y) & 0xFFFFu) << 16)); }
-
 bool ModifierActive(const char* name) {
   return gWl.keyState && xkb_state_mod_name_is_active(gWl.keyState, name, XKB_STATE_MODS_EFFECTIVE) > 0;
 }

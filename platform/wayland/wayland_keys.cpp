@@ -10,14 +10,6 @@
 
 namespace {
 
-// Codes the window procedures never name but that still end the saver.
-enum : int {
-  kVkClear = 0x0C,
-  kVkSnapshot = 0x2C,
-  kVkLeftWindows = 0x5B,
-  kVkApps = 0x5D,
-};
-
 struct KeysymCode {
   uint32_t keysym;
   int vk;
@@ -31,14 +23,14 @@ constexpr KeysymCode kKeypad[] = {
     {XKB_KEY_KP_Enter, VK_RETURN},  {XKB_KEY_KP_Home, VK_HOME},         {XKB_KEY_KP_End, VK_END},
     {XKB_KEY_KP_Page_Up, VK_PRIOR}, {XKB_KEY_KP_Page_Down, VK_NEXT},    {XKB_KEY_KP_Left, VK_LEFT},
     {XKB_KEY_KP_Up, VK_UP},         {XKB_KEY_KP_Right, VK_RIGHT},       {XKB_KEY_KP_Down, VK_DOWN},
-    {XKB_KEY_KP_Insert, VK_INSERT}, {XKB_KEY_KP_Delete, VK_DELETE},     {XKB_KEY_KP_Begin, kVkClear},
+    {XKB_KEY_KP_Insert, VK_INSERT}, {XKB_KEY_KP_Delete, VK_DELETE},     {XKB_KEY_KP_Begin, VK_CLEAR},
 };
 
 constexpr KeysymCode kNamed[] = {
     {XKB_KEY_BackSpace, VK_BACK},
     {XKB_KEY_Tab, VK_TAB},
     {XKB_KEY_ISO_Left_Tab, VK_TAB},
-    {XKB_KEY_Clear, kVkClear},
+    {XKB_KEY_Clear, VK_CLEAR},
     {XKB_KEY_Return, VK_RETURN},
     {XKB_KEY_Shift_L, VK_SHIFT},
     {XKB_KEY_Shift_R, VK_SHIFT},
@@ -47,16 +39,16 @@ constexpr KeysymCode kNamed[] = {
     {XKB_KEY_Alt_L, VK_MENU},
     {XKB_KEY_Alt_R, VK_MENU},
     {XKB_KEY_ISO_Level3_Shift, VK_MENU},
-    {XKB_KEY_Meta_L, kVkLeftWindows},
-    {XKB_KEY_Meta_R, kVkLeftWindows},
-    {XKB_KEY_Super_L, kVkLeftWindows},
-    {XKB_KEY_Super_R, kVkLeftWindows},
-    {XKB_KEY_Menu, kVkApps},
+    {XKB_KEY_Meta_L, VK_LWIN},
+    {XKB_KEY_Meta_R, VK_LWIN},
+    {XKB_KEY_Super_L, VK_LWIN},
+    {XKB_KEY_Super_R, VK_LWIN},
+    {XKB_KEY_Menu, VK_APPS},
     {XKB_KEY_Pause, VK_PAUSE},
     {XKB_KEY_Caps_Lock, VK_CAPITAL},
     {XKB_KEY_Num_Lock, VK_NUMLOCK},
     {XKB_KEY_Scroll_Lock, VK_SCROLL},
-    {XKB_KEY_Print, kVkSnapshot},
+    {XKB_KEY_Print, VK_SNAPSHOT},
     {XKB_KEY_Escape, VK_ESCAPE},
     {XKB_KEY_space, VK_SPACE},
     {XKB_KEY_Prior, VK_PRIOR},
