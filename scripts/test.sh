@@ -36,8 +36,13 @@ tests_passed=0
 tests_failed=0
 
 say() { printf '\n=== test.sh: %s\n' "$*"; }
+# Each summary line ends with the minutes and seconds since the line before
+# (or since the dependencies were in place), so a slow step shows.
+step_started=$SECONDS
 note() {
-  summary+=("$(printf '%-10s %s' "$1" "$2")")
+  local spent=$((SECONDS - step_started))
+  step_started=$SECONDS
+  summary+=("$(printf '%-10s %s [%dm%02ds]' "$1" "$2" $((spent / 60)) $((spent % 60)))")
   case "$2" in FAILED*) failed_steps=$((failed_steps + 1)) ;; esac
 }
 
@@ -52,6 +57,15 @@ say "dependencies"
 if ! bash "$root/scripts/deps.sh" build run test; then
   echo "test.sh: could not install the packages the build and the tests need" >&2
   exit 1
+fi
+step_started=$SECONDS
+
+# A compiler cache, where one is installed, makes a second run rebuild only
+# what changed; paths are taken relative to the checkout so that another
+# clone of the same sources hits the same entries.
+if command -v ccache >/dev/null 2>&1; then
+  export CMAKE_C_COMPILER_LAUNCHER=ccache CMAKE_CXX_COMPILER_LAUNCHER=ccache
+  export CCACHE_BASEDIR=$root CCACHE_NOHASHDIR=1
 fi
 
 format_check() {
@@ -246,6 +260,7 @@ fi
 
 say "summary"
 printf '  %s\n' "${summary[@]}"
+echo "  all steps: $((SECONDS / 60)) min $((SECONDS % 60)) s"
 [ "$failed_steps" -eq 0 ] || echo "  $failed_steps step(s) FAILED"
 # Test cases of both configurations together, as ctest counted them.
 echo "Summary: $tests_passed passed, $tests_failed failed"

@@ -27,7 +27,9 @@ export LSAN_OPTIONS="suppressions=$here/../e2e/lsan.supp:print_suppressions=0"
 # Inputs up to 1 MB: faults that grow with nesting or length hide below a
 # few kilobytes. Memory past 2 GB is a finding too.
 max_len=1048576
-status=0
+# The targets run side by side, one a core, each writing its own log; the
+# logs follow one another once all have ended.
+pids=
 for target in $targets; do
   case $target in
     reg_parser_fuzz) seeds=$here/corpus dict= ;;
@@ -42,10 +44,18 @@ for target in $targets; do
   work="$build_dir/fuzz/$target"
   mkdir -p "$work/corpus" "$work/artifacts"
   cp "$seeds"/* "$work/corpus/"
-  echo "=== $target for $seconds s"
   # shellcheck disable=SC2086
   "$build_dir/tests/fuzz/$target" "$work/corpus" $dict \
     -max_total_time="$seconds" -max_len="$max_len" -timeout=60 -rss_limit_mb=2048 -print_final_stats=1 \
-    -artifact_prefix="$work/artifacts/" || status=1
+    -artifact_prefix="$work/artifacts/" >"$work/log" 2>&1 &
+  pids="$pids $!"
+done
+status=0
+for pid in $pids; do
+  wait "$pid" || status=1
+done
+for target in $targets; do
+  echo "=== $target for $seconds s"
+  cat "$build_dir/fuzz/$target/log"
 done
 exit $status
