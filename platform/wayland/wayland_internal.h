@@ -37,9 +37,10 @@ struct WlOutputRec {
   std::string name;
   int32_t modeWidth = 0, modeHeight = 0;
   int32_t scale = 1;
-  uint64_t refreshUs = 0;  // of its current mode; 0 unknown
-  bool described = false;  // its first done event came
-  bool removed = false;    // the compositor took it away; the record goes at the next purge
+  int32_t left = 0, top = 0;  // its place in the compositor's space, as it says
+  uint64_t refreshUs = 0;     // of its current mode; 0 unknown
+  bool described = false;     // its first done event came
+  bool removed = false;       // the compositor took it away; the record goes at the next purge
   // The surface covering it.
   wl_surface* surface = nullptr;
   zwlr_layer_surface_v1* layer = nullptr;

@@ -253,8 +253,12 @@ void MovePictureOff(WlOutputRec* out) {
 
 // --- Outputs -------------------------------------------------------------
 
-void OutputGeometry(void*, wl_output*, int32_t, int32_t, int32_t, int32_t, int32_t, const char*, const char*,
-                    int32_t) {}
+void OutputGeometry(void* data, wl_output*, int32_t x, int32_t y, int32_t, int32_t, int32_t, const char*,
+                    const char*, int32_t) {
+  auto* out = static_cast<WlOutputRec*>(data);
+  out->left = x;
+  out->top = y;
+}
 void OutputMode(void* data, wl_output*, uint32_t flags, int32_t width, int32_t height, int32_t refresh) {
   auto* out = static_cast<WlOutputRec*>(data);
   if (!(flags & WL_OUTPUT_MODE_CURRENT)) return;
@@ -542,13 +546,25 @@ WlOutputRec* WlFindOutputBySurface(wl_surface* surface) {
 
 // The frame pixel at a position on a surface: on the picture, where the
 // frame shows; on a black cover, the surface's own position.
+// Every surface's points are measured on the first picture's frame grid,
+// carried on past the picture, so the pointer crossing from one output to
+// the next moves as far as it looks, not by a jump between two surfaces'
+// own coordinates.
 void WlPointToFrame(wl_surface* surface, int x, int y, int* frameX, int* frameY) {
+  const WlOutputRec* out = WlFindOutputBySurface(surface);
+  const WlOutputRec* picture = FirstPicture();
+  if (out && picture && out != picture) {
+    x += out->left - picture->left;
+    y += out->top - picture->top;
+  }
   *frameX = x;
   *frameY = y;
-  WlOutputRec* out = WlFindOutputBySurface(surface);
-  if (out && out->picture && gWl.frameWidth > 0)
-    WindowToFramePosition(out->mapping.picture, int(gWl.frameWidth), int(gWl.frameHeight), x, y, frameX,
+  if (picture && gWl.frameWidth > 0)
+    WindowToFramePosition(picture->mapping.picture, int(gWl.frameWidth), int(gWl.frameHeight), x, y, frameX,
                           frameY);
+  // The message carries 16-bit signed halves.
+  *frameX = std::clamp(*frameX, -32768, 32767);
+  *frameY = std::clamp(*frameY, -32768, 32767);
 }
 
 bool InstallWaylandFullScreen(const char* outputName) {
