@@ -1,5 +1,9 @@
 #include "platform/idle/idle_machine.h"
 
+#include <sys/wait.h>
+
+#include <csignal>
+
 IdleMachineRec gIdleMachine;
 
 void ResetIdleMachine() { gIdleMachine = IdleMachineRec{}; }
@@ -85,4 +89,10 @@ uint32_t IdleMachineStep(IdleEvent event, bool saverFailed) {
       return Finish(1);
   }
   return 0;
+}
+
+bool SaverEndFailed(int waitStatus) {
+  if (WIFSIGNALED(waitStatus)) return WTERMSIG(waitStatus) != SIGTERM;
+  if (!WIFEXITED(waitStatus)) return false;
+  return WEXITSTATUS(waitStatus) != 0 && WEXITSTATUS(waitStatus) != 128 + SIGTERM;
 }

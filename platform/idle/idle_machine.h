@@ -52,6 +52,11 @@ struct IdleMachineRec {
 extern IdleMachineRec gIdleMachine;
 void ResetIdleMachine();
 
+// Whether a saver's end (a waitpid status) counts as a failure. SIGTERM is
+// how the watcher, the session, a user or a locker's command line (pkill)
+// stops a saver, and the saver answers it with exit code 143.
+bool SaverEndFailed(int waitStatus);
+
 // Feeds one event; saverFailed goes with ChildExited (a non-zero exit, a
 // crash, or a saver that could not be started at all). Returns actions.
 uint32_t IdleMachineStep(IdleEvent event, bool saverFailed = false);

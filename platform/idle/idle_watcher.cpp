@@ -52,11 +52,7 @@ void OnChildEnded() {
   w.childFd = -1;
   w.child = -1;
   w.killTimer->stop();
-  // SIGTERM is how the watcher, the session, a user or a locker's command
-  // line (pkill) stops a saver; the saver answers it with exit code 143.
-  const bool stopped = (WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) ||
-                       (WIFEXITED(status) && WEXITSTATUS(status) == 128 + SIGTERM);
-  const bool failed = !stopped && !(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  const bool failed = SaverEndFailed(status);
   if (failed) {
     if (WIFEXITED(status))
       std::fprintf(stderr, "prismora: the saver ended with exit code %d\n", WEXITSTATUS(status));
