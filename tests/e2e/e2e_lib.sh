@@ -195,7 +195,7 @@ e2e_run_prismora() {
 e2e_show_stderr() {
   [ "$E2E_FAILED" -gt "$E2E_FAILED_SHOWN" ] || return 0
   E2E_FAILED_SHOWN=$E2E_FAILED
-  if [ -s "$E2E_ERR" ]; then
+  if [ -s "${E2E_ERR:-}" ]; then
     e2e_log "prismora's stderr:"
     head -n 40 "$E2E_ERR" | sed 's/^/    /'
   fi
