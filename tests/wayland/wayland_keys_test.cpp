@@ -10,34 +10,9 @@
 namespace {
 
 // Linux input codes of the keys used below.
-enum : uint32_t {
-  kEsc = 1,
-  kDigit1 = 2,
-  kDigit5 = 6,
-  kDigit0 = 11,
-  kQ = 16,
-  kP = 25,
-  kA = 30,
-  kS = 31,
-  kD = 32,
-  kSemicolon = 39,
-  kLeftShift = 42,
-  kZ = 44,
-  kB = 48,
-  kM = 50,
-  kLeftAlt = 56,
-  kSpace = 57,
-  kF1 = 59,
-  kF10 = 68,
-  kKeypad7 = 71,
-  kLess = 86,
-  kF11 = 87,
-  kF12 = 88,
-  kLeftCtrl = 29,
-  kPause = 119,
-  kF4 = 62,
-  kVolumeUp = 115,
-};
+constexpr uint32_t kEsc = 1, kDigit1 = 2, kDigit5 = 6, kDigit0 = 11, kQ = 16, kA = 30, kLeftCtrl = 29,
+                   kSemicolon = 39, kLeftShift = 42, kZ = 44, kM = 50, kLeftAlt = 56, kSpace = 57, kF1 = 59,
+                   kKeypad7 = 71, kLess = 86, kF11 = 87, kF12 = 88, kVolumeUp = 115, kPause = 119;
 
 class Layout {
  public:
@@ -78,25 +53,20 @@ struct KeyCase {
 
 TEST(WaylandKeysTest, KeysOfRealLayoutsGiveTheCodesTheCommandsTestFor) {
   const KeyCase cases[] = {
-      // The command keys on a US keyboard.
+      // The command keys on a US keyboard (letters and F1 to F10 below); a
+      // media key has no code: it is dropped.
       {"us", kEsc, false, false, VK_ESCAPE},
       {"us", kSpace, false, false, VK_SPACE},
       {"us", kPause, false, false, VK_PAUSE},
       {"us", kLeftCtrl, false, false, VK_CONTROL},
       {"us", kDigit5, false, false, '5'},
       {"us", kDigit0, false, false, '0'},
-      {"us", kM, false, false, 'M'},
-      {"us", kD, false, false, 'D'},
-      {"us", kP, false, false, 'P'},
-      {"us", kS, false, false, 'S'},
       {"us", kA, true, false, 'A'},
-      {"us", kF1, false, false, VK_F1},
-      {"us", kF4, false, false, VK_F4},
       {"us", kF11, false, false, VK_F1 + 10},
       {"us", kF12, false, false, VK_F12},
-      // Keys that end the saver must not be dropped as unknown.
-      {"us", kB, false, false, 'B'},
-      {"us", kF10, false, false, VK_F10},
+      {"us", kVolumeUp, false, false, 0},
+      // Keys that end the saver must not be dropped as unknown (B among the
+      // letters below).
       {"us", kLeftAlt, false, false, VK_MENU},
       {"us", kLeftShift, false, false, VK_SHIFT},
       // Shifted digits are still the digit keys; punctuation by its US key.
@@ -135,8 +105,6 @@ TEST(WaylandKeysTest, EveryLetterAndFunctionKeyOfUsLayoutMaps) {
     for (int i = 0; rows[r][i]; ++i) EXPECT_EQ(us.Code(rowStart[r] + uint32_t(i)), rows[r][i]) << rows[r][i];
   }
   for (int n = 0; n < 10; ++n) EXPECT_EQ(us.Code(kF1 + uint32_t(n)), VK_F1 + n) << "F" << n + 1;
-  // A media key has no code: it is dropped.
-  EXPECT_EQ(us.Code(kVolumeUp), 0);
 }
 
 }  // namespace
