@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 
 namespace {
 
@@ -14,25 +15,9 @@ std::string RunScript(const std::string& script) {
   ResetIdleMachine();
   std::string answers;
   for (char c : script) {
-    uint32_t actions = 0;
-    switch (c) {
-      case 'I':
-        actions = IdleMachineStep(IdleEvent::Idle);
-        break;
-      case 'A':
-        actions = IdleMachineStep(IdleEvent::Active);
-        break;
-      case 'x':
-      case 'f':
-        actions = IdleMachineStep(IdleEvent::ChildExited, c == 'f');
-        break;
-      case 'T':
-        actions = IdleMachineStep(IdleEvent::Terminate);
-        break;
-      default:
-        actions = IdleMachineStep(IdleEvent::SourceLost);
-        break;
-    }
+    const IdleEvent events[] = {IdleEvent::Idle,        IdleEvent::Active,    IdleEvent::ChildExited,
+                                IdleEvent::ChildExited, IdleEvent::Terminate, IdleEvent::SourceLost};
+    uint32_t actions = IdleMachineStep(events[std::string_view("IAxfTL").find(c)], c == 'f');
     std::string answer;
     if (actions & kStartSaver) answer += 'S';
     if (actions & kStopSaver) answer += 'K';
