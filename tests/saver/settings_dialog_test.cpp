@@ -620,8 +620,10 @@ TEST_F(SettingsDialogTest, MusicPreviewStartsStopsAndPollsThroughThePlayer) {
   EXPECT_FALSE(KillTimer(dialog_, kMusicPreviewTimer));  // stopped with the preview
   HeadlessSend(dialog_, WM_TIMER, kMusicPreviewTimer, 0);
   EXPECT_EQ(gFakePlayer.updates, 1);
-  gFakePlayer.fail = true;
+  gFakePlayer.fail = true;  // a typed location the player refuses
+  HeadlessType(dialog_, kIdMusic, "/music/text.mp3");
   HeadlessClick(dialog_, kIdMusicPreview);
+  EXPECT_EQ(gFakePlayer.started, "/music/text.mp3");
   EXPECT_EQ(Boxes().back(), "This music can't be played.");
   EXPECT_EQ(Ctl(kIdMusicPreview).text, "Preview");
 }
