@@ -112,10 +112,7 @@ TEST_F(SaveFailure, EverySavePathReportsKeepsMemoryAndLeavesTheFileWhole) {
       GTEST_SKIP() << "cannot mount a small disk";
     ASSERT_TRUE(c.firstRun || (OpenSettingsSession(dir) && GetSettings(false))) << c.routine;
     const std::string before = ReadText(dir + "/settings.reg");
-    int fd = c.full ? open((dir + "/filler").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600) : -1;
-    for (char zeros[512] = {}; fd >= 0 && (write(fd, zeros, 512) > 0 || write(fd, zeros, 1) > 0);) {
-    }
-    if (fd >= 0) close(fd);
+    if (c.full) std::ofstream(dir + "/filler") << std::string(512 * 1024, '\0');  // to the last byte
     // Read-only as a view over the disk, which files held open for writing
     // allow.
     if (!c.full) mount(dir.c_str(), dir.c_str(), nullptr, MS_BIND, nullptr);
