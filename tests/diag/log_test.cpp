@@ -214,7 +214,9 @@ TEST(Directories, WithoutHomeTheAccountsHomeHoldsTheFiles) {
   EXPECT_EQ(ConfigDirectory(), home + "/.config/prismora") << "an empty $HOME is no home";
   setenv("HOME", "/somewhere", 1);
   EXPECT_EQ(ConfigDirectory(), "/somewhere/.config/prismora");
-  unsetenv("HOME");
+  setenv("XDG_CONFIG_HOME", "rel/x", 1);
+  EXPECT_EQ(ConfigDirectory(), "/somewhere/.config/prismora") << "a relative XDG path is ignored";
+  for (const char* name : names) unsetenv(name);
   for (auto& [name, value] : saved) setenv(name.c_str(), value.c_str(), 1);
 }
 
