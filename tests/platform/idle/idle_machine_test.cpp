@@ -2,7 +2,10 @@
 #include "platform/idle/idle_machine.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <csignal>
 #include <string>
 #include <string_view>
 
@@ -74,4 +77,29 @@ TEST(IdleMachineTest, SourcesInOrderOfPreference) {
       {kOffersExtIdleNotify, IdleSource::ExtIdleNotify},
   };
   for (const auto& c : cases) EXPECT_EQ(ChooseIdleSource(c.offers), c.source) << c.offers;
+}
+
+// Real children's ends: a stop from outside (SIGTERM, or the saver's own
+// 143 answering it, as pkill gives) never counts toward the failures that
+// end the watcher.
+TEST(IdleMachineTest, OnlyARealFailureOfTheSaverCounts) {
+  const struct {
+    int exitCode;  // or, when negative, the signal it dies of
+    bool failed;
+  } cases[] = {{0, false}, {143, false},    {-SIGTERM, false}, {1, true},
+               {2, true},  {-SIGHUP, true}, {-SIGKILL, true}};
+  for (const auto& c : cases) {
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      if (c.exitCode < 0) {
+        signal(-c.exitCode, SIG_DFL);
+        raise(-c.exitCode);
+      }
+      _exit(c.exitCode < 0 ? 99 : c.exitCode);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_EQ(SaverEndFailed(status), c.failed) << c.exitCode;
+  }
 }
