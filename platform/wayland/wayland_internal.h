@@ -11,6 +11,7 @@
 #include "platform/messages.h"
 #include "platform/qt/frame_copy.h"
 #include "platform/refresh_pacing.h"
+#include "viewporter-client-protocol.h"
 #include "wlr-layer-shell-unstable-v1-client-protocol.h"
 #include "xdg-shell-client-protocol.h"
 
@@ -46,6 +47,8 @@ struct WlOutputRec {
   zwlr_layer_surface_v1* layer = nullptr;
   xdg_surface* xdgSurface = nullptr;
   xdg_toplevel* toplevel = nullptr;
+  wp_viewport* viewport = nullptr;               // stretches a black cover's small buffer over it
+  bool stretched = false;                        // the viewport's destination is set
   uint32_t pendingWidth = 0, pendingHeight = 0;  // the toplevel's configure, until its surface's
   uint32_t width = 0, height = 0;                // configured size, surface pixels
   bool configured = false;
@@ -69,6 +72,7 @@ struct WaylandHostRec {
   wl_shm* shm = nullptr;
   zwlr_layer_shell_v1* layerShell = nullptr;
   xdg_wm_base* wmBase = nullptr;
+  wp_viewporter* viewporter = nullptr;
   wl_seat* seat = nullptr;
   uint32_t seatVersion = 0;
   wl_keyboard* keyboard = nullptr;

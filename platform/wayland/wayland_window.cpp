@@ -95,6 +95,19 @@ void FrameDone(void* data, wl_callback* callback, uint32_t) {
 }
 
 void Commit(WlOutputRec* out, WlBufferRec* b) {
+  // A buffer smaller than the surface is a black cover's: its middle is
+  // stretched, so that a compositor's rounding never samples past its edge.
+  const bool stretch = b->width != out->width || b->height != out->height;
+  if (out->viewport && stretch) {
+    const wl_fixed_t half = wl_fixed_from_double(0.5), one = wl_fixed_from_int(1);
+    wp_viewport_set_source(out->viewport, half, half, one, one);
+    wp_viewport_set_destination(out->viewport, int32_t(out->width), int32_t(out->height));
+  } else if (out->viewport && out->stretched) {
+    const wl_fixed_t unset = wl_fixed_from_int(-1);
+    wp_viewport_set_source(out->viewport, unset, unset, unset, unset);
+    wp_viewport_set_destination(out->viewport, -1, -1);
+  }
+  out->stretched = out->viewport && stretch;
   wl_surface_attach(out->surface, b->buffer, 0, 0);
   if (out->frameCallback) wl_callback_destroy(out->frameCallback);
   out->frameCallback = wl_surface_frame(out->surface);
@@ -114,16 +127,23 @@ void Damage(WlOutputRec* out, int x, int y, int width, int height) {
     wl_surface_damage(out->surface, x, y, width, height);
 }
 
-// A black picture, until the first frame (or for good on a black cover).
+// A black picture, until the first frame (or for good on a black cover,
+// where a few pixels stretched over the output do, when the compositor can
+// stretch them: a whole output's buffer would hold tens of megabytes of black).
 void ShowBlack(WlOutputRec* out) {
   WlBufferRec* b = &out->buffers[0];
-  if (b->busy || b->width != out->width || b->height != out->height) {
-    if (!MakeBuffer(b, out->width, out->height)) return;
+  const bool small = out->viewport && !out->picture;
+  const uint32_t width = small ? 2 : out->width, height = small ? 2 : out->height;
+  if (b->busy || b->width != width || b->height != height) {
+    if (!MakeBuffer(b, width, height)) return;
   } else {
     std::memset(b->pixels, 0, b->bytes);
   }
   b->staleWhole = true;
-  Damage(out, 0, 0, int(out->width), int(out->height));
+  if (small)
+    wl_surface_damage(out->surface, 0, 0, INT32_MAX, INT32_MAX);
+  else
+    Damage(out, 0, 0, int(out->width), int(out->height));
   Commit(out, b);
 }
 
@@ -152,6 +172,9 @@ void DestroyCover(WlOutputRec* out) {
   if (out->toplevel) xdg_toplevel_destroy(out->toplevel);
   if (out->xdgSurface) xdg_surface_destroy(out->xdgSurface);
   if (gWl.pointerSurface == out->surface) gWl.pointerSurface = nullptr;
+  if (out->viewport) wp_viewport_destroy(out->viewport);
+  out->viewport = nullptr;
+  out->stretched = false;
   if (out->surface) wl_surface_destroy(out->surface);
   for (WlBufferRec& b : out->buffers) DestroyBuffer(&b);
   out->layer = nullptr;
@@ -205,6 +228,7 @@ void MakeCover(WlOutputRec* out) {
   wl_region_add(opaque, 0, 0, INT32_MAX, INT32_MAX);
   wl_surface_set_opaque_region(out->surface, opaque);
   wl_region_destroy(opaque);
+  if (gWl.viewporter) out->viewport = wp_viewporter_get_viewport(gWl.viewporter, out->surface);
   if (gWl.layerShell) {
     out->layer = zwlr_layer_shell_v1_get_layer_surface(gWl.layerShell, out->surface, out->output,
                                                        ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY, "prismora");
@@ -319,6 +343,8 @@ void Global(void*, wl_registry* registry, uint32_t name, const char* interface, 
   } else if (std::strcmp(interface, xdg_wm_base_interface.name) == 0) {
     gWl.wmBase = static_cast<xdg_wm_base*>(bind(&xdg_wm_base_interface, 1));
     xdg_wm_base_add_listener(gWl.wmBase, &kWmBaseListener, nullptr);
+  } else if (std::strcmp(interface, wp_viewporter_interface.name) == 0) {
+    gWl.viewporter = static_cast<wp_viewporter*>(bind(&wp_viewporter_interface, 1));
   } else if (std::strcmp(interface, wl_seat_interface.name) == 0) {
     WlBindSeat(name, version);
   } else if (std::strcmp(interface, wl_output_interface.name) == 0) {
@@ -604,6 +630,7 @@ void ResetWaylandHost() {
     else if (gWl.layerShell)
       wl_proxy_destroy(reinterpret_cast<wl_proxy*>(gWl.layerShell));
     if (gWl.wmBase) xdg_wm_base_destroy(gWl.wmBase);
+    if (gWl.viewporter) wp_viewporter_destroy(gWl.viewporter);
     if (gWl.shm) wl_shm_destroy(gWl.shm);
     if (gWl.compositor) wl_compositor_destroy(gWl.compositor);
     if (gWl.registry) wl_registry_destroy(gWl.registry);
