@@ -50,7 +50,9 @@ struct WlOutputRec {
   wp_viewport* viewport = nullptr;               // stretches a black cover's small buffer over it
   bool stretched = false;                        // the viewport's destination is set
   uint32_t pendingWidth = 0, pendingHeight = 0;  // the toplevel's configure, until its surface's
-  uint32_t width = 0, height = 0;                // configured size, surface pixels
+  uint32_t surfaceWidth = 0, surfaceHeight = 0;  // configured size, in the compositor's units
+  int32_t bufferScale = 1;                       // buffer pixels per unit: the output's scale
+  uint32_t width = 0, height = 0;                // the size in buffer pixels, which frames fill
   bool configured = false;
   bool picture = false;  // shows the picture; else stays black
   WlBufferRec buffers[2];

@@ -101,13 +101,16 @@ void Commit(WlOutputRec* out, WlBufferRec* b) {
   if (out->viewport && stretch) {
     const wl_fixed_t half = wl_fixed_from_double(0.5), one = wl_fixed_from_int(1);
     wp_viewport_set_source(out->viewport, half, half, one, one);
-    wp_viewport_set_destination(out->viewport, int32_t(out->width), int32_t(out->height));
+    wp_viewport_set_destination(out->viewport, int32_t(out->surfaceWidth), int32_t(out->surfaceHeight));
   } else if (out->viewport && out->stretched) {
     const wl_fixed_t unset = wl_fixed_from_int(-1);
     wp_viewport_set_source(out->viewport, unset, unset, unset, unset);
     wp_viewport_set_destination(out->viewport, -1, -1);
   }
   out->stretched = out->viewport && stretch;
+  // On a scaled output the buffer has the output's own pixels, so the
+  // picture stays sharp (a stretched buffer's size is the viewport's).
+  if (gWl.compositorVersion >= 3) wl_surface_set_buffer_scale(out->surface, stretch ? 1 : out->bufferScale);
   wl_surface_attach(out->surface, b->buffer, 0, 0);
   if (out->frameCallback) wl_callback_destroy(out->frameCallback);
   out->frameCallback = wl_surface_frame(out->surface);
@@ -121,10 +124,20 @@ void Commit(WlOutputRec* out, WlBufferRec* b) {
 
 void Damage(WlOutputRec* out, int x, int y, int width, int height) {
   if (width <= 0 || height <= 0) return;
-  if (gWl.compositorVersion >= 4)
+  if (gWl.compositorVersion >= 4) {
     wl_surface_damage_buffer(out->surface, x, y, width, height);
-  else
-    wl_surface_damage(out->surface, x, y, width, height);
+    return;
+  }
+  // In the compositor's units, rounded outward.
+  const int s = out->bufferScale;
+  wl_surface_damage(out->surface, x / s, y / s, (x + width + s - 1) / s - x / s,
+                    (y + height + s - 1) / s - y / s);
+}
+
+// Buffer pixels per compositor unit on an output: its scale, where the
+// compositor takes scaled buffers.
+int32_t BufferScaleFor(const WlOutputRec* out) {
+  return gWl.compositorVersion >= 3 ? std::max(out->scale, 1) : 1;
 }
 
 // A black picture, until the first frame (or for good on a black cover,
@@ -153,9 +166,13 @@ void SurfaceConfigured(WlOutputRec* out, uint32_t width, uint32_t height) {
     height = uint32_t(out->modeHeight / std::max(out->scale, 1));
   }
   if (width == 0 || height == 0) return;
-  bool resized = width != out->width || height != out->height;
-  out->width = width;
-  out->height = height;
+  const int32_t scale = BufferScaleFor(out);
+  bool resized = width != out->surfaceWidth || height != out->surfaceHeight || scale != out->bufferScale;
+  out->surfaceWidth = width;
+  out->surfaceHeight = height;
+  out->bufferScale = scale;
+  out->width = width * uint32_t(scale);
+  out->height = height * uint32_t(scale);
   bool first = !out->configured;
   out->configured = true;
   if (!first && !resized) return;
@@ -183,6 +200,8 @@ void DestroyCover(WlOutputRec* out) {
   out->surface = nullptr;
   out->configured = false;
   out->width = out->height = 0;
+  out->surfaceWidth = out->surfaceHeight = 0;
+  out->bufferScale = 1;
 }
 
 void LayerConfigure(void* data, zwlr_layer_surface_v1* layer, uint32_t serial, uint32_t width,
@@ -298,6 +317,9 @@ void OutputDone(void* data, wl_output*) {
   if (gWl.window != 0 && !out->surface) {
     out->picture = gWl.allMonitors || !FirstPicture();
     MakeCover(out);
+  } else if (out->configured && BufferScaleFor(out) != out->bufferScale) {
+    // Its scale changed: buffers of the new number of pixels.
+    SurfaceConfigured(out, out->surfaceWidth, out->surfaceHeight);
   }
 }
 void OutputScale(void* data, wl_output*, int32_t factor) { static_cast<WlOutputRec*>(data)->scale = factor; }
@@ -447,8 +469,8 @@ void WlDesktop(uint32_t* width, uint32_t* height, uint32_t* bitsPerPixel) {
   std::vector<std::string> names;
   for (auto& out : gWl.outputs) names.push_back(out->name);
   const WlOutputRec& out = *gWl.outputs[size_t(std::max(ChoosePictureOutput(names, gWl.wantedOutput), 0))];
-  *width = uint32_t(out.modeWidth / std::max(out.scale, 1));
-  *height = uint32_t(out.modeHeight / std::max(out.scale, 1));
+  *width = uint32_t(out.modeWidth / std::max(out.scale, 1) * BufferScaleFor(&out));
+  *height = uint32_t(out.modeHeight / std::max(out.scale, 1) * BufferScaleFor(&out));
 }
 
 unsigned WlDepths() { return kDepth32; }
@@ -582,6 +604,10 @@ void WlPointToFrame(wl_surface* surface, int x, int y, int* frameX, int* frameY)
   if (out && picture && out != picture) {
     x += out->left - picture->left;
     y += out->top - picture->top;
+  }
+  if (picture) {
+    x *= picture->bufferScale;
+    y *= picture->bufferScale;
   }
   *frameX = x;
   *frameY = y;

@@ -50,6 +50,16 @@ TEST(WaylandPointerTest, EveryOutputMeasuresOnThePicturesGrid) {
     EXPECT_EQ(x, c.frameX) << c.what;
     EXPECT_EQ(y, c.frameY) << c.what;
   }
+  // On an output of scale 2 the picture has its pixels, twice the units.
+  ResetWaylandHost();
+  gWl.frameWidth = 640;
+  gWl.frameHeight = 480;
+  AddOutput(0, 0, true, 0, 1280);
+  gWl.outputs[0]->bufferScale = 2;
+  int x = 0, y = 0;
+  WlPointToFrame(FakeSurface(1), 100, 50, &x, &y);
+  EXPECT_EQ(x, 100);
+  EXPECT_EQ(y, 50);
   ResetWaylandHost();
 }
 
