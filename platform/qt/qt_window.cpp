@@ -600,9 +600,16 @@ QImage* StoreImage(QPaintDevice* device, QSize area) {
   return image;
 }
 
-// The alpha byte matters only where the window itself has alpha: an opaque
-// window's store image may be of a format with alpha (for QPainter's
-// speed), but the window system takes only the colours from it.
+// The alpha byte of a store image with alpha: the X server takes only the
+// colours from an opaque window's image (its format has alpha for
+// QPainter's speed), but a Wayland compositor blends every such buffer by
+// it, whatever the window's format says, so a frame's zero top byte there
+// shows the window behind.
+bool StoreAlphaShows(const QWindow* window, const QImage* image) {
+  if (!image->hasAlphaChannel()) return false;
+  return window->format().hasAlpha() || QGuiApplication::platformName() != QLatin1String("xcb");
+}
+
 WindowPixels PixelsOf(QImage* image, bool alpha) {
   return WindowPixels{image->bits(), size_t(image->bytesPerLine()), image->width(), image->height(), alpha};
 }
@@ -796,6 +803,16 @@ bool RepaintDirect(HostWindowRec* rec, QSize area) {
   return true;
 }
 
+// Where a frame is drawn while the store paints: straight into the store's
+// image when it is one of the window's size (direct), else into an image of
+// our own copied across.
+QImage* StoreTarget(HostWindowRec* rec, QBackingStore& store, QSize area, QImage** direct) {
+  *direct = StoreImage(store.paintDevice(), area);
+  if (*direct) return *direct;
+  if (rec->shadow.size() != area) rec->shadow = QImage(area, QImage::Format_RGB32);
+  return &rec->shadow;
+}
+
 // Draws the frame, or only its changed tiles when the previous frame was
 // shown whole, and sends the window system only what was drawn. The frame
 // goes into the window's shared image, put straight onto the window, where
@@ -812,20 +829,9 @@ void PresentWithPainter(HostWindowRec* rec, const FrameImage& frame, const Lette
   if (!shm && store.size() != area) store.resize(area);
   QRect all(QPoint(0, 0), area);
   bool newPlace = UpdatePictureMapping(&rec->mapping, int(frame.width), int(frame.height), picture);
-  QImage* direct = nullptr;
-  QImage* target = nullptr;
-  if (!shm) {
-    direct = StoreImage(store.paintDevice(), area);
-    target = direct;
-    if (!target) {
-      if (rec->shadow.size() != area) rec->shadow = QImage(area, QImage::Format_RGB32);
-      target = &rec->shadow;
-    }
-  }
-  const void* bits = shm ? static_cast<const void*>(ShmImagePixels(shm).bits) : target->constBits();
-  bool newStore = bits != rec->storeImage || area != rec->storeSize;
-  bool whole = !previousShownWhole || !frame.changedTiles || newPlace || newStore ||
-               int(frame.bitsPerPixel) != rec->frameBits;
+  const void* shmBits = shm ? static_cast<const void*>(ShmImagePixels(shm).bits) : nullptr;
+  bool whole = !previousShownWhole || !frame.changedTiles || newPlace || area != rec->storeSize ||
+               (shm && shmBits != rec->storeImage) || int(frame.bitsPerPixel) != rec->frameBits;
   QRegion region;
   if (whole) {
     region = QRegion(all);
@@ -836,8 +842,27 @@ void PresentWithPainter(HostWindowRec* rec, const FrameImage& frame, const Lette
     if (region.isEmpty()) return;
   }
 
-  if (!shm) store.beginPaint(region);
-  WindowPixels pixels = shm ? ShmImagePixels(shm) : PixelsOf(target, direct && window->format().hasAlpha());
+  // The store's image is asked for only once painting has begun: a Wayland
+  // store hands out another of its buffers at each beginning, and the one
+  // asked for before is the one the compositor still shows.
+  QImage* direct = nullptr;
+  QImage* target = nullptr;
+  if (!shm) {
+    store.beginPaint(region);
+    target = StoreTarget(rec, store, area, &direct);
+    if (!whole && target->constBits() != rec->storeImage) {
+      // Not the image the last frame went into: this one is drawn whole.
+      whole = true;
+      region = QRegion(all);
+      store.endPaint();
+      store.beginPaint(region);
+      target = StoreTarget(rec, store, area, &direct);
+    }
+  }
+  const void* bits = shm ? shmBits : target->constBits();
+  bool newStore = bits != rec->storeImage || area != rec->storeSize;
+  WindowPixels pixels =
+      shm ? ShmImagePixels(shm) : PixelsOf(target, direct && StoreAlphaShows(window, direct));
   // A store image with alpha comes to us cleared to transparent where painted.
   if (newPlace || newStore || (whole && target && target->hasAlphaChannel())) PaintBars(rec->mapping, pixels);
   if (whole) {
