@@ -32,12 +32,14 @@ run_packages=(libqt6widgets6 libqt6opengl6 libqt6openglwidgets6 libgl1-mesa-dri 
 # in a private D-Bus session (dbus-daemon) with its settings set by gsettings (libglib2.0-bin); xscreensaver
 # and xsecurelock are the other real hosts the program runs under as a hack; x11-xserver-utils (xrandr,
 # xsetroot) makes the monitors of the two-monitor test. sway and weston run headless as the Wayland
-# sessions of the Wayland tests; grim takes their screenshots and wtype types into them.
+# sessions of the Wayland tests; grim takes their screenshots and wtype types into them; swaylock is the
+# locker started over the saver there.
 # xserver-xorg-video-dummy gives the refresh pacing test an Xorg whose monitor has a refresh rate. ccache
 # lets scripts/test.sh rebuild only what changed since its last run.
 test_packages=(xvfb xauth xdotool x11-utils x11-xserver-utils imagemagick libgdk-pixbuf2.0-bin locales desktop-file-utils groff-base
   mate-screensaver dbus-daemon libglib2.0-bin procps lintian xscreensaver xsecurelock xscreensaver-data-extra
-  libxdamage-dev sway weston grim wtype xserver-xorg-video-dummy ccache)
+  libxdamage-dev sway weston grim wtype xserver-xorg-video-dummy ccache
+  swaylock)
 
 groups=("$@")
 if [ ${#groups[@]} -eq 0 ]; then
