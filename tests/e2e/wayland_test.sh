@@ -4,7 +4,8 @@
 # the others, --output and --all-monitors, an output added while it runs
 # covered and one removed let go, a command key kept and another key ending
 # it, a nudge of the pointer kept and a real move, a click and a wheel turn
-# ending it, SIGTERM. Then under a headless Weston, which has no layer-shell:
+# ending it, SIGTERM. The player's window shows its picture and keeps its
+# stored position. Then under a headless Weston, which has no layer-shell:
 # full screen through xdg-shell. Skipped when sway is not installed.
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=e2e_lib.sh
@@ -127,6 +128,32 @@ for step in click wheel; do
     e2e_fail "prismora /s drew nothing before a $step"
   fi
 done
+e2e_show_stderr
+
+# The player's window, tiled over the first output, shows frames on black,
+# not Qt's grey (flat, or under see-through particles); closing it keeps
+# the stored position (Wayland tells clients none).
+PLAYER_SETTINGS="$E2E_WORK/player-config/settings.reg"
+mkdir -p "$E2E_WORK/player-config"
+printf '%s\n' 'Windows Registry Editor Version 5.00' '' \
+  '[HKEY_CURRENT_USER\Software\Quillfen\Prismora\Window]' '"Play Music"=dword:00000000' \
+  '"Window Left"=dword:00000064' '"Window Top"=dword:00000032' >"$PLAYER_SETTINGS"
+wl_swaymsg focus output HEADLESS-1 >/dev/null
+PRISMORA="$(dirname "$PRISMORA")/../lumiowindow/lumiowindow" PRISMORA_CONFIG_DIR="$E2E_WORK/player-config" \
+  e2e_run_prismora
+shot="$E2E_WORK/player.png" shown=no
+for _ in $(seq 60); do
+  e2e_is_running "$E2E_LAST_PID" || break
+  wl_screenshot "$shot" HEADLESS-1 && timeout 20 convert "$shot" -crop 640x400+0+60 +repage "$shot" &&
+    e2e_has_picture "$shot" && [ "$(timeout 20 identify -format '%[fx:mean<0.5]' "$shot")" = 1 ] &&
+    shown=yes && break
+  sleep 0.25
+done
+e2e_check "the player's window shows its picture under sway" [ "$shown" = yes ]
+wl_swaymsg '[app_id="lumiowindow"]' kill >/dev/null
+e2e_check "the player's window closes when sway asks" e2e_wait_exit "$E2E_LAST_PID" 10
+e2e_check "its stored position is kept" \
+  [ "$(grep -cE '^"Window (Left"=dword:00000064|Top"=dword:00000032)\r?$' "$PLAYER_SETTINGS")" = 2 ]
 e2e_show_stderr
 
 # Weston: a fullscreen toplevel of the output's size, drawn until SIGTERM.
