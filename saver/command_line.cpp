@@ -92,8 +92,23 @@ bool ParseCommandLine(int argc, const char* const* argv, const char* xscreensave
   std::string settingsError;           // the first refused settings flag
   const char* renderOption = nullptr;  // the first option that only a render takes
   for (int i = 1; i < argc; ++i) {
+    // "--name=value" is "--name value", as the settings flags take it.
     const char* arg = argv[i];
+    const char* inlineValue = nullptr;
+    std::string name;
+    if (arg[0] == '-' && arg[1] == '-') {
+      if (const char* equals = std::strchr(arg, '=')) {
+        name.assign(arg, equals);
+        arg = name.c_str();
+        inlineValue = equals + 1;
+      }
+    }
     auto takeValue = [&](const char** value) {
+      if (inlineValue) {
+        *value = inlineValue;
+        inlineValue = nullptr;
+        return true;
+      }
       if (i + 1 >= argc) {
         *error = std::string(arg) + " needs a value";
         return false;
@@ -225,6 +240,7 @@ bool ParseCommandLine(int argc, const char* const* argv, const char* xscreensave
       }
     } else if (FlagParse flag = ParseSettingsFlag(argc, argv, &i, &out->settings, error);
                flag != FlagParse::NotOurs) {
+      inlineValue = nullptr;  // the flag read it from the argument itself
       // Whether a refusal ends the run depends on the mode, known at the end.
       if (flag == FlagParse::Refused) {
         if (settingsError.empty()) settingsError = *error;
@@ -236,7 +252,12 @@ bool ParseCommandLine(int argc, const char* const* argv, const char* xscreensave
       // Whether this is an error depends on the mode, known once every
       // argument has been read.
       if (!out->unknownOptions.empty()) out->unknownOptions += ' ';
-      out->unknownOptions += arg;
+      out->unknownOptions += argv[i];
+      inlineValue = nullptr;
+    }
+    if (inlineValue) {
+      *error = std::string(arg) + " takes no value";
+      return false;
     }
   }
   if (out->mode == SaverMode::Render && !framesGiven) {

@@ -47,6 +47,8 @@ TEST(CommandLineTest, Modes) {
       {{"--help"}, SaverMode::Help, 0},
       {{"/s", "--help"}, SaverMode::Help, 0},
       {{"--idle", "86400", "--all-monitors"}, SaverMode::Idle, 0},
+      {{"--idle=300"}, SaverMode::Idle, 0},
+      {{"--preview=0x2a"}, SaverMode::Preview, 42},
   };
   for (const Case& c : cases) {
     Parsed p = Parse(c.args);
@@ -57,6 +59,8 @@ TEST(CommandLineTest, Modes) {
     EXPECT_EQ(p.line.windowId, c.id) << shown;
   }
   EXPECT_EQ(Parse({"--idle", "86400"}).line.idleSeconds, 86400u);
+  EXPECT_EQ(Parse({"--idle=300"}).line.idleSeconds, 300u);
+  EXPECT_EQ(Parse({"/s", "--output=HDMI-A-1"}).line.outputName, "HDMI-A-1");
 }
 
 TEST(CommandLineTest, RootAndTheLockersWindow) {
@@ -141,6 +145,9 @@ TEST(CommandLineTest, RefusesWhatItCannotUse) {
       {{"--idle", "5", "--frames", "3"}, nullptr, "only for --render"},
       {{"/s", "--output"}, nullptr, "needs a value"},
       {{"/s", "--output", ""}, nullptr, "--output needs an output name"},
+      {{"/s", "--output="}, nullptr, "--output needs an output name"},
+      {{"--idle="}, nullptr, "--idle must be a whole number of seconds from 1 to 86400, not "},
+      {{"/s", "--fps=1"}, nullptr, "--fps takes no value"},
   };
   for (const Case& c : cases) {
     Parsed p = Parse(c.args, c.env);
