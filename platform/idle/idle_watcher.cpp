@@ -109,14 +109,15 @@ void Apply(uint32_t actions) {
   }
 }
 
-// The saver's arguments: /s and every argument but --idle and its value.
+// The saver's arguments: /s and every argument but --idle with its value
+// ("--idle 300" or "--idle=300").
 void BuildChildArguments(int argc, char** argv) {
   std::vector<char*>& arguments = gIdleWatcher.childArguments;
   arguments = {argv[0], const_cast<char*>("/s")};
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--idle") == 0)
       ++i;
-    else
+    else if (std::strncmp(argv[i], "--idle=", 7) != 0)
       arguments.push_back(argv[i]);
   }
   arguments.push_back(nullptr);

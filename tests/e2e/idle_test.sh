@@ -48,7 +48,7 @@ for _ in $(seq 50); do  # once its window is there
   wl_swaymsg '[app_id="prismora"] inhibit_idle open' >/dev/null 2>&1 && break
   sleep 0.2
 done
-e2e_run_prismora --idle 1
+e2e_run_prismora --idle=1
 watcher=$E2E_LAST_PID
 sleep 2.5
 e2e_check "an idle inhibitor holds the saver off" [ -z "$(pgrep -P "$watcher")" ]
