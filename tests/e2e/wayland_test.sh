@@ -130,17 +130,14 @@ for step in click wheel; do
 done
 e2e_show_stderr
 
-# The player's window, tiled over the first output, shows frames on black,
-# not Qt's grey (flat, or under see-through particles); closing it keeps
-# the stored position (Wayland tells clients none).
-PLAYER_SETTINGS="$E2E_WORK/player-config/settings.reg"
-mkdir -p "$E2E_WORK/player-config"
+# The player's window, tiled on the first output, shows frames on black, not Qt's grey (flat
+# or under see-through particles); closing it keeps the stored position Wayland never tells.
+mkdir -p "$E2E_WORK/player" && PLAYER_SETTINGS="$E2E_WORK/player/settings.reg"
 printf '%s\n' 'Windows Registry Editor Version 5.00' '' \
   '[HKEY_CURRENT_USER\Software\Quillfen\Prismora\Window]' '"Play Music"=dword:00000000' \
   '"Window Left"=dword:00000064' '"Window Top"=dword:00000032' >"$PLAYER_SETTINGS"
 wl_swaymsg focus output HEADLESS-1 >/dev/null
-PRISMORA="$(dirname "$PRISMORA")/../lumiowindow/lumiowindow" PRISMORA_CONFIG_DIR="$E2E_WORK/player-config" \
-  e2e_run_prismora
+PRISMORA="${PRISMORA%/*}/../lumiowindow/lumiowindow" PRISMORA_CONFIG_DIR="$E2E_WORK/player" e2e_run_prismora
 shot="$E2E_WORK/player.png" shown=no
 for _ in $(seq 60); do
   e2e_is_running "$E2E_LAST_PID" || break
@@ -153,8 +150,7 @@ e2e_check "the player's window shows its picture under sway" [ "$shown" = yes ]
 wl_swaymsg '[app_id="lumiowindow"]' kill >/dev/null
 e2e_check "the player's window closes when sway asks" e2e_wait_exit "$E2E_LAST_PID" 10
 e2e_check "its stored position is kept" \
-  [ "$(grep -cE '^"Window (Left"=dword:00000064|Top"=dword:00000032)\r?$' "$PLAYER_SETTINGS")" = 2 ]
-e2e_show_stderr
+  [ "$(grep -cE '^"Window (Left"=dword:00000064|Top"=dword:00000032)' "$PLAYER_SETTINGS")" = 2 ]
 
 # Weston: a fullscreen toplevel of the output's size, drawn until SIGTERM.
 # Fresh settings, so the drawing size is the output's, not a stored one.

@@ -48,7 +48,6 @@ TEST(CommandLineTest, Modes) {
       {{"/s", "--help"}, SaverMode::Help, 0},
       {{"--idle", "86400", "--all-monitors"}, SaverMode::Idle, 0},
       {{"--idle=300"}, SaverMode::Idle, 0},
-      {{"--preview=0x2a"}, SaverMode::Preview, 42},
   };
   for (const Case& c : cases) {
     Parsed p = Parse(c.args);
