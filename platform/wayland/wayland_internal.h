@@ -98,8 +98,8 @@ extern WaylandHostRec gWl;
 
 // wayland_window.cpp
 WlOutputRec* WlFindOutputBySurface(wl_surface* surface);
-// The frame pixel at (x, y) on a surface: where the frame shows on the
-// picture; the surface's own position on a black cover.
+// The frame pixel at (x, y) on a surface, on the first picture's frame grid
+// carried on past the picture (black covers included).
 void WlPointToFrame(wl_surface* surface, int x, int y, int* frameX, int* frameY);
 
 // wayland_input.cpp

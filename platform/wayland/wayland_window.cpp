@@ -592,8 +592,6 @@ WlOutputRec* WlFindOutputBySurface(wl_surface* surface) {
   return nullptr;
 }
 
-// The frame pixel at a position on a surface: on the picture, where the
-// frame shows; on a black cover, the surface's own position.
 // Every surface's points are measured on the first picture's frame grid,
 // carried on past the picture, so the pointer crossing from one output to
 // the next moves as far as it looks, not by a jump between two surfaces'
