@@ -9,57 +9,41 @@
 
 namespace {
 
-// Surfaces are only compared, never used: stand-in addresses do.
-wl_surface* FakeSurface(uintptr_t n) { return reinterpret_cast<wl_surface*>(n * 16); }
-
-void AddOutput(int left, int top, bool picture, int pictureX, int pictureWidth) {
-  auto out = std::make_unique<WlOutputRec>();
-  out->left = left;
-  out->top = top;
-  out->picture = picture;
-  out->surface = FakeSurface(gWl.outputs.size() + 1);
-  out->mapping.picture = LetterboxRect{pictureX, 0, pictureWidth, pictureWidth * 3 / 4};
-  gWl.outputs.push_back(std::move(out));
-}
-
 TEST(WaylandPointerTest, EveryOutputMeasuresOnThePicturesGrid) {
-  struct Case {
+  // Outputs 1 (black, at 0,0), 2 (the picture, at 640,0) and 3 (black, at
+  // 640,480), each 640x480 units; the 320x240 frame fills the picture.
+  const struct {
     const char* what;
-    int surface;  // 1-based, as added
-    int x, y;
-    int frameX, frameY;
+    int surface, scale;  // the picture output's scale
+    int x, y, frameX, frameY;
+  } cases[] = {
+      {"on the picture", 2, 1, 100, 40, 50, 20},
+      {"the black output's right edge, a pixel away", 1, 1, 639, 0, -1, 0},
+      {"far left on the black output", 1, 1, 0, 300, -320, 150},
+      {"the black output below", 3, 1, 10, 0, 5, 240},
+      {"on a picture of scale 2, twice the pixels", 2, 2, 100, 40, 50, 20},
   };
-  // A 640x480 picture drawn at 320x240 on the output at 640,0; a black
-  // output to its left, one below it.
-  const Case cases[] = {
-      {"on the picture", 2, 100, 40, 50, 20},
-      {"the picture's left edge", 2, 0, 0, 0, 0},
-      {"the black output's right edge, a pixel away", 1, 639, 0, -1, 0},
-      {"far left on the black output", 1, 0, 300, -320, 150},
-      {"the black output below", 3, 10, 0, 5, 240},
-  };
-  ResetWaylandHost();
-  gWl.frameWidth = 320;
-  gWl.frameHeight = 240;
-  AddOutput(0, 0, false, 0, 640);
-  AddOutput(640, 0, true, 0, 640);
-  AddOutput(640, 480, false, 0, 640);
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
+    ResetWaylandHost();
+    gWl.frameWidth = 320;
+    gWl.frameHeight = 240;
+    const int places[][2] = {{0, 0}, {640, 0}, {640, 480}};
+    for (const auto& place : places) {
+      auto out = std::make_unique<WlOutputRec>();
+      out->left = place[0];
+      out->top = place[1];
+      out->picture = gWl.outputs.size() == 1;
+      out->bufferScale = out->picture ? c.scale : 1;
+      out->mapping.picture = LetterboxRect{0, 0, 640 * out->bufferScale, 480 * out->bufferScale};
+      // Surfaces are only compared, never used: stand-in addresses do.
+      out->surface = reinterpret_cast<wl_surface*>(16 * (gWl.outputs.size() + 1));
+      gWl.outputs.push_back(std::move(out));
+    }
     int x = 0, y = 0;
-    WlPointToFrame(FakeSurface(c.surface), c.x, c.y, &x, &y);
+    WlPointToFrame(reinterpret_cast<wl_surface*>(16 * c.surface), c.x, c.y, &x, &y);
     EXPECT_EQ(x, c.frameX) << c.what;
     EXPECT_EQ(y, c.frameY) << c.what;
   }
-  // On an output of scale 2 the picture has its pixels, twice the units.
-  ResetWaylandHost();
-  gWl.frameWidth = 640;
-  gWl.frameHeight = 480;
-  AddOutput(0, 0, true, 0, 1280);
-  gWl.outputs[0]->bufferScale = 2;
-  int x = 0, y = 0;
-  WlPointToFrame(FakeSurface(1), 100, 50, &x, &y);
-  EXPECT_EQ(x, 100);
-  EXPECT_EQ(y, 50);
   ResetWaylandHost();
 }
 

@@ -86,18 +86,11 @@ TEST(IdleMachineTest, OnlyARealFailureOfTheSaverCounts) {
   const struct {
     int exitCode;  // or, when negative, the signal it dies of
     bool failed;
-  } cases[] = {{0, false}, {143, false},    {-SIGTERM, false}, {1, true},
-               {2, true},  {-SIGHUP, true}, {-SIGKILL, true}};
+  } cases[] = {{0, false}, {143, false}, {-SIGTERM, false}, {1, true}, {-SIGHUP, true}};
   for (const auto& c : cases) {
     pid_t child = fork();
     ASSERT_GE(child, 0);
-    if (child == 0) {
-      if (c.exitCode < 0) {
-        signal(-c.exitCode, SIG_DFL);
-        raise(-c.exitCode);
-      }
-      _exit(c.exitCode < 0 ? 99 : c.exitCode);
-    }
+    if (child == 0) _exit(c.exitCode < 0 ? raise(-c.exitCode) + 99 : c.exitCode);
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
     EXPECT_EQ(SaverEndFailed(status), c.failed) << c.exitCode;
